@@ -1,0 +1,15 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+class QWidget;
+
+enum class MessageIcon { Information, Error };
+
+// The program's one message box: modal, caption "Hubsift", one OK button. Text is in the ANSI code page.
+void ShowMessage(const std::string& text, MessageIcon icon = MessageIcon::Information, QWidget* parent = nullptr);
+
+// Tests replace the box with a recorder so that nothing blocks on a modal window; an empty hook restores the box.
+using MessageBoxHook = std::function<void(const std::string& text, MessageIcon icon)>;
+void SetMessageBoxHook(MessageBoxHook hook);

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+// One hub of the list. Owned by the queue; workers only read it.
+struct HubEntry {
+    std::string Host;
+    int32_t Port = 0;
+    HubEntry* next = nullptr;
+};
+
+// The hubs of the loaded list in file order, handed out once per run to concurrent workers.
+// AddHub, Rewind and destruction run on the GUI thread while no worker uses the queue; NextHub from any thread.
+class TMyQueue {
+public:
+    TMyQueue() = default;
+    ~TMyQueue();
+    TMyQueue(const TMyQueue&) = delete;
+    TMyQueue& operator=(const TMyQueue&) = delete;
+
+    void AddHub(const std::string& host, int32_t port);
+    void Rewind();
+    // The next entry of this run, or nullptr when every entry has been handed out. Thread-safe.
+    const HubEntry* NextHub();
+    bool AtEnd() const;
+    // Entries not yet handed out in this run; an unlocked read is only a hint.
+    int32_t Remaining() const;
+    int32_t Count() const { return m_count; }
+
+private:
+    HubEntry* Cursor = nullptr;
+    HubEntry* Head = nullptr;
+    HubEntry* Tail = nullptr;
+    mutable std::mutex QueueLock;
+    int32_t m_remaining = 0;
+    int32_t m_count = 0;
+};

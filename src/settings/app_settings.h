@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// The ten user settings and the derived share size in bytes. One instance is owned by the program's entry and
+// written only on the GUI thread; a search run works on a copy taken when it starts. All text is bytes in the
+// system's ANSI code page.
+struct AppSettings {
+    std::string Nick;
+    bool AutodetectIP = false;
+    bool RefreshHublist = false;
+    std::string IP;
+    std::string HublistURL;
+    std::string ShareSizeBytes;  // derived from ShareSize, never stored
+    std::string ShareSize;
+    int32_t Threads = 0;
+    int32_t MinUDPPort = 0;
+    int32_t MaxUDPPort = 0;
+    int32_t SearchTimeout = 0;  // seconds
+};
