@@ -23,4 +23,6 @@ void ShowMessage(const std::string& text, MessageIcon icon, QWidget* parent) {
     box.exec();
 }
 
-void SetMessageBoxHook(MessageBoxHook hook) { Hook() = std::move(hook); }
+void SetMessageBoxHook(MessageBoxHook hook) {
+    Hook() = std::move(hook);
+}

@@ -6,7 +6,9 @@
 
 QtGuiThread::QtGuiThread() = default;
 
-QtGuiThread::~QtGuiThread() { Close(); }
+QtGuiThread::~QtGuiThread() {
+    Close();
+}
 
 bool QtGuiThread::RunAndWait(const std::function<void()>& step) {
     struct Call {
