@@ -2,4 +2,5 @@
 list(APPEND HUBSIFT_ENGINE_SOURCES
 )
 list(APPEND HUBSIFT_GUI_SOURCES
+    about/about_dialog.cpp
 )
