@@ -1,0 +1,50 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+// libcurl's handle, held opaque so that users of the client need no libcurl headers.
+using CURLM = void;
+
+// Notifications of one transfer, raised on the thread that calls Get. Ends follows Begins on every outcome.
+struct HttpTransferEvents {
+    std::function<void(int64_t announcedSize)> Begins;  // 0 when the server announces no size
+    std::function<void(int64_t bytesSoFar)> Progresses;
+    std::function<void()> Ends;
+};
+
+struct HttpGetResult {
+    bool ok = false;
+    std::string body;
+    std::string error;  // why it failed, for diagnostics only
+};
+
+// One GET at a time into memory over http or https (certificates verified). Redirects are not followed: any status
+// outside 2xx is a failure, as is a body above kMaxBodySize or no data for the read time-out.
+class HttpClient {
+public:
+    static constexpr std::size_t kMaxBodySize = 64u << 20;
+
+    HttpClient();
+    ~HttpClient();
+    HttpClient(const HttpClient&) = delete;
+    HttpClient& operator=(const HttpClient&) = delete;
+
+    void SetReadTimeout(std::chrono::milliseconds timeout) { m_readTimeout = timeout; }
+    // Blocks until the body is in memory or the transfer failed.
+    HttpGetResult Get(const std::string& url, const HttpTransferEvents& events);
+    // From any thread: makes a running Get fail at once, and every later one.
+    void Cancel();
+
+private:
+    struct Transfer;
+    static std::size_t OnHeader(char* data, std::size_t size, std::size_t count, void* transfer);
+    static std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* transfer);
+
+    std::chrono::milliseconds m_readTimeout{60000};
+    std::atomic<bool> m_cancelled{false};
+    CURLM* m_multi = nullptr;
+};

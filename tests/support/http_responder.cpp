@@ -1,0 +1,122 @@
+#include "support/http_responder.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <stdexcept>
+
+namespace {
+
+// No test waits longer than this for a client to send its request.
+constexpr int kRequestTimeoutMs = 10000;
+
+bool SendAll(int fd, const std::string& data) {
+    std::size_t sent = 0;
+    while (sent < data.size()) {
+        const ssize_t n = send(fd, data.data() + sent, data.size() - sent, MSG_NOSIGNAL);
+        if (n <= 0) return false;
+        sent += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool NamesHeader(const std::vector<std::pair<std::string, std::string>>& headers, const std::string& name) {
+    return std::any_of(headers.begin(), headers.end(), [&](const auto& header) {
+        return std::equal(header.first.begin(), header.first.end(), name.begin(), name.end(),
+                          [](char a, char b) { return std::tolower(a) == std::tolower(b); });
+    });
+}
+
+}  // namespace
+
+HttpResponder::HttpResponder(HttpReply reply) : m_reply(std::move(reply)) {
+    m_listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (m_listener < 0 || bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        listen(m_listener, 8) != 0 || getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
+        pipe2(m_wake, O_CLOEXEC) != 0)
+        throw std::runtime_error("HttpResponder: cannot listen on 127.0.0.1");
+    m_port = ntohs(address.sin_port);
+    m_thread = std::thread([this] { Serve(); });
+}
+
+HttpResponder::~HttpResponder() {
+    const char stop = 1;
+    (void)!write(m_wake[1], &stop, 1);
+    m_thread.join();
+    close(m_listener);
+    close(m_wake[0]);
+    close(m_wake[1]);
+}
+
+std::string HttpResponder::Url(const std::string& path) const {
+    return "http://127.0.0.1:" + std::to_string(m_port) + path;
+}
+
+std::vector<std::string> HttpResponder::Requests() const {
+    std::lock_guard lock(m_mutex);
+    return m_requests;
+}
+
+bool HttpResponder::WaitReadable(int fd) const {
+    pollfd fds[2] = {{fd, POLLIN, 0}, {m_wake[0], POLLIN, 0}};
+    while (poll(fds, 2, -1) < 0) {
+    }
+    return (fds[1].revents & POLLIN) == 0;
+}
+
+void HttpResponder::Serve() {
+    while (WaitReadable(m_listener)) {
+        const int client = accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
+        if (client < 0) continue;
+        Answer(client);
+        close(client);
+    }
+}
+
+void HttpResponder::Answer(int client) {
+    std::string request;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kRequestTimeoutMs);
+    while (request.find("\r\n\r\n") == std::string::npos) {
+        pollfd fds[2] = {{client, POLLIN, 0}, {m_wake[0], POLLIN, 0}};
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0 || poll(fds, 2, static_cast<int>(left.count())) <= 0 || (fds[1].revents & POLLIN)) return;
+        char buffer[4096];
+        const ssize_t n = recv(client, buffer, sizeof buffer, 0);
+        if (n <= 0) return;
+        request.append(buffer, static_cast<std::size_t>(n));
+    }
+    {
+        std::lock_guard lock(m_mutex);
+        m_requests.push_back(request);
+    }
+    if (m_reply.closeWithoutReply) return;
+
+    std::string head = "HTTP/1.1 " + std::to_string(m_reply.status) + " " + m_reply.reason + "\r\n";
+    for (const auto& [name, value] : m_reply.headers) head += name + ": " + value + "\r\n";
+    if (!NamesHeader(m_reply.headers, "Content-Length"))
+        head += "Content-Length: " + std::to_string(m_reply.body.size()) + "\r\n";
+    head += "Connection: close\r\n\r\n";
+    const bool stall = m_reply.stallAfter < m_reply.body.size();
+    if (!SendAll(client, head + m_reply.body.substr(0, stall ? m_reply.stallAfter : std::string::npos))) return;
+    if (!stall) {
+        shutdown(client, SHUT_WR);
+        return;
+    }
+    // Holds the connection silently until the client gives up (readable at its close) or the responder stops.
+    while (WaitReadable(client)) {
+        char buffer[4096];
+        if (recv(client, buffer, sizeof buffer, 0) <= 0) return;
+    }
+}

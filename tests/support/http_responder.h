@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+// What the responder does with each connection.
+struct HttpReply {
+    int status = 200;
+    std::string reason = "OK";
+    std::vector<std::pair<std::string, std::string>> headers;  // Content-Length is added unless named here
+    std::string body;
+    // Sends only this many body bytes, then keeps the connection open without a word until the responder stops.
+    std::size_t stallAfter = SIZE_MAX;
+    // Reads the request and closes without any reply.
+    bool closeWithoutReply = false;
+};
+
+// A scripted HTTP/1.1 server on 127.0.0.1 (port 0) answering every connection with the same reply, one connection
+// at a time, on a thread of its own. Stops and joins on destruction.
+class HttpResponder {
+public:
+    explicit HttpResponder(HttpReply reply);
+    ~HttpResponder();
+    HttpResponder(const HttpResponder&) = delete;
+    HttpResponder& operator=(const HttpResponder&) = delete;
+
+    std::uint16_t Port() const { return m_port; }
+    std::string Url(const std::string& path = "/hublist.xml.bz2") const;
+    // Request heads received so far, whole.
+    std::vector<std::string> Requests() const;
+
+private:
+    void Serve();
+    void Answer(int client);
+    // Waits until fd is readable or the responder stops; false on stop.
+    bool WaitReadable(int fd) const;
+
+    const HttpReply m_reply;
+    int m_listener = -1;
+    int m_wake[2] = {-1, -1};
+    std::uint16_t m_port = 0;
+    mutable std::mutex m_mutex;
+    std::vector<std::string> m_requests;
+    std::thread m_thread;
+};
