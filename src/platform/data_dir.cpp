@@ -20,6 +20,14 @@ bool EnsureDirectory(const std::string& path) {
     return DirectoryExists(path) || mkdir(path.c_str(), 0700) == 0;
 }
 
+// The XDG data home itself may be missing on a new account; it is created with its parents, as XDG asks.
+bool EnsureDirectoryTree(const std::string& path) {
+    for (std::size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1)) {
+        if (!EnsureDirectory(path.substr(0, slash))) return false;
+    }
+    return EnsureDirectory(path);
+}
+
 }  // namespace
 
 std::string LocalAppDataFolder(const char* xdgDataHome, const char* home) {
@@ -38,7 +46,8 @@ AppDataDirResult PrepareAppDataDir(const std::string& localAppDataFolder) {
     if (localAppDataFolder.empty()) return {std::nullopt, kDataDirFindError};
     const std::string vendor = JoinPath(localAppDataFolder, "Brindlework");
     const std::string appDir = JoinPath(vendor, "Hubsift");
-    if (!DirectoryExists(appDir) && !(EnsureDirectory(vendor) && EnsureDirectory(appDir))) {
+    if (!DirectoryExists(appDir) &&
+        !(EnsureDirectoryTree(localAppDataFolder) && EnsureDirectory(vendor) && EnsureDirectory(appDir))) {
         return {std::nullopt, kDataDirCreateError};
     }
     return {appDir, ""};

@@ -6,7 +6,7 @@
 
 #include "platform/ansi_codec.h"
 #include "search/hub_queue.h"
-#include "settings/temp_dir.h"
+#include "support/temp_dir.h"
 #include "support/http_responder.h"
 
 namespace {

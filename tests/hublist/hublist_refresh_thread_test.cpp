@@ -13,7 +13,7 @@
 #include "hublist/bzip2_compress.h"
 #include "hublist/hublist_loader.h"
 #include "search/hub_queue.h"
-#include "settings/temp_dir.h"
+#include "support/temp_dir.h"
 #include "support/fake_gui_thread.h"
 #include "support/http_responder.h"
 

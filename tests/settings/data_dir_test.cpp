@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "temp_dir.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -63,13 +63,23 @@ TEST(AppDataDirTest, ExistingDirectoryIsUsedUnchanged) {
     EXPECT_EQ(ReadFile(dir.File("Brindlework/Hubsift/Hubsift.ini")), "[Settings]");
 }
 
+TEST(AppDataDirTest, MissingDataHomeIsCreatedWithItsParents) {
+    TempDir dir;
+    const AppDataDirResult result = PrepareAppDataDir(dir.File("home/.local/share"));
+    EXPECT_EQ(result.path, dir.File("home/.local/share/Brindlework/Hubsift"));
+    EXPECT_TRUE(fs::is_directory(dir.File("home/.local/share/Brindlework/Hubsift")));
+}
+
 TEST(AppDataDirTest, LevelThatCannotBeCreatedIsTheCreationError) {
-    // Tests may run as root, so a missing parent or a file in the way stands in for a refused directory.
-    const char* const blockers[] = {"missing-folder", "file-as-vendor", "file-as-app"};
+    // Tests may run as root, so a file in the way stands in for a refused directory.
+    const char* const blockers[] = {"file-as-folder", "file-as-vendor", "file-as-app"};
     for (const std::string blocker : blockers) {
         TempDir dir;
         std::string folder = dir.Path();
-        if (blocker == "missing-folder") folder = dir.File("absent");
+        if (blocker == "file-as-folder") {
+            folder = dir.File("data");
+            WriteFile(folder, "");
+        }
         if (blocker == "file-as-vendor") WriteFile(dir.File("Brindlework"), "");
         if (blocker == "file-as-app") {
             fs::create_directory(dir.File("Brindlework"));

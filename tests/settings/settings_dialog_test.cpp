@@ -17,7 +17,7 @@
 #include "platform/window_placement.h"
 #include "settings/ip_detection.h"
 #include "settings/settings_store.h"
-#include "temp_dir.h"
+#include "support/temp_dir.h"
 
 namespace {
 

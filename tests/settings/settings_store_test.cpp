@@ -10,7 +10,7 @@
 #include <functional>
 #include <tuple>
 
-#include "temp_dir.h"
+#include "support/temp_dir.h"
 
 namespace {
 
