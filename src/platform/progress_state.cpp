@@ -39,4 +39,6 @@ void SetProgressMaximum(QProgressBar* bar, long long maximum) {
     bar->setRange(0, clamped);
 }
 
-long long ProgressMaximum(const QProgressBar* bar) { return bar->property(kMaximumProperty).toLongLong(); }
+long long ProgressMaximum(const QProgressBar* bar) {
+    return bar->property(kMaximumProperty).toLongLong();
+}

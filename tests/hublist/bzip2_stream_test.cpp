@@ -4,7 +4,7 @@
 
 #include <random>
 
-#include "hublist/bzip2_compress.h"
+#include "support/bzip2_compress.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <mutex>
 #include <optional>
 
-#include "hublist/bzip2_compress.h"
+#include "support/bzip2_compress.h"
 #include "hublist/hublist_loader.h"
 #include "search/hub_queue.h"
 #include "support/temp_dir.h"
