@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
@@ -18,8 +19,13 @@
 #include "platform/message_box.h"
 #include "platform/progress_state.h"
 #include "platform/qt_gui_thread.h"
+#include "platform/udp_listener.h"
 #include "results/result_list_view.h"
+#include "results/sr_decoder.h"
 #include "search/hub_queue.h"
+#include "search/search_criteria.h"
+#include "search/search_runner.h"
+#include "search/udp_port.h"
 #include "settings/settings_dialog.h"
 
 namespace {
@@ -57,6 +63,9 @@ TForm1::TForm1(AppSettings& settings, std::string& pendingIPMessage, std::string
     setFont(font);
     resize(949, 655);
     CreateControls();
+    IdUDPServer1 = std::make_unique<UdpListener>(
+        *m_gui, [this](const std::vector<std::string_view>& datagrams) { IdUDPServer1UDPRead(datagrams); });
+    m_runner = std::make_unique<SearchRunner>(*m_gui, [this] { UpdateRunProgress(); });
     Edit3->setEnabled(false);
     ComboBox4->setEnabled(false);
 }
@@ -71,10 +80,20 @@ void TForm1::closeEvent(QCloseEvent* event) {
 }
 
 void TForm1::Shutdown() {
+    if (m_closing) return;
+    m_closing = true;
+    Timer1->stop();
     // Release threads waiting for a GUI step first, so none of the joins below can wait on this thread.
     m_gui->Close();
     if (m_refresh) m_refresh->Cancel();
     m_refresh.reset();
+    IdUDPServer1->Deactivate();
+    m_runner->Shutdown();
+}
+
+void TForm1::SetExchangeTimings(const HubExchangeTimings& timings) {
+    m_runner = std::make_unique<SearchRunner>(
+        *m_gui, [this] { UpdateRunProgress(); }, timings);
 }
 
 void TForm1::CreateControls() {
@@ -132,7 +151,9 @@ void TForm1::CreateControls() {
 
     Edit1->installEventFilter(this);
     connect(ComboBox2, &QComboBox::currentIndexChanged, this, &TForm1::ComboBox2Change);
+    connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TForm1::Button2Click);
+    connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
     connect(Button3, &QPushButton::clicked, this, &TForm1::Button3Click);
     connect(Button4, &QPushButton::clicked, this, &TForm1::Button4Click);
 }
@@ -283,4 +304,121 @@ void TForm1::Button3Click() {
 
 void TForm1::Button4Click() {
     m_aboutDialog->OpenCentredOver(this);
+}
+
+bool TForm1::RunInProgress() const {
+    return Button1->text() == QLatin1String("Stop");
+}
+
+void TForm1::Button1Click() {
+    // Stop always stops: the checks are for starting a run.
+    if (RunInProgress()) {
+        StopRun();
+        return;
+    }
+    if (!RunChecksPass()) return;
+    m_runner->ResizePool(m_settings.Threads);
+    StartRun();
+}
+
+bool TForm1::RunChecksPass() {
+    const char* failure = nullptr;
+    if (m_settings.Nick.empty()) {
+        failure = "Error: Your haven't entered your Nick. Click 'Settings'...";
+    } else if (m_settings.IP.empty()) {
+        failure = "Error: Your IP address is not configured properly. Click 'Settings'...";
+    } else if (Edit1->text().isEmpty()) {
+        failure = "Error: You haven't entered anything in the search box!";
+    } else if (m_hubCount == 0) {
+        failure = "Error: no hubs to search, the hub count is 0!";
+    }
+    if (failure != nullptr) ShowMessage(failure, MessageIcon::Information, this);
+    return failure == nullptr;
+}
+
+void TForm1::StartRun() {
+    VST1->StopFillingPathColumn();
+    SetProgressState(ProgressBar1, ProgressState::Normal);
+    IdUDPServer1->Deactivate();
+    m_runner->Stop();
+    SetLabelText(Label4, "Results: 0");
+    VST1->Clear();
+    m_resultCount = 0;
+
+    const SearchCriteria criteria =
+        BuildSearchCriteria({ComboBox2->currentIndex(), FromQString(Edit2->text()), ComboBox3->currentIndex(),
+                             FromQString(Edit3->text()), ComboBox4->currentIndex(), ComboBox1->currentIndex()});
+    SizeFilterLow = criteria.SizeFilterLow;
+    SizeFilterHigh = criteria.SizeFilterHigh;
+    if (criteria.error) {
+        ShowMessage(*criteria.error, MessageIcon::Information, this);
+        return;
+    }
+    Button1->setText(QStringLiteral("Stop"));
+    Button2->setEnabled(false);
+
+    m_currentUdpPort = NextUdpPort(m_currentUdpPort, m_settings.MinUDPPort, m_settings.MaxUDPPort);
+    const std::optional<int32_t> bound =
+        BindRunPort(*IdUDPServer1, m_settings.IP, m_currentUdpPort, m_settings.MinUDPPort, m_settings.MaxUDPPort);
+    if (!bound) {
+        ShowMessage("Error binding IP address or UDP port", MessageIcon::Information, this);
+        EndRun();
+        return;
+    }
+    m_currentUdpPort = *bound;
+
+    SetLabelText(Label2, "Searched: 0");
+    SetLabelText(Label3, "Failed: 0");
+    ProgressBar1->setValue(0);
+    const RunValues values{m_settings.Nick,          m_settings.IP,         m_settings.ShareSizeBytes,
+                           m_settings.SearchTimeout, criteria.SearchPrefix, SearchPattern(FromQString(Edit1->text())),
+                           m_currentUdpPort};
+    m_runner->Start(*m_queue, values);
+}
+
+void TForm1::StopRun() {
+    IdUDPServer1->Deactivate();
+    SetProgressState(ProgressBar1, ProgressState::Error);
+    SetProgressState(ProgressBar1, ProgressState::Paused);
+    m_runner->Stop();
+    EndRun();
+}
+
+void TForm1::EndRun() {
+    Button1->setText(QStringLiteral("Search"));
+    Button2->setEnabled(true);
+}
+
+void TForm1::UpdateRunProgress() {
+    SetLabelText(Label2, "Searched: " + std::to_string(m_runner->SearchedCount()));
+    SetLabelText(Label3, "Failed: " + std::to_string(m_runner->FailedCount()));
+    ProgressBar1->setValue(std::min(ProgressBar1->value() + 1, ProgressBar1->maximum()));
+    if (RunInProgress() && m_runner->IsComplete(m_queue->Count())) EndRun();
+}
+
+void TForm1::Timer1Timer() {
+    if (m_timer1Tag != 1) return;
+    if (VST1->FitPathColumn()) m_timer1Tag = 0;
+}
+
+void TForm1::IdUDPServer1UDPRead(const std::vector<std::string_view>& datagrams) {
+    const ResultFilter filter{SizeFilterLow, SizeFilterHigh, ComboBox2->currentIndex() == 2,
+                              cbxOnlyFreeSlots->isChecked()};
+    const std::string decimalSeparator = FromQString(QLocale().decimalPoint());
+    const int32_t before = m_resultCount;
+    for (std::string_view datagram : datagrams) {
+        DecodeDatagram(datagram, filter, decimalSeparator, [this](const SearchResult& result) {
+            if (m_closing) return false;
+            VST1->Append(result);
+            ++m_resultCount;
+            if (m_timer1Tag == -1) {
+                m_timer1Tag = 1;
+                Timer1Timer();
+            } else {
+                m_timer1Tag = 1;
+            }
+            return true;
+        });
+    }
+    if (m_resultCount != before) SetLabelText(Label4, "Results: " + std::to_string(m_resultCount));
 }

@@ -4,7 +4,10 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
+#include <vector>
 
+#include "search/run_values.h"
 #include "settings/app_settings.h"
 
 class QCheckBox;
@@ -18,6 +21,8 @@ class ResultListView;
 class TForm2;
 class TForm3;
 class QtGuiThread;
+class SearchRunner;
+class UdpListener;
 class TMyHublistRefreshThread;
 class TMyQueue;
 
@@ -38,6 +43,7 @@ public:
 
     void FormResize();
     void ComboBox2Change();
+    void Button1Click();
     void Button2Click();
     void Button3Click();
     void Button4Click();
@@ -62,7 +68,17 @@ public:
     QProgressBar* ProgressBar1;
     QTimer* Timer1;
 
+    // Run by a worker through the GUI hand-over after each counted hub.
+    void UpdateRunProgress();
+    void Timer1Timer();
+    // One batch of datagrams received on the result port, in arrival order.
+    void IdUDPServer1UDPRead(const std::vector<std::string_view>& datagrams);
+
     int32_t HubCount() const { return m_hubCount; }
+    int32_t ResultCount() const { return m_resultCount; }
+    int32_t CurrentUdpPort() const { return m_currentUdpPort; }
+    // Replaces the idle worker pool with one whose waits on real hubs are these; tests shorten them.
+    void SetExchangeTimings(const HubExchangeTimings& timings);
     const TMyQueue& HubQueue() const { return *m_queue; }
 
 protected:
@@ -76,6 +92,12 @@ private:
     // False when the stored list could not be read; the window then keeps what it shows.
     bool LoadHubList();
     void ShowHubCount();
+    bool RunInProgress() const;
+    // The checks before a run; false when one failed and its message was shown.
+    bool RunChecksPass();
+    void StartRun();
+    void StopRun();
+    void EndRun();
     void RefreshCompleted(bool refreshFailed);
     bool RefreshInProgress() const;
     // Ends every background thread; the window stays usable for nothing after it. Safe to call twice.
@@ -90,6 +112,15 @@ private:
     std::unique_ptr<QtGuiThread> m_gui;
     std::unique_ptr<TMyQueue> m_queue;
     std::unique_ptr<TMyHublistRefreshThread> m_refresh;
+    std::unique_ptr<UdpListener> IdUDPServer1;
+    std::unique_ptr<SearchRunner> m_runner;
+    int32_t m_currentUdpPort = -1;
+    int32_t m_resultCount = 0;
+    int64_t SizeFilterLow = -1;
+    int64_t SizeFilterHigh = -1;
+    // Timer1's marker: -1 no result yet since start-up, 1 rows added since the Path column was fitted, 0 fitted.
+    int m_timer1Tag = -1;
+    bool m_closing = false;
     bool StartupRefresh = false;
     int32_t m_hubCount = 0;
     bool m_startupReady = false;

@@ -1,0 +1,177 @@
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+
+#include <string>
+#include <vector>
+
+#include "app/main_window.h"
+#include "platform/message_box.h"
+#include "platform/progress_state.h"
+#include "results/result_list_view.h"
+#include "results/result_model.h"
+#include "support/fake_hub.h"
+#include "support/temp_dir.h"
+#include "support/udp_test_sockets.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// The main window over a hub list of fake hubs, with short waits, and message boxes recorded.
+class SearchRunTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SetMessageBoxHook([this](const std::string& text, MessageIcon) { m_messages.push_back(text); });
+        m_settings.Nick = "tester";
+        m_settings.IP = "127.0.0.1";
+        m_settings.ShareSizeBytes = "5368709120";
+        m_settings.Threads = 4;
+        m_settings.SearchTimeout = 1;
+        m_settings.MinUDPPort = FreeUdpPorts(3);
+        m_settings.MaxUDPPort = m_settings.MinUDPPort + 2;
+    }
+    void TearDown() override { SetMessageBoxHook({}); }
+
+    // Writes the hub list and opens the window, which loads it at its first layout.
+    void Open(const std::vector<FakeHubBehaviour>& hubs) {
+        std::string list = "<?xml version=\"1.0\"?><Hublist><Hubs>";
+        for (const FakeHubBehaviour& behaviour : hubs) {
+            const int hub = m_hubs.AddHub(behaviour);
+            list += "<Hub Address=\"dchub://127.0.0.1:" + std::to_string(m_hubs.Port(hub)) + "\"/>";
+        }
+        WriteFile(m_dir.File("hublist.xml"), list + "</Hubs></Hublist>");
+        m_form = std::make_unique<TForm1>(m_settings, m_pending, m_dir.Path());
+        m_form->SetExchangeTimings({100ms, 100ms});
+        m_form->SetStartupReady();
+        m_form->show();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return m_form->HubCount() == static_cast<int>(hubs.size()); }));
+    }
+    void Search(const QString& phrase) {
+        m_form->Edit1->setText(phrase);
+        QTest::mouseClick(m_form->Button1, Qt::LeftButton);
+    }
+    // Answers every search the hub passed on, as another user's client would, to the port it names.
+    int AnswerSearches(int hub, const std::string& results) {
+        int answered = 0;
+        for (const std::string& search : m_hubs.Forwarded(hub)) {
+            const std::size_t colon = search.find(':');
+            m_client.SendTo(std::stoi(search.substr(colon + 1)), results);
+            ++answered;
+        }
+        return answered;
+    }
+    QString Text(QLabel* label) const { return label->text(); }
+
+    AppSettings m_settings;
+    std::string m_pending;
+    TempDir m_dir;
+    FakeHubServer m_hubs;
+    UdpTestSocket m_client;
+    std::unique_ptr<TForm1> m_form;
+    std::vector<std::string> m_messages;
+};
+
+FakeHubBehaviour Silent() {
+    FakeHubBehaviour behaviour;
+    behaviour.nickAnswer = FakeHubBehaviour::NickAnswer::Silent;
+    return behaviour;
+}
+
+const std::string kTwoResults =
+    "$SR alice music\\song.mp3\x05"
+    "5242880 2/4\x05Some Hub (10.0.0.1:411)|"
+    "$SR bob Films\\New Stuff 0/3\x05Hub (10.0.0.2)|$sr junk|";
+
+TEST_F(SearchRunTest, RunOverAnsweringAndSilentHubsShowsResultsAndCounts) {
+    Open({{}, {}, {}, Silent(), Silent()});
+    Search(QStringLiteral("song"));
+    EXPECT_EQ(m_form->Button1->text(), QStringLiteral("Stop"));
+    EXPECT_FALSE(m_form->Button2->isEnabled()) << "no refresh may replace the queue under a run";
+    ASSERT_TRUE(m_hubs.WaitUntil(
+        [&] { return m_hubs.Forwarded(0).size() + m_hubs.Forwarded(1).size() + m_hubs.Forwarded(2).size() == 3; }, 5s));
+    for (int hub = 0; hub < 3; ++hub) ASSERT_EQ(AnswerSearches(hub, kTwoResults), 1);
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_form->Button1->text() == QStringLiteral("Search"); }, 10000));
+    EXPECT_EQ(Text(m_form->Label2), QStringLiteral("Searched: 3"));
+    EXPECT_EQ(Text(m_form->Label3), QStringLiteral("Failed: 2"));
+    EXPECT_EQ(m_form->ProgressBar1->value(), 5);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_form->ResultCount() == 6; }));
+    EXPECT_EQ(Text(m_form->Label4), QStringLiteral("Results: 6"));
+    EXPECT_EQ(m_form->VST1->model()->rowCount(), 6);
+    EXPECT_EQ(m_form->VST1->Model()->CellText(0, 0), QStringLiteral("song.mp3"));
+    EXPECT_EQ(m_form->VST1->Model()->CellText(1, 1), QStringLiteral("<DIR>"));
+
+    // The listener stays open after a completed run: late results are still added.
+    m_client.SendTo(m_form->CurrentUdpPort(), kTwoResults);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_form->ResultCount() == 8; }));
+    EXPECT_TRUE(m_messages.empty());
+}
+
+TEST_F(SearchRunTest, OnlyFreeSlotsAndSizeFilterDropResultsAsTheyArrive) {
+    Open({{}});
+    m_form->cbxOnlyFreeSlots->setChecked(true);
+    m_form->ComboBox2->setCurrentIndex(1);  // At Least 1 MB
+    m_form->Edit2->setText(QStringLiteral("1"));
+    Search(QStringLiteral("song"));
+    ASSERT_TRUE(m_hubs.WaitUntil([&] { return m_hubs.Forwarded(0).size() == 1; }, 5s));
+    EXPECT_NE(m_hubs.Forwarded(0)[0].find(" T?F?1048576?1?song"), std::string::npos) << m_hubs.Forwarded(0)[0];
+    AnswerSearches(0, kTwoResults +
+                          "$SR carol small.mp3\x05"
+                          "1000 1/1\x05Hub (h)|");
+    // Datagrams are handled in arrival order: once this one shows, the earlier ones have been judged.
+    AnswerSearches(0,
+                   "$SR dave big.bin\x05"
+                   "2000000 1/1\x05Hub (h)");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_form->ResultCount() >= 2; }));
+    EXPECT_EQ(m_form->ResultCount(), 2) << "the directory has no free slot and small.mp3 is below 1 MB";
+}
+
+TEST_F(SearchRunTest, StopWhileWorkersWaitForHelloSendsNoSearchAndFreezesTheCounters) {
+    Open({Silent(), Silent()});
+    Search(QStringLiteral("song"));
+    ASSERT_TRUE(m_hubs.WaitUntil([&] { return m_hubs.OpenConnections(0) + m_hubs.OpenConnections(1) == 2; }, 5s));
+    QTest::mouseClick(m_form->Button1, Qt::LeftButton);
+    EXPECT_EQ(m_form->Button1->text(), QStringLiteral("Search"));
+    EXPECT_EQ(GetProgressState(m_form->ProgressBar1), ProgressState::Paused);
+    // Stop cuts the exchanges short: once the hubs see the connections go, nothing is left to count.
+    ASSERT_TRUE(m_hubs.WaitUntil([&] { return m_hubs.OpenConnections(0) + m_hubs.OpenConnections(1) == 0; }, 2s));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Text(m_form->Label2), QStringLiteral("Searched: 0"));
+    EXPECT_EQ(Text(m_form->Label3), QStringLiteral("Failed: 0"));
+    for (int hub = 0; hub < 2; ++hub)
+        for (const std::string& bytes : m_hubs.Received(hub)) EXPECT_EQ(bytes.find("$Search"), std::string::npos);
+}
+
+TEST_F(SearchRunTest, EachRunUsesTheNextPortAndChecksComeFirst) {
+    Open({{}});
+    m_form->Edit1->clear();
+    QTest::mouseClick(m_form->Button1, Qt::LeftButton);
+    ASSERT_EQ(m_messages, std::vector<std::string>{"Error: You haven't entered anything in the search box!"});
+
+    std::vector<int32_t> ports;
+    for (int run = 0; run < 4; ++run) {
+        Search(QStringLiteral("x"));
+        ports.push_back(m_form->CurrentUdpPort());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return m_form->Button1->text() == QStringLiteral("Search"); }, 5000));
+    }
+    const int32_t min = m_settings.MinUDPPort;
+    EXPECT_EQ(ports, (std::vector<int32_t>{min, min + 1, min + 2, min}));
+}
+
+TEST_F(SearchRunTest, ClosingTheWindowDuringARunEndsPromptly) {
+    Open({Silent(), Silent(), {}});
+    Search(QStringLiteral("song"));
+    ASSERT_TRUE(m_hubs.WaitUntil([&] { return m_hubs.OpenConnections(0) == 1; }, 5s));
+    const auto start = std::chrono::steady_clock::now();
+    m_form.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
+}
+
+}  // namespace
