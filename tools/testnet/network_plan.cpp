@@ -1,0 +1,79 @@
+#include "network_plan.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+constexpr std::array BadKinds{HubKind::Silent,      HubKind::Slow,       HubKind::NickTaken,   HubKind::Password,
+                              HubKind::CloseAtOnce, HubKind::ClosedPort, HubKind::Unresolvable};
+
+const std::vector<std::string>& HubThemes() {
+    static const std::vector<std::string> themes{"Movie Harbour", "Music Lounge", "Open Source Corner", "Book Nook",
+                                                 "Retro Games",   "Photo Club",   "Classic Cinema",     "Night Owls",
+                                                 "Lossless Only", "Anime Alley",  "Linux ISO Depot",    "Chill Zone"};
+    return themes;
+}
+
+std::string HubNumber(std::size_t index) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%02zu", index + 1);
+    return text;
+}
+
+// Which hubs misbehave: a seeded shuffle of the positions, then the bad kinds in turn.
+std::vector<HubKind> DrawKinds(const PlanOptions& options, Rng& rng) {
+    std::vector<HubKind> kinds(options.hubs, HubKind::SupportsFirst);
+    for (std::size_t i = 0; i < kinds.size(); ++i) {
+        if (rng.Chance(0.45)) kinds[i] = HubKind::StrictKey;
+    }
+    const auto bad = std::min(options.hubs, static_cast<std::size_t>(std::lround(options.badShare * options.hubs)));
+    std::vector<std::size_t> positions(options.hubs);
+    for (std::size_t i = 0; i < positions.size(); ++i) positions[i] = i;
+    for (std::size_t i = positions.size(); i > 1; --i) std::swap(positions[i - 1], positions[rng.Below(i)]);
+    for (std::size_t i = 0; i < bad; ++i) kinds[positions[i]] = BadKinds[i % BadKinds.size()];
+    return kinds;
+}
+
+}  // namespace
+
+NetworkPlan NetworkPlan::Build(const PlanOptions& options) {
+    NetworkPlan plan;
+    plan.m_catalog = ShareCatalog::Generate(options.seed);
+    Rng rng(Rng::Mix(options.seed, "hubs"));
+    const std::vector<HubKind> kinds = DrawKinds(options, rng);
+    for (std::size_t i = 0; i < options.hubs; ++i) {
+        HubPlan hub;
+        hub.kind = kinds[i];
+        hub.name = "[EN] Testnet " + HubNumber(i) + " " + rng.Pick(HubThemes());
+        hub.description = hub.kind == HubKind::StrictKey ? "Strict rules, fast searches" : "Everyone welcome";
+        // Older hubs send a plain lock; clients then leave $Supports out.
+        hub.extendedLock = hub.kind != HubKind::StrictKey || rng.Chance(0.7);
+        hub.host = hub.kind == HubKind::Unresolvable ? "hub-" + HubNumber(i) + ".testnet.invalid" : "127.0.0.1";
+        hub.seed = Rng::Mix(options.seed, "hub" + std::to_string(i));
+        for (std::size_t u = 0; u < options.usersPerHub; ++u) {
+            hub.users.push_back(plan.m_users.size());
+            plan.m_users.push_back(SimulatedUser::Generate(plan.m_catalog, options.seed, plan.m_users.size()));
+        }
+        plan.m_hubs.push_back(std::move(hub));
+    }
+    return plan;
+}
+
+bool NetworkPlan::ForwardsSearches(HubKind kind) {
+    return kind == HubKind::SupportsFirst || kind == HubKind::StrictKey || kind == HubKind::Slow;
+}
+
+std::size_t NetworkPlan::CountResults(const SearchRequest& request) const {
+    const SearchMatcher matcher(request);
+    std::size_t count = 0;
+    for (const auto& hub : m_hubs) {
+        if (!ForwardsSearches(hub.kind)) continue;
+        for (const std::size_t user : hub.users) {
+            count += m_users[user].Answer(matcher, m_catalog, hub.name, "127.0.0.1:0", 0).size();
+        }
+    }
+    return count;
+}

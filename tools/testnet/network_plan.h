@@ -1,0 +1,68 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "search_request.h"
+#include "share_catalog.h"
+#include "simulated_user.h"
+
+// How a hub of the simulated network behaves.
+enum class HubKind {
+    // Like the most common hub program: expects $Supports after an EXTENDEDPROTOCOL lock (closes after $MyINFO
+    // without it), refuses a $Search before $MyINFO with a chat line and a disconnect, and passes each search on
+    // after a delay of up to 1 s.
+    SupportsFirst,
+    // Like the second most common: checks $Key strictly (a wrong one: silent disconnect), ignores a $Search before
+    // it has echoed the user's $MyINFO, and passes searches on in batches every 1.4 s, without those of users who
+    // have left.
+    StrictKey,
+    // Badly behaved hubs.
+    Silent,        // accepts the connection and never says anything
+    Slow,          // a SupportsFirst hub that answers every message seconds late
+    NickTaken,     // refuses every nick with $ValidateDenide and closes
+    Password,      // asks every nick for a password with $GetPass and waits
+    CloseAtOnce,   // closes each connection as soon as it is accepted
+    ClosedPort,    // listed, but its port refuses connections
+    Unresolvable,  // listed under a host name in the reserved .invalid domain
+};
+
+struct HubPlan {
+    std::string name;
+    std::string description;
+    HubKind kind = HubKind::SupportsFirst;
+    bool extendedLock = true;        // the lock starts with EXTENDEDPROTOCOL
+    std::string host;                // "127.0.0.1", or a name that does not resolve
+    std::vector<std::size_t> users;  // indices into NetworkPlan::Users()
+    uint64_t seed = 0;               // for the hub's own random choices (locks, delays, free slots)
+};
+
+struct PlanOptions {
+    std::size_t hubs = 50;
+    std::size_t usersPerHub = 20;
+    // With 50 hubs this makes seven bad ones: one of each kind.
+    double badShare = 0.14;
+    uint64_t seed = 1;
+};
+
+// Everything about the simulated network that the seed decides: hubs, their users and what they share.
+// Immutable once built; the running network and the result count read it.
+class NetworkPlan {
+public:
+    static NetworkPlan Build(const PlanOptions& options);
+
+    const ShareCatalog& Catalog() const { return m_catalog; }
+    const std::vector<HubPlan>& Hubs() const { return m_hubs; }
+    const std::vector<SimulatedUser>& Users() const { return m_users; }
+
+    // Whether a client that logs in as the protocol asks reaches the users of such a hub with its search.
+    static bool ForwardsSearches(HubKind kind);
+    // The number of $SR messages the network sends to one client that searches every hub of the list once.
+    std::size_t CountResults(const SearchRequest& request) const;
+
+private:
+    ShareCatalog m_catalog;
+    std::vector<HubPlan> m_hubs;
+    std::vector<SimulatedUser> m_users;
+};

@@ -1,0 +1,102 @@
+#include "simulated_user.h"
+
+#include <algorithm>
+#include <set>
+
+namespace {
+
+const std::vector<std::string>& NickStems() {
+    static const std::vector<std::string> stems{
+        "anna",    "Bjorn",  "cosmo",  "DarkStar", "eagle", "Fixer", "ghost",   "hobbit", "Iceman",   "jazzfan",
+        "kat",     "Lurker", "mango",  "nomad",    "Orbit", "pixel", "Quasar",  "rover",  "Sasha",    "tux",
+        "Ulysses", "vinyl",  "Wombat", "xeno",     "yeti",  "Zed",   "leecher", "seeder", "oldtimer", "moth"};
+    return stems;
+}
+
+std::string Slots(int freeSlots, int totalSlots) {
+    return std::to_string(freeSlots) + "/" + std::to_string(totalSlots);
+}
+
+}  // namespace
+
+SimulatedUser SimulatedUser::Generate(const ShareCatalog& catalog, uint64_t seed, std::size_t number) {
+    Rng rng(Rng::Mix(seed, "user" + std::to_string(number)));
+    SimulatedUser user;
+    // The number keeps nicks unique across the network; the separators vary as real nicks do.
+    static const std::vector<std::string> joins{"", "_", "-", "[", "."};
+    const std::string join = rng.Pick(joins);
+    user.m_nick = rng.Pick(NickStems()) + join + std::to_string(number) + (join == "[" ? "]" : "");
+    const uint64_t charset = rng.Below(10);
+    user.m_style.charset = charset < 5 ? Charset::Utf8 : (charset < 8 ? Charset::Cp1252 : Charset::Cp1251);
+    user.m_style.leadingBackslash = rng.Chance(0.2);
+    user.m_style.folderTthPlaceholder = rng.Chance(0.3);
+    user.m_style.packsDatagrams = rng.Chance(0.4);
+    user.m_totalSlots = static_cast<int>(rng.Between(1, 12));
+
+    // Users share whole folders, and the popular ones more often.
+    const EncodedCatalog& names = catalog.In(user.m_style.charset);
+    std::vector<std::vector<uint32_t>> filesByFolder(catalog.Folders().size());
+    for (uint32_t i = 0; i < catalog.Files().size(); ++i) {
+        if (!names.filePaths[i].empty()) filesByFolder[catalog.Files()[i].folder].push_back(i);
+    }
+    std::vector<uint32_t> folders;
+    for (uint32_t i = 0; i < filesByFolder.size(); ++i) {
+        if (!filesByFolder[i].empty()) folders.push_back(i);
+    }
+    // Popularity is one seeded order of the folders, the same for every user, so that every kind of file has its
+    // popular folders.
+    Rng popularity(Rng::Mix(seed, "popularity"));
+    for (std::size_t i = folders.size(); i > 1; --i) std::swap(folders[i - 1], folders[popularity.Below(i)]);
+    const auto target = static_cast<std::size_t>(rng.Between(30, 250));
+    std::set<uint32_t> files;
+    for (int attempt = 0; attempt < 200 && files.size() < target && !folders.empty(); ++attempt) {
+        const auto pick = folders[rng.Below(rng.Below(folders.size()) + 1)];
+        files.insert(filesByFolder[pick].begin(), filesByFolder[pick].end());
+    }
+    std::set<uint32_t> sharedFolders;
+    for (const uint32_t file : files) {
+        user.m_files.push_back(file);
+        user.m_shareBytes += catalog.Files()[file].size;
+        for (int folder = static_cast<int>(catalog.Files()[file].folder); folder >= 0;
+             folder = catalog.Folders()[static_cast<std::size_t>(folder)].parent) {
+            if (!sharedFolders.insert(static_cast<uint32_t>(folder)).second) break;
+        }
+    }
+    user.m_folders.assign(sharedFolders.begin(), sharedFolders.end());
+    return user;
+}
+
+std::vector<std::string> SimulatedUser::Answer(const SearchMatcher& matcher, const ShareCatalog& catalog,
+                                               std::string_view hubName, std::string_view hubAddress,
+                                               int freeSlots) const {
+    const EncodedCatalog& names = catalog.In(m_style.charset);
+    const std::string root = m_style.leadingBackslash ? "\\" : "";
+    const std::string slots = Slots(freeSlots, m_totalSlots);
+    const std::string hubPart = " (" + std::string(hubAddress) + ")|";
+    std::vector<std::string> results;
+    for (const uint32_t folder : m_folders) {
+        if (results.size() >= MaxResults) return results;
+        if (!matcher.MatchesFolder(names.loweredFolderNames[folder])) continue;
+        const std::string where = m_style.folderTthPlaceholder ? "TTH:" + std::string(39, 'A') : std::string(hubName);
+        results.push_back("$SR " + m_nick + " " + root + names.folderPaths[folder] + " " + slots + "\x05" + where +
+                          hubPart);
+    }
+    for (const uint32_t index : m_files) {
+        if (results.size() >= MaxResults) return results;
+        const CatalogFile& file = catalog.Files()[index];
+        if (!matcher.MatchesFile(names.loweredFilePaths[index], file.type, file.size, file.tth)) continue;
+        results.push_back("$SR " + m_nick + " " + root + names.filePaths[index] + "\x05" + std::to_string(file.size) +
+                          " " + slots + "\x05" + "TTH:" + file.tth + hubPart);
+    }
+    return results;
+}
+
+int SimulatedUser::DrawFreeSlots(Rng& rng) const {
+    if (rng.Chance(0.25)) return 0;
+    return static_cast<int>(rng.Between(0, m_totalSlots));
+}
+
+std::string SimulatedUser::MyInfo() const {
+    return "$MyINFO $ALL " + m_nick + " <++ V:0.868,M:A,H:1/0/0,S:" + std::to_string(m_totalSlots) + ">$ $100\x01$$" +
+           std::to_string(m_shareBytes) + "$";
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "rng.h"
+#include "search_matcher.h"
+#include "share_catalog.h"
+
+// How one simulated user's client writes its answers; real clients differ in each of these.
+struct ReplyStyle {
+    Charset charset = Charset::Utf8;
+    bool leadingBackslash = false;      // paths begin with "\"
+    bool folderTthPlaceholder = false;  // folder results carry "TTH:" and 39 "A"s where the hub name stands
+    bool packsDatagrams = false;        // several results per datagram
+};
+
+// A user of a simulated hub: a nick, a share (whole folders of the catalog) and the way its client answers.
+class SimulatedUser {
+public:
+    // Active clients send at most this many results for one search.
+    static constexpr std::size_t MaxResults = 10;
+
+    static SimulatedUser Generate(const ShareCatalog& catalog, uint64_t seed, std::size_t number);
+
+    const std::string& Nick() const { return m_nick; }
+    const ReplyStyle& Style() const { return m_style; }
+    int TotalSlots() const { return m_totalSlots; }
+    std::size_t FileCount() const { return m_files.size(); }
+    int64_t ShareBytes() const { return m_shareBytes; }
+
+    // The $SR messages (each ending with "|") this user sends for a search: folders first, then files.
+    std::vector<std::string> Answer(const SearchMatcher& matcher, const ShareCatalog& catalog, std::string_view hubName,
+                                    std::string_view hubAddress, int freeSlots) const;
+    // Free slots at the moment of an answer: anything from 0 to the total, 0 more often than the rest.
+    int DrawFreeSlots(Rng& rng) const;
+    std::string MyInfo() const;
+
+private:
+    std::string m_nick;
+    ReplyStyle m_style;
+    int m_totalSlots = 1;
+    std::vector<uint32_t> m_files;    // indices into the catalog, ascending
+    std::vector<uint32_t> m_folders;  // every folder holding a shared file, and their parents, ascending
+    int64_t m_shareBytes = 0;
+};

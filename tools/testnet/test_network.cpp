@@ -1,0 +1,60 @@
+#include "test_network.h"
+
+#include "hublist_writer.h"
+#include "socket_util.h"
+
+namespace {
+
+// Enough source ports that consecutive answers rarely share one.
+constexpr std::size_t AnswerSockets = 16;
+
+}  // namespace
+
+TestNetwork::StartResult TestNetwork::Start(EventLoop& loop, const NetworkPlan& plan, const NetworkSettings& settings) {
+    std::unique_ptr<TestNetwork> network(new TestNetwork());
+    network->m_responder = std::make_unique<UdpResponder>(AnswerSockets);
+    if (!network->m_responder->Ok()) return {nullptr, "cannot open UDP sockets"};
+    const std::vector<int> sockets = BindPortRun(settings.basePort, plan.Hubs().size());
+    if (sockets.size() != plan.Hubs().size()) {
+        return {nullptr, "cannot bind " + std::to_string(plan.Hubs().size()) + " hub ports from " +
+                             std::to_string(settings.basePort)};
+    }
+    std::vector<HublistEntry> entries;
+    for (std::size_t i = 0; i < sockets.size(); ++i) {
+        const HubPlan& hub = plan.Hubs()[i];
+        const uint16_t port = LocalPort(sockets[i]);
+        network->m_ports.push_back(port);
+        if (hub.kind == HubKind::ClosedPort || hub.kind == HubKind::Unresolvable) {
+            // Bound without listening: connections to it are refused, and no other program takes the port.
+            network->m_refusingSockets.push_back(sockets[i]);
+        } else if (StartListening(sockets[i])) {
+            network->m_hubs.push_back(
+                std::make_unique<Hub>(loop, plan, i, sockets[i], *network->m_responder, settings.latency));
+        } else {
+            for (std::size_t j = i; j < sockets.size(); ++j) CloseSocket(sockets[j]);
+            return {nullptr, "cannot listen on port " + std::to_string(port)};
+        }
+        int64_t shared = 0;
+        for (const std::size_t user : hub.users) shared += plan.Users()[user].ShareBytes();
+        entries.push_back(
+            {hub.name, "dchub://" + hub.host + ":" + std::to_string(port), hub.description, hub.users.size(), shared});
+    }
+    network->m_hublistXml = WriteHublistXml(entries);
+    auto compressed = Bzip2Compress(network->m_hublistXml);
+    if (!compressed) return {nullptr, "cannot compress the hub list"};
+    const int httpFd = ListenTcp(settings.httpPort);
+    if (httpFd < 0) return {nullptr, "cannot listen on HTTP port " + std::to_string(settings.httpPort)};
+    network->m_http =
+        std::make_unique<HttpServer>(loop, httpFd, HublistPath, "application/x-bzip2", std::move(*compressed));
+    return {std::move(network), ""};
+}
+
+TestNetwork::~TestNetwork() {
+    m_http.reset();
+    m_hubs.clear();
+    for (const int fd : m_refusingSockets) CloseSocket(fd);
+}
+
+std::string TestNetwork::HublistUrl() const {
+    return "http://127.0.0.1:" + std::to_string(m_http->Port()) + HublistPath;
+}

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "event_loop.h"
+#include "http_server.h"
+#include "hub.h"
+#include "network_plan.h"
+#include "udp_responder.h"
+
+struct NetworkSettings {
+    uint16_t basePort = 0;  // first hub port; 0 = free ports
+    uint16_t httpPort = 0;  // 0 = a free port
+    std::chrono::milliseconds latency{0};
+};
+
+// The running simulated network: one hub per plan entry on consecutive loopback ports (a ClosedPort hub keeps its
+// port bound but refuses connections, an Unresolvable one is only listed), and the HTTP server with the hub list.
+// Runs on the loop's thread; destroy it before the loop.
+class TestNetwork {
+public:
+    struct StartResult {
+        std::unique_ptr<TestNetwork> network;
+        std::string error;
+    };
+    static StartResult Start(EventLoop& loop, const NetworkPlan& plan, const NetworkSettings& settings);
+    ~TestNetwork();
+    TestNetwork(const TestNetwork&) = delete;
+    TestNetwork& operator=(const TestNetwork&) = delete;
+
+    static constexpr const char* HublistPath = "/hublist.xml.bz2";
+
+    std::string HublistUrl() const;
+    const std::string& HublistXml() const { return m_hublistXml; }
+    // The port listed for each hub of the plan, in plan order.
+    const std::vector<uint16_t>& HubPorts() const { return m_ports; }
+
+private:
+    TestNetwork() = default;
+
+    std::unique_ptr<UdpResponder> m_responder;
+    std::vector<std::unique_ptr<Hub>> m_hubs;
+    std::vector<int> m_refusingSockets;
+    std::vector<uint16_t> m_ports;
+    std::string m_hublistXml;
+    std::unique_ptr<HttpServer> m_http;
+};

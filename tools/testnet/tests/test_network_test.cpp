@@ -1,0 +1,201 @@
+#include <bzlib.h>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "raw_client.h"
+#include "socket_util.h"
+
+namespace {
+
+using std::chrono::milliseconds;
+
+PlanOptions Options(std::size_t hubs, double badShare, uint64_t seed) {
+    PlanOptions options;
+    options.hubs = hubs;
+    options.usersPerHub = 5;
+    options.badShare = badShare;
+    options.seed = seed;
+    return options;
+}
+
+// A client that logged in as Hubsift does and saw its $MyINFO echoed.
+std::unique_ptr<RawClient> LoggedIn(uint16_t port, const std::string& nick) {
+    auto client = std::make_unique<RawClient>();
+    const Deadline deadline = In(milliseconds(3000));
+    if (!client->Connect(port, deadline) || !client->LogIn(nick, deadline) || !client->SendMyInfo(nick, deadline)) {
+        return nullptr;
+    }
+    return client;
+}
+
+TEST(TestnetNetwork, EveryHubKindPassesSearchesToItsUsersWhoAnswerByUdp) {
+    // Seed 4 gives both kinds of well-behaved hub among the four.
+    RunningNetwork net(Options(4, 0.0, 4));
+    ASSERT_TRUE(net.Started());
+    ASSERT_TRUE(net.FirstOfKind(HubKind::SupportsFirst) && net.FirstOfKind(HubKind::StrictKey));
+    const std::string tail = "F?F?0?1?e";
+    UdpCollector udp;
+    std::vector<std::unique_ptr<RawClient>> clients;
+    std::size_t expected = 0;
+    for (std::size_t hub = 0; hub < net.Plan().Hubs().size(); ++hub) {
+        clients.push_back(LoggedIn(net.Network().HubPorts()[hub], "searcher" + std::to_string(hub)));
+        ASSERT_TRUE(clients.back()) << hub;
+        ASSERT_GT(net.ExpectedResults(hub, tail), 0u) << hub;
+        expected += net.ExpectedResults(hub, tail);
+    }
+    for (auto& client : clients) client->Send(SearchLine(udp.Port(), tail) + "|");
+    // The slowest path: a batch after 1.4 s, then up to 250 ms until the last user answers.
+    EXPECT_EQ(udp.CollectUntil(expected, In(milliseconds(4000))), expected);
+    std::map<std::string, std::size_t> perHub;
+    for (const auto& message : udp.Messages()) {
+        const auto sr = DecodeSr(message);
+        ASSERT_TRUE(sr) << message;
+        ++perHub[sr->hubAddress];
+    }
+    for (std::size_t hub = 0; hub < net.Plan().Hubs().size(); ++hub) {
+        EXPECT_EQ(perHub["127.0.0.1:" + std::to_string(net.Network().HubPorts()[hub])], net.ExpectedResults(hub, tail));
+    }
+    EXPECT_GT(udp.SourcePorts().size(), 1u);
+    EXPECT_LT(udp.Datagrams(), udp.Messages().size());  // some users pack several results into one datagram
+}
+
+TEST(TestnetNetwork, HubsBehaveLikeTheCommonHubPrograms) {
+    RunningNetwork net(Options(4, 0.0, 4));
+    ASSERT_TRUE(net.Started());
+    const uint16_t supportsFirst = net.Network().HubPorts()[*net.FirstOfKind(HubKind::SupportsFirst)];
+    const uint16_t strictKey = net.Network().HubPorts()[*net.FirstOfKind(HubKind::StrictKey)];
+    const Deadline deadline = In(milliseconds(3000));
+
+    // Without $Supports after an EXTENDEDPROTOCOL lock: closed after $MyINFO, never echoed.
+    RawClient noSupports;
+    ASSERT_TRUE(noSupports.Connect(supportsFirst, deadline));
+    const auto lock = noSupports.LogIn("plain", deadline, false);
+    ASSERT_TRUE(lock && lock->starts_with("EXTENDEDPROTOCOL"));
+    EXPECT_FALSE(noSupports.SendMyInfo("plain", deadline));
+    EXPECT_EQ(noSupports.ReadMessage(deadline).outcome, RawClient::Outcome::Closed);
+
+    // $Search before $MyINFO: a chat line, then the end of the connection.
+    RawClient early;
+    ASSERT_TRUE(early.Connect(supportsFirst, deadline));
+    ASSERT_TRUE(early.LogIn("early", deadline));
+    early.Send(SearchLine(9, "F?F?0?1?e") + "|");
+    const auto chat = early.ReadUntil("<Hub-Security>", deadline);
+    EXPECT_EQ(chat.outcome, RawClient::Outcome::Message);
+    EXPECT_EQ(early.ReadMessage(deadline).outcome, RawClient::Outcome::Closed);
+
+    // A wrong $Key: the strict hub hangs up without a word.
+    RawClient wrongKey;
+    ASSERT_TRUE(wrongKey.Connect(strictKey, deadline));
+    EXPECT_FALSE(wrongKey.LogIn("wrong", deadline, true, false));
+    EXPECT_EQ(wrongKey.ReadMessage(deadline).outcome, RawClient::Outcome::Closed);
+    for (const auto& message : wrongKey.Skipped()) EXPECT_FALSE(message.starts_with("$Hello")) << message;
+
+    // The strict hub ignores a $Search before its echo of $MyINFO and passes only the later one on; it drops the
+    // search of a user who left before the batch went out.
+    UdpCollector ignored;
+    UdpCollector answered;
+    UdpCollector leaver;
+    RawClient patient;
+    ASSERT_TRUE(patient.Connect(strictKey, deadline));
+    ASSERT_TRUE(patient.LogIn("patient", deadline));
+    patient.Send(SearchLine(ignored.Port(), "F?F?0?1?e") + "|");
+    ASSERT_TRUE(patient.SendMyInfo("patient", deadline));
+    auto quitter = LoggedIn(strictKey, "quitter");
+    ASSERT_TRUE(quitter);
+    quitter->Send(SearchLine(leaver.Port(), "F?F?0?1?e") + "|");
+    quitter->Close();
+    patient.Send(SearchLine(answered.Port(), "F?F?0?1?e") + "|");
+    const std::size_t expected = net.ExpectedResults(*net.FirstOfKind(HubKind::StrictKey), "F?F?0?1?e");
+    EXPECT_EQ(answered.CollectUntil(expected, In(milliseconds(4000))), expected);
+    // Anything of the other two searches would have come with the same batch, within the users' answer delay.
+    EXPECT_EQ(ignored.CollectUntil(1, In(Hub::MaxAnswerDelay + milliseconds(150))), 0u);
+    EXPECT_EQ(leaver.CollectUntil(1, In(milliseconds(10))), 0u);
+}
+
+TEST(TestnetNetwork, BadlyBehavedHubsFailTheLoginInTheirOwnWay) {
+    RunningNetwork net(Options(8, 0.875, 3));
+    ASSERT_TRUE(net.Started());
+    auto port = [&net](HubKind kind) { return net.Network().HubPorts()[*net.FirstOfKind(kind)]; };
+    const Deadline deadline = In(milliseconds(3000));
+
+    RawClient refused;
+    EXPECT_FALSE(refused.Connect(port(HubKind::ClosedPort), deadline));
+
+    RawClient closing;
+    ASSERT_TRUE(closing.Connect(port(HubKind::CloseAtOnce), deadline));
+    EXPECT_EQ(closing.ReadMessage(deadline).outcome, RawClient::Outcome::Closed);
+
+    RawClient silent;
+    ASSERT_TRUE(silent.Connect(port(HubKind::Silent), deadline));
+    EXPECT_EQ(silent.ReadMessage(In(milliseconds(300))).outcome, RawClient::Outcome::TimedOut);
+
+    const struct {
+        HubKind kind;
+        std::string answer;
+        RawClient::Outcome then;
+    } refusals[] = {{HubKind::NickTaken, "$ValidateDenide tester", RawClient::Outcome::Closed},
+                    {HubKind::Password, "$GetPass", RawClient::Outcome::TimedOut}};
+    for (const auto& c : refusals) {
+        SCOPED_TRACE(c.answer);
+        RawClient client;
+        ASSERT_TRUE(client.Connect(port(c.kind), deadline));
+        EXPECT_FALSE(client.LogIn("tester", In(milliseconds(500))));
+        ASSERT_FALSE(client.Skipped().empty());
+        EXPECT_EQ(client.Skipped().back(), c.answer);
+        EXPECT_EQ(client.ReadMessage(In(milliseconds(200))).outcome, c.then);
+    }
+}
+
+TEST(TestnetNetwork, LatencyDelaysEveryMessageOfTheHub) {
+    RunningNetwork net(Options(1, 0.0, 1), milliseconds(300));
+    ASSERT_TRUE(net.Started());
+    RawClient client;
+    ASSERT_TRUE(client.Connect(net.Network().HubPorts()[0], In(milliseconds(1000))));
+    EXPECT_EQ(client.ReadMessage(In(milliseconds(200))).outcome, RawClient::Outcome::TimedOut);
+    const auto lock = client.ReadMessage(In(milliseconds(1000)));
+    EXPECT_TRUE(lock.message.starts_with("$Lock "));
+}
+
+TEST(TestnetNetwork, ServesTheWholeNetworkAsCompressedHubList) {
+    RunningNetwork net(Options(8, 0.875, 3));
+    ASSERT_TRUE(net.Started());
+    const std::string url = net.Network().HublistUrl();
+    ASSERT_TRUE(url.starts_with("http://127.0.0.1:") && url.ends_with("/hublist.xml.bz2")) << url;
+    const auto port = static_cast<uint16_t>(std::stoi(url.substr(17, url.find('/', 17) - 17)));
+    RawClient http;
+    ASSERT_TRUE(http.Connect(port, In(milliseconds(1000))));
+    http.Send("GET /hublist.xml.bz2 HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n");
+    // The raw client cuts at "|"; the compressed body may hold some, so the parts are joined back.
+    std::string response;
+    for (auto read = http.ReadMessage(In(milliseconds(2000))); read.outcome == RawClient::Outcome::Message;
+         read = http.ReadMessage(In(milliseconds(2000)))) {
+        response += read.message + "|";
+    }
+    response += http.Remainder();
+    ASSERT_TRUE(response.starts_with("HTTP/1.1 200 OK\r\n")) << response.substr(0, 40);
+    std::string body = response.substr(response.find("\r\n\r\n") + 4);
+    std::string xml(1 << 20, '\0');
+    auto length = static_cast<unsigned>(xml.size());
+    ASSERT_EQ(BZ2_bzBuffToBuffDecompress(xml.data(), &length, body.data(), static_cast<unsigned>(body.size()), 0, 0),
+              BZ_OK);
+    xml.resize(length);
+    EXPECT_EQ(xml, net.Network().HublistXml());
+    std::size_t hubs = 0;
+    for (auto at = xml.find("<Hub "); at != std::string::npos; at = xml.find("<Hub ", at + 1)) ++hubs;
+    EXPECT_EQ(hubs, net.Plan().Hubs().size());
+    for (std::size_t i = 0; i < hubs; ++i) {
+        const auto& hub = net.Plan().Hubs()[i];
+        const std::string address = "dchub://" + hub.host + ":" + std::to_string(net.Network().HubPorts()[i]);
+        EXPECT_NE(xml.find("Address=\"" + address + "\""), std::string::npos) << address;
+    }
+    EXPECT_NE(xml.find(".testnet.invalid:"), std::string::npos);
+
+    RawClient missing;
+    ASSERT_TRUE(missing.Connect(port, In(milliseconds(1000))));
+    missing.Send("GET /other HTTP/1.1\r\n\r\n");
+    missing.ReadMessage(In(milliseconds(2000)));
+    EXPECT_TRUE(missing.Remainder().starts_with("HTTP/1.1 404")) << missing.Remainder();
+}
+
+}  // namespace
