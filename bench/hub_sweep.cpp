@@ -1,0 +1,171 @@
+// Sweeps 2,000 fake hubs on loopback with the search run control and compares it with bare threads doing the
+// same exchanges without the GUI hand-over, then repeats with hubs that answer each message after 20 ms.
+// The echo wait stays 2 s (the fake hubs echo at once) and the linger after $Search is cut to 0 ms, so that the
+// figures measure the workers and not the protocol's fixed waits.
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "search/hub_exchange.h"
+#include "search/search_runner.h"
+#include "support/fake_gui_thread.h"
+#include "support/fake_hub.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+constexpr int HubCount = 2000;
+// The machine is shared and one sweep of fast hubs lasts well under a second: alternate the two kinds of sweep
+// and report the median of several rounds.
+constexpr int Rounds = 7;
+const HubExchangeTimings SweepTimings{2000ms, 0ms};
+
+RunValues SweepValues() {
+    RunValues values;
+    values.Nick = "bench";
+    values.IP = "127.0.0.1";
+    values.ShareSizeBytes = "5368709120";
+    values.SearchTimeout = 10;
+    values.SearchPrefix = "F?F?0?1?";
+    values.SearchPattern = "big$buck";
+    values.CurrentUdpPort = 1025;
+    return values;
+}
+
+void RaiseFileLimit() {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0) return;
+    limit.rlim_cur = limit.rlim_max;
+    setrlimit(RLIMIT_NOFILE, &limit);
+}
+
+struct Sweep {
+    double seconds;
+    int searched;
+};
+
+// The run control with its GUI hand-over after every hub.
+Sweep RunnerSweep(TMyQueue& queue, int workers) {
+    FakeGuiThread gui;
+    std::mutex mutex;
+    std::condition_variable done;
+    bool complete = false;
+    SearchRunner* runnerPointer = nullptr;
+    SearchRunner runner(
+        gui,
+        [&] {
+            if (!runnerPointer->IsComplete(queue.Count())) return;
+            std::lock_guard lock(mutex);
+            complete = true;
+            done.notify_all();
+        },
+        SweepTimings);
+    runnerPointer = &runner;
+    runner.ResizePool(workers);
+    const auto started = Clock::now();
+    runner.Start(queue, SweepValues());
+    {
+        std::unique_lock lock(mutex);
+        done.wait_for(lock, 600s, [&] { return complete; });
+    }
+    const double seconds = std::chrono::duration<double>(Clock::now() - started).count();
+    gui.Close();
+    const int searched = runner.SearchedCount();
+    runner.Shutdown();
+    return {seconds, searched};
+}
+
+// The same exchanges on bare threads: no wake events, no counters per run, no GUI hand-over.
+Sweep BareSweep(TMyQueue& queue, int workers) {
+    queue.Rewind();
+    const RunValues values = SweepValues();
+    std::atomic<int> searched{0};
+    const auto started = Clock::now();
+    std::vector<std::thread> threads;
+    for (int i = 0; i < workers; ++i) {
+        threads.emplace_back([&] {
+            TcpClient client;
+            while (const HubEntry* hub = queue.NextHub()) {
+                if (RunHubExchange(client, hub->Host, hub->Port, values, SweepTimings, [] { return true; }) ==
+                    ExchangeOutcome::Searched)
+                    ++searched;
+            }
+        });
+    }
+    for (auto& thread : threads) thread.join();
+    return {std::chrono::duration<double>(Clock::now() - started).count(), searched.load()};
+}
+
+// Mean time of one exchange with one slow hub, nothing else running.
+double SingleExchangeSeconds(FakeHubServer& server, int hub) {
+    constexpr int Samples = 20;
+    TcpClient client;
+    const RunValues values = SweepValues();
+    const auto started = Clock::now();
+    for (int i = 0; i < Samples; ++i)
+        RunHubExchange(client, "127.0.0.1", server.Port(hub), values, SweepTimings, [] { return true; });
+    return std::chrono::duration<double>(Clock::now() - started).count() / Samples;
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+void FillQueue(FakeHubServer& server, TMyQueue& queue, const FakeHubBehaviour& behaviour) {
+    for (int i = 0; i < HubCount; ++i) queue.AddHub("127.0.0.1", server.Port(server.AddHub(behaviour)));
+}
+
+}  // namespace
+
+int main() {
+    RaiseFileLimit();
+    std::printf("hub sweep over %d fake hubs on loopback (echo wait 2 s, linger 0 ms)\n", HubCount);
+    {
+        FakeHubServer server;
+        TMyQueue queue;
+        FillQueue(server, queue, FakeHubBehaviour{});
+        for (const int workers : {30, 100}) {
+            std::vector<double> bareSeconds, runSeconds;
+            int lost = 0;
+            for (int round = 0; round < Rounds; ++round) {
+                const Sweep bare = BareSweep(queue, workers);
+                const Sweep run = RunnerSweep(queue, workers);
+                lost += 2 * HubCount - bare.searched - run.searched;
+                bareSeconds.push_back(bare.seconds);
+                runSeconds.push_back(run.seconds);
+            }
+            const double bare = Median(bareSeconds), run = Median(runSeconds);
+            std::printf(
+                "fast hubs, %3d workers: run control %6.0f hubs/s, bare threads %6.0f hubs/s, ratio %.2f "
+                "(target >= 0.70), medians of %d rounds, %d hubs not searched\n",
+                workers, HubCount / run, HubCount / bare, bare / run, Rounds, lost);
+        }
+    }
+    {
+        FakeHubServer server;
+        FakeHubBehaviour slow;
+        slow.answerDelay = 20ms;
+        TMyQueue queue;
+        FillQueue(server, queue, slow);
+        const double perHub = SingleExchangeSeconds(server, 0);
+        for (const int workers : {30, 100}) {
+            const Sweep run = RunnerSweep(queue, workers);
+            const double ideal = HubCount * perHub / workers;
+            std::printf(
+                "20 ms hubs, %3d workers: %.2f s (%d searched), one exchange %.1f ms, ideal %.2f s, "
+                "efficiency %.2f (target >= 0.90)\n",
+                workers, run.seconds, run.searched, perHub * 1000, ideal, ideal / run.seconds);
+        }
+    }
+    return 0;
+}

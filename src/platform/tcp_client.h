@@ -1,0 +1,49 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+enum class TcpStatus { Ok, ResolveFailed, ConnectFailed, TimedOut, PeerClosed, LineTooLong, Failed, Aborted };
+
+// A blocking IPv4 TCP client for one thread (the owner). Every blocking operation takes its own time-out and can be
+// cut short from any other thread with Abort(), which makes it and every later operation return Aborted until the
+// owner calls Rearm().
+class TcpClient {
+public:
+    static constexpr std::size_t MaxLineLength = 16384;
+
+    TcpClient();
+    ~TcpClient();
+    TcpClient(const TcpClient&) = delete;
+    TcpClient& operator=(const TcpClient&) = delete;
+
+    // Resolves host (name or dotted address) and connects, both within timeout. Closes an earlier connection first.
+    TcpStatus Connect(const std::string& host, int32_t port, std::chrono::milliseconds timeout);
+    // The bytes up to the first terminator, without it; what follows stays buffered. The line must be complete
+    // within timeout and at most MaxLineLength bytes long.
+    TcpStatus ReadLine(char terminator, std::chrono::milliseconds timeout, std::string& line);
+    TcpStatus WriteAll(std::string_view bytes, std::chrono::milliseconds timeout);
+    bool Connected() const { return m_socket >= 0; }
+    void Disconnect();
+
+    // Any thread: wakes a blocked operation promptly. The owner's socket itself is never touched here.
+    void Abort();
+    // Owner thread: forgets an earlier Abort.
+    void Rearm();
+
+private:
+    bool Aborted();
+    // Waits until the socket is ready for events or the deadline passes; Ok, TimedOut, Aborted or Failed.
+    TcpStatus WaitSocket(short events, std::chrono::steady_clock::time_point deadline);
+    TcpStatus Resolve(const std::string& host, std::chrono::steady_clock::time_point deadline, uint32_t& address);
+
+    int m_socket = -1;
+    int m_abortFd = -1;  // eventfd, readable while aborted
+    std::mutex m_abortLock;
+    bool m_aborted = false;
+    std::string m_buffer;
+};

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+// The settings and search values of one run, copied when it starts: a Settings change during a run takes effect
+// at the next run. All text is bytes in the ANSI code page.
+struct RunValues {
+    std::string Nick;
+    std::string IP;              // as stored in the settings, sent in $Search
+    std::string ShareSizeBytes;  // decimal text
+    int32_t SearchTimeout = 0;   // seconds, for the connect and for each read
+    std::string SearchPrefix;
+    std::string SearchPattern;
+    int32_t CurrentUdpPort = 0;
+};
+
+// Waits of the hub exchange that real hubs need; tests and benchmarks shorten them.
+struct HubExchangeTimings {
+    // After $MyINFO: how long to wait for the hub's echo of it before searching anyway (many hubs drop a search
+    // from a user they have not announced yet).
+    std::chrono::milliseconds EchoWait{2000};
+    // After $Search: how long to stay, so that a hub that forwards searches in batches still has the user online.
+    std::chrono::milliseconds Linger{2000};
+};

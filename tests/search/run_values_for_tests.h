@@ -1,0 +1,23 @@
+#pragma once
+
+#include <chrono>
+
+#include "search/run_values.h"
+
+// The run values the search tests use: a one-second time-out keeps failing hubs quick.
+inline RunValues TestRunValues() {
+    RunValues values;
+    values.Nick = "tester";
+    values.IP = "127.0.0.1";
+    values.ShareSizeBytes = "5368709120";
+    values.SearchTimeout = 1;
+    values.SearchPrefix = "F?F?0?1?";
+    values.SearchPattern = "big$buck";
+    values.CurrentUdpPort = 1025;
+    return values;
+}
+
+// Short waits for hubs that echo at once and forward at once.
+inline HubExchangeTimings QuickTimings() {
+    return HubExchangeTimings{std::chrono::milliseconds(300), std::chrono::milliseconds(0)};
+}
