@@ -1,0 +1,79 @@
+// Decoding speed of $SR datagrams into SearchResult on one core, and the cost of the size text that the list
+// formats when it paints. Prints figures; not run by the tests.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "results/result_store.h"
+#include "results/size_format.h"
+#include "results/sr_decoder.h"
+#include "results_data.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+template <typename F>
+double BestSeconds(F&& run) {
+    double best = 1e9;
+    for (int i = 0; i < 5; ++i) {
+        const auto start = Clock::now();
+        run();
+        best = std::min(best, std::chrono::duration<double>(Clock::now() - start).count());
+    }
+    return best;
+}
+
+// Messages packed into datagrams of at most 8192 bytes, as clients send them.
+std::vector<std::string> Datagrams(int messages) {
+    std::mt19937 random(7);
+    std::vector<std::string> datagrams(1);
+    for (int i = 0; i < messages; ++i) {
+        const std::string message = GeneratedSrMessage(random) + "|";
+        if (datagrams.back().size() + message.size() > 8192) datagrams.emplace_back();
+        datagrams.back() += message;
+    }
+    return datagrams;
+}
+
+}  // namespace
+
+int main() {
+    constexpr int kMessages = 1000000;
+    const std::vector<std::string> datagrams = Datagrams(kMessages);
+    long accepted = 0;
+    const ResultFilter filter{-1, -1, false, false};
+    const double decode = BestSeconds([&] {
+        accepted = 0;
+        for (const std::string& datagram : datagrams) {
+            DecodeDatagram(datagram, filter, ".", [&accepted](const SearchResult&) {
+                ++accepted;
+                return true;
+            });
+        }
+    });
+    std::printf("decode: %d messages in %zu datagrams, %ld accepted, %.3f s, %.0f messages/s\n", kMessages,
+                datagrams.size(), accepted, decode, kMessages / decode);
+
+    ResultStore store;
+    const double decodeAndStore = BestSeconds([&] {
+        store.Clear();
+        for (const std::string& datagram : datagrams) {
+            DecodeDatagram(datagram, filter, ".", [&store](const SearchResult& result) {
+                store.Append(result);
+                return true;
+            });
+        }
+    });
+    std::printf("decode and store: %.3f s, %.0f messages/s\n", decodeAndStore, kMessages / decodeAndStore);
+
+    std::size_t length = 0;
+    const double sizeTexts = BestSeconds([&] {
+        for (int64_t size = 1; size < 1000000; ++size) length += SizeText(size * 4099, ".").size();
+    });
+    std::printf("size text: %.0f ns per call (%zu)\n", sizeTexts / 999999 * 1e9, length);
+    return 0;
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// One decoded result, as the datagram decoder fills it. Texts are bytes in the ANSI code page, as received.
+struct SearchResult {
+    std::string FileName;   // file: the name after the last backslash; directory: the path plus one backslash
+    std::string SizeText;   // the size as shown; "<DIR>" for a directory
+    int64_t Size = 0;       // bytes; -1 for a directory
+    std::string SlotsText;  // as received, normally free "/" total
+    int32_t FreeSlots = 0;
+    int32_t TotalSlots = 0;
+    std::string User;
+    std::string HubAddress;  // between the last "(" and the final ")"; empty without "("
+    std::string Path;        // file: up to and including the last backslash; directory: same as FileName
+};
+
+// The size text of directory results; a file with size -1 still shows "-1 B", so this text is what marks a directory.
+inline constexpr std::string_view kDirectorySizeText = "<DIR>";
+
+// One row as the result store holds it. The views stay valid until the store is cleared; sorting keeps them valid.
+struct ResultRow {
+    std::string_view FileName;
+    std::string_view SlotsText;
+    std::string_view User;
+    std::string_view HubAddress;
+    std::string_view Path;
+    int64_t Size = 0;
+    int32_t FreeSlots = 0;
+    int32_t TotalSlots = 0;
+    bool IsDirectory = false;
+};
