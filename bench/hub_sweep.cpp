@@ -95,8 +95,8 @@ Sweep BareSweep(TMyQueue& queue, int workers) {
         threads.emplace_back([&] {
             TcpClient client;
             while (const HubEntry* hub = queue.NextHub()) {
-                if (RunHubExchange(client, hub->Host, hub->Port, values, SweepTimings, [] { return true; }) ==
-                    ExchangeOutcome::Searched)
+                if (RunHubExchange(client, std::string(hub->Host), hub->Port, values, SweepTimings,
+                                   [] { return true; }) == ExchangeOutcome::Searched)
                     ++searched;
             }
         });

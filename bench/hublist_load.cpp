@@ -64,7 +64,7 @@ int MeasureMemory(const std::string& mode, const char* path) {
         {
             TMyQueue loaded;
             LoadHubList(path, loaded);
-            while (const HubEntry* hub = loaded.NextHub()) hosts.push_back(hub->Host);
+            while (const HubEntry* hub = loaded.NextHub()) hosts.emplace_back(hub->Host);
         }
         const auto before = mallinfo2().uordblks;
         TMyQueue queue;

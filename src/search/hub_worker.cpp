@@ -61,7 +61,7 @@ std::optional<TMyThread::Ticket> TMyThread::TakeHub() {
     if (hub == nullptr) return std::nullopt;
     // An Abort meant for an earlier run or hub must not cut this one; later ones come after this lock is left.
     Client.Rearm();
-    return Ticket{hub->Host, hub->Port, m_values, m_run};
+    return Ticket{std::string(hub->Host), hub->Port, m_values, m_run};
 }
 
 bool TMyThread::Report(const Ticket& ticket, bool failed) {

@@ -6,8 +6,8 @@
 
 #include "platform/ansi_codec.h"
 #include "search/hub_queue.h"
-#include "support/temp_dir.h"
 #include "support/http_responder.h"
+#include "support/temp_dir.h"
 
 namespace {
 

@@ -10,12 +10,12 @@
 #include <mutex>
 #include <optional>
 
-#include "support/bzip2_compress.h"
 #include "hublist/hublist_loader.h"
 #include "search/hub_queue.h"
-#include "support/temp_dir.h"
+#include "support/bzip2_compress.h"
 #include "support/fake_gui_thread.h"
 #include "support/http_responder.h"
+#include "support/temp_dir.h"
 
 namespace {
 
