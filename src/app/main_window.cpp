@@ -272,6 +272,7 @@ void TForm1::Button2Click() {
     steps.TransferEnds = [this] { ProgressBar1->setValue(0); };
     steps.Completed = [this](bool refreshFailed) { RefreshCompleted(refreshFailed); };
     m_refresh.reset();  // a finished earlier refresh, if its clean-up has not run yet
+    ++m_refreshGeneration;
     m_refresh = std::make_unique<TMyHublistRefreshThread>(*m_gui, m_settings.HublistURL, m_appDataDir, steps);
     StartupRefresh = StartupLoadPending;
     SetLabelText(Label1, kDownloadingText);
@@ -289,11 +290,11 @@ void TForm1::RefreshCompleted(bool refreshFailed) {
         ShowMessage("Hublist updated. Total hubs: " + std::to_string(m_hubCount), MessageIcon::Information, this);
     }
     // The worker is still returning from this step: it is joined from the event loop, not from here.
-    const TMyHublistRefreshThread* finished = m_refresh.get();
+    // A generation, not the address: a new refresh may be allocated where the finished one was.
     QMetaObject::invokeMethod(
         this,
-        [this, finished] {
-            if (m_refresh.get() == finished) m_refresh.reset();
+        [this, finished = m_refreshGeneration] {
+            if (m_refreshGeneration == finished) m_refresh.reset();
         },
         Qt::QueuedConnection);
 }

@@ -112,6 +112,7 @@ private:
     std::unique_ptr<QtGuiThread> m_gui;
     std::unique_ptr<TMyQueue> m_queue;
     std::unique_ptr<TMyHublistRefreshThread> m_refresh;
+    uint64_t m_refreshGeneration = 0;
     std::unique_ptr<UdpListener> IdUDPServer1;
     std::unique_ptr<SearchRunner> m_runner;
     int32_t m_currentUdpPort = -1;
