@@ -6,14 +6,14 @@
 #include <QMouseEvent>
 #include <QPushButton>
 
+#include "platform/design_font.h"
 #include "platform/shell.h"
 #include "platform/window_placement.h"
 
 TForm3::TForm3(QWidget* mainWindow) : QDialog(mainWindow) {
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(QStringLiteral("About Hubsift"));
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPixelSize(12);
+    const QFont font = DesignFont();
     setFont(font);
     setFixedSize(331, 273);
 
@@ -26,9 +26,7 @@ TForm3::TForm3(QWidget* mainWindow) : QDialog(mainWindow) {
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setGeometry(22, 9, 278, 26);
     Label1->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    QFont titleFont = font;
-    titleFont.setPixelSize(17);
-    Label1->setFont(titleFont);
+    Label1->setFont(DesignFont(17));
     Label1->setStyleSheet(QStringLiteral("color: red;"));
 
     Label3 = new QLabel(QStringLiteral("WWW:"), Panel1);

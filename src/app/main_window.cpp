@@ -15,6 +15,7 @@
 #include "about/about_dialog.h"
 #include "hublist/hublist_loader.h"
 #include "hublist/hublist_refresh_thread.h"
+#include "platform/design_font.h"
 #include "platform/gui_text.h"
 #include "platform/message_box.h"
 #include "platform/progress_state.h"
@@ -58,9 +59,7 @@ TForm1::TForm1(AppSettings& settings, std::string& pendingIPMessage, std::string
       m_queue(std::make_unique<TMyQueue>()) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Hubsift v1.2"));
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPixelSize(12);
-    setFont(font);
+    setFont(DesignFont());
     resize(949, 655);
     CreateControls();
     IdUDPServer1 = std::make_unique<UdpListener>(

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 
+#include "platform/design_font.h"
 #include "platform/gui_text.h"
 #include "results/result_compare.h"
 #include "results/result_model.h"
@@ -66,8 +67,7 @@ public:
 ResultListView::ResultListView(QWidget* parent)
     : QTableView(parent), m_model(new ResultModel(QLocale().decimalPoint(), this)) {
     setObjectName(QStringLiteral("VST1"));
-    QFont listFont(QStringLiteral("Tahoma"));
-    listFont.setPixelSize(12);
+    const QFont listFont = DesignFont();
     setFont(listFont);
     setModel(m_model);
     setItemDelegate(new ResultCellDelegate(this));

@@ -11,6 +11,7 @@
 #include <iterator>
 #include <utility>
 
+#include "platform/design_font.h"
 #include "platform/gui_text.h"
 #include "platform/message_box.h"
 #include "platform/number_format.h"
@@ -75,9 +76,7 @@ TForm2::TForm2(AppSettings& settings, std::string& pendingIPMessage, std::string
       m_detectIP(detectIP ? std::move(detectIP) : IpDetector(DetectLocalIP)) {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("Settings"));
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPixelSize(12);
-    setFont(font);
+    setFont(DesignFont());
     setFixedSize(358, 313);
     CreateControls();
     SetTabOrder();

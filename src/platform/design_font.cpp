@@ -1,0 +1,8 @@
+#include "platform/design_font.h"
+
+QFont DesignFont(int pixelSize) {
+    QFont font(QStringLiteral("Tahoma"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(pixelSize);
+    return font;
+}
