@@ -1,0 +1,298 @@
+// Sweeps the simulated network of hubsift-testnet, running in this process on a thread of its own, the way the
+// program does: the hub list comes over HTTP, bzip2-compressed, through the refresh thread and the list loader, and
+// the run control searches every hub with its connection workers while a UDP listener counts the $SR messages that
+// the hubs' users send back. Each sweep is run once with the protocol's own waits (echo wait 2 s, which these hubs
+// end by echoing at once, and the 2 s linger after $Search) and once with the linger cut to 0 ms, which measures
+// the workers but lets the batching hubs drop the search of a user who has already left.
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "event_loop.h"
+#include "hublist/hublist_loader.h"
+#include "hublist/hublist_refresh_thread.h"
+#include "network_plan.h"
+#include "platform/udp_listener.h"
+#include "search/hub_exchange.h"
+#include "search/search_runner.h"
+#include "search_matcher.h"
+#include "search_request.h"
+#include "support/fake_gui_thread.h"
+#include "support/temp_dir.h"
+#include "support/udp_test_sockets.h"
+#include "test_network.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+constexpr std::size_t UsersPerHub = 3;
+constexpr std::string_view SearchPrefix = "F?F?0?1?";
+constexpr std::string_view SearchPattern = "big$buck";
+// The slowest answer path after the last $Search: a batching hub's interval, then the users' answer delay.
+constexpr auto ResultWait = 2500ms;
+constexpr auto SweepDeadline = 120s;
+
+const HubExchangeTimings RealTimings{};
+const HubExchangeTimings ShortTimings{2000ms, 0ms};
+
+void RaiseFileLimit() {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0) return;
+    limit.rlim_cur = limit.rlim_max;
+    setrlimit(RLIMIT_NOFILE, &limit);
+}
+
+RunValues SweepValues(int32_t udpPort) {
+    RunValues values;
+    values.Nick = "bench";
+    values.IP = "127.0.0.1";
+    values.ShareSizeBytes = "5368709120";
+    values.SearchTimeout = 10;
+    values.SearchPrefix = SearchPrefix;
+    values.SearchPattern = SearchPattern;
+    values.CurrentUdpPort = udpPort;
+    return values;
+}
+
+// The simulated network with its event loop on a thread of its own; the loop is stopped and joined before the
+// network goes, as the network requires.
+class RunningTestnet {
+public:
+    RunningTestnet(const PlanOptions& options, std::chrono::milliseconds latency)
+        : m_plan(NetworkPlan::Build(options)) {
+        NetworkSettings settings;
+        settings.latency = latency;
+        auto started = TestNetwork::Start(m_loop, m_plan, settings);
+        m_error = started.error;
+        m_network = std::move(started.network);
+        if (m_network) m_thread = std::thread([this] { m_loop.Run(); });
+    }
+    ~RunningTestnet() {
+        m_loop.Stop();
+        if (m_thread.joinable()) m_thread.join();
+        m_network.reset();
+    }
+    RunningTestnet(const RunningTestnet&) = delete;
+    RunningTestnet& operator=(const RunningTestnet&) = delete;
+
+    const std::string& Error() const { return m_error; }
+    const NetworkPlan& Plan() const { return m_plan; }
+    const TestNetwork* Network() const { return m_network.get(); }
+    int ForwardingHubs() const {
+        return static_cast<int>(std::count_if(m_plan.Hubs().begin(), m_plan.Hubs().end(), [](const HubPlan& hub) {
+            return NetworkPlan::ForwardsSearches(hub.kind);
+        }));
+    }
+    std::size_t ExpectedResults() const { return m_plan.CountResults(Request()); }
+    // The part of ExpectedResults from hubs that pass searches on in batches and drop those of users who left.
+    std::size_t BatchedResults() const {
+        const SearchMatcher matcher(Request());
+        std::size_t count = 0;
+        for (const HubPlan& hub : m_plan.Hubs()) {
+            if (hub.kind != HubKind::StrictKey) continue;
+            for (const std::size_t user : hub.users)
+                count += m_plan.Users()[user].Answer(matcher, m_plan.Catalog(), hub.name, "127.0.0.1:0", 0).size();
+        }
+        return count;
+    }
+
+private:
+    static SearchRequest Request() {
+        return *SearchRequest::Parse("$Search 127.0.0.1:1 " + std::string(SearchPrefix) + std::string(SearchPattern));
+    }
+
+    EventLoop m_loop;
+    NetworkPlan m_plan;
+    std::string m_error;
+    std::unique_ptr<TestNetwork> m_network;
+    std::thread m_thread;
+};
+
+// Downloads the network's list with the refresh thread into a scratch data folder and loads it as the program
+// does after a refresh. False when the refresh failed or did not end within the deadline.
+bool LoadNetworkList(const std::string& url, TMyQueue& queue, double& seconds) {
+    FakeGuiThread gui;
+    TempDir dataDir;
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool completed = false;
+    bool loaded = false;
+    HublistRefreshSteps steps;
+    steps.Completed = [&](bool refreshFailed) {
+        const HubListLoad load = refreshFailed ? HubListLoad{} : LoadHubList(HubListPath(dataDir.Path()), queue);
+        std::lock_guard lock(mutex);
+        loaded = load.read && !load.failed;
+        completed = true;
+        changed.notify_all();
+    };
+    const auto started = Clock::now();
+    TMyHublistRefreshThread refresh(gui, url, dataDir.Path(), steps, 10000ms);
+    {
+        std::unique_lock lock(mutex);
+        changed.wait_for(lock, 30s, [&] { return completed; });
+    }
+    seconds = std::chrono::duration<double>(Clock::now() - started).count();
+    gui.Close();
+    std::lock_guard lock(mutex);
+    return loaded;
+}
+
+struct Sweep {
+    double seconds = 0;  // until every hub was counted
+    int searched = 0;
+    int failed = 0;
+    bool complete = false;
+    std::size_t results = 0;  // $SR messages received until ResultWait after the sweep
+};
+
+// One run of the run control over queue, with the GUI hand-over after every hub, and a UDP listener of its own
+// (a fresh port, so late answers of an earlier sweep do not count) that counts the $SR messages.
+Sweep RunnerSweep(TMyQueue& queue, int workers, const HubExchangeTimings& timings, std::size_t expectedResults) {
+    FakeGuiThread gui;
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool complete = false;
+    std::size_t results = 0;
+    UdpListener listener(gui, [&](const std::vector<std::string_view>& datagrams) {
+        std::size_t found = 0;
+        for (const std::string_view datagram : datagrams) {
+            for (std::size_t at = 0; (at = datagram.find("$SR ", at)) != std::string_view::npos; at += 4) ++found;
+        }
+        std::lock_guard lock(mutex);
+        results += found;
+        changed.notify_all();
+    });
+    int32_t udpPort = 0;
+    for (int attempt = 0; attempt < 5 && udpPort == 0; ++attempt) {
+        const int32_t port = FreeUdpPorts(1);
+        if (listener.Activate("127.0.0.1", port)) udpPort = port;
+    }
+    SearchRunner* runnerPointer = nullptr;
+    SearchRunner runner(
+        gui,
+        [&] {
+            if (!runnerPointer->IsComplete(queue.Count())) return;
+            std::lock_guard lock(mutex);
+            complete = true;
+            changed.notify_all();
+        },
+        timings);
+    runnerPointer = &runner;
+    runner.ResizePool(workers);
+    Sweep sweep;
+    const auto started = Clock::now();
+    runner.Start(queue, SweepValues(udpPort));
+    {
+        std::unique_lock lock(mutex);
+        sweep.complete = changed.wait_for(lock, SweepDeadline, [&] { return complete; });
+        sweep.seconds = std::chrono::duration<double>(Clock::now() - started).count();
+        changed.wait_for(lock, ResultWait, [&] { return results >= expectedResults; });
+        sweep.results = results;
+    }
+    gui.Run([&] { listener.Deactivate(); });
+    gui.Close();
+    sweep.searched = runner.SearchedCount();
+    sweep.failed = runner.FailedCount();
+    runner.Shutdown();
+    return sweep;
+}
+
+// Mean time of one exchange with one hub while nothing else runs, over several hubs of the list.
+double SingleExchangeSeconds(const RunningTestnet& net, const HubExchangeTimings& timings, int samples) {
+    TcpClient client;
+    const RunValues values = SweepValues(9);
+    const auto& ports = net.Network()->HubPorts();
+    const auto started = Clock::now();
+    for (int i = 0; i < samples; ++i) {
+        RunHubExchange(client, "127.0.0.1", ports[static_cast<std::size_t>(i) % ports.size()], values, timings,
+                       [] { return true; });
+    }
+    return std::chrono::duration<double>(Clock::now() - started).count() / samples;
+}
+
+struct Scenario {
+    const char* name;
+    std::size_t hubs;
+    double badShare;
+    std::chrono::milliseconds latency;
+    HubExchangeTimings timings;
+    std::vector<int> workers;
+};
+
+void RunScenario(const Scenario& scenario) {
+    PlanOptions options;
+    options.hubs = scenario.hubs;
+    options.usersPerHub = UsersPerHub;
+    options.badShare = scenario.badShare;
+    options.seed = 1;
+    const RunningTestnet net(options, scenario.latency);
+    if (!net.Network()) {
+        std::printf("%s: the network did not start: %s\n", scenario.name, net.Error().c_str());
+        return;
+    }
+    TMyQueue queue;
+    double loadSeconds = 0;
+    const bool loaded = LoadNetworkList(net.Network()->HublistUrl(), queue, loadSeconds);
+    const int expectedSearched = net.ForwardingHubs();
+    const std::size_t expectedResults = net.ExpectedResults();
+    std::printf(
+        "%s: %zu hubs (%d forward searches), %zu users per hub, latency %lld ms, echo wait %lld ms, linger %lld ms\n"
+        "  hub list over HTTP + bzip2 + loader: %s, %d hubs in the queue, %.3f s; %zu results expected, %zu of them "
+        "from batching hubs\n",
+        scenario.name, scenario.hubs, expectedSearched, UsersPerHub, static_cast<long long>(scenario.latency.count()),
+        static_cast<long long>(scenario.timings.EchoWait.count()),
+        static_cast<long long>(scenario.timings.Linger.count()), loaded ? "ok" : "FAILED", queue.Count(), loadSeconds,
+        expectedResults, net.BatchedResults());
+    if (!loaded || queue.Count() != static_cast<int32_t>(scenario.hubs)) return;
+    double perHub = 0;
+    if (scenario.badShare == 0) {
+        // With the real linger each sample costs 2 s: a few are enough, the rest is round trips.
+        perHub = SingleExchangeSeconds(net, scenario.timings, scenario.timings.Linger.count() > 0 ? 3 : 20);
+        std::printf("  one exchange alone: %.1f ms\n", perHub * 1000);
+    }
+    for (const int workers : scenario.workers) {
+        const Sweep sweep = RunnerSweep(queue, workers, scenario.timings, expectedResults);
+        std::printf(
+            "  %3d workers: %6.2f s%s, %6.0f hubs/s, %d searched + %d failed (expected %d searched, %d "
+            "lost), $SR received %zu of %zu",
+            workers, sweep.seconds, sweep.complete ? "" : " (NOT COMPLETE)", scenario.hubs / sweep.seconds,
+            sweep.searched, sweep.failed, expectedSearched, expectedSearched - sweep.searched, sweep.results,
+            expectedResults);
+        if (perHub > 0) {
+            const double ideal = static_cast<double>(scenario.hubs) * perHub / workers;
+            std::printf(", ideal %.2f s, efficiency %.2f", ideal, ideal / sweep.seconds);
+        }
+        std::printf("\n");
+        std::fflush(stdout);
+    }
+}
+
+}  // namespace
+
+int main() {
+    RaiseFileLimit();
+    const std::vector<Scenario> scenarios{
+        {"fast hubs, linger cut", 2000, 0.0, 0ms, ShortTimings, {30, 100}},
+        {"20 ms hubs, linger cut", 2000, 0.0, 20ms, ShortTimings, {30, 100}},
+        {"fast hubs, real waits", 500, 0.0, 0ms, RealTimings, {30, 100}},
+        {"20 ms hubs, real waits", 500, 0.0, 20ms, RealTimings, {30, 100}},
+        {"default bad share, linger cut", 1000, PlanOptions{}.badShare, 0ms, ShortTimings, {100}},
+        {"default bad share, real waits", 500, PlanOptions{}.badShare, 0ms, RealTimings, {100}},
+    };
+    const auto started = Clock::now();
+    for (const Scenario& scenario : scenarios) RunScenario(scenario);
+    std::printf("total %.1f s\n", std::chrono::duration<double>(Clock::now() - started).count());
+    return 0;
+}
