@@ -1,5 +1,7 @@
 #include "hub.h"
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/epoll.h>
 #include <sys/socket.h>
 
@@ -45,6 +47,9 @@ void Hub::Accept() {
             CloseSocket(fd);
             continue;
         }
+        // Real hubs answer each message at once; without this, small replies wait for the client's delayed ACK.
+        const int on = 1;
+        setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
         const uint64_t id = m_nextSession++;
         auto session = std::make_unique<Session>();
         session->connection = std::make_unique<LineConnection>(
