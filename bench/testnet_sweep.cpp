@@ -201,7 +201,7 @@ Sweep RunnerSweep(TMyQueue& queue, int workers, const HubExchangeTimings& timing
         changed.wait_for(lock, ResultWait, [&] { return results >= expectedResults; });
         sweep.results = results;
     }
-    gui.Run([&] { listener.Deactivate(); });
+    gui.RunAndWait([&] { listener.Deactivate(); });
     gui.Close();
     sweep.searched = runner.SearchedCount();
     sweep.failed = runner.FailedCount();

@@ -222,7 +222,7 @@ TEST(HublistRefresh, CancelEndsAStalledDownloadPromptly) {
     Recorder recorder;
     TMyHublistRefreshThread refresh(gui, server.Url(), dir.Path(), recorder.Steps());
     ASSERT_TRUE(recorder.WaitFor("progresses 10"));
-    gui.Run([&] { refresh.Cancel(); });
+    gui.RunAndWait([&] { refresh.Cancel(); });
     // The read time-out is a minute; only the cancel can end the transfer within the deadline.
     ASSERT_TRUE(recorder.WaitFor("completed"));
     EXPECT_EQ(recorder.Events().back(), "completed failed");

@@ -97,7 +97,7 @@ TEST(UdpListener, DeactivateFromInsideTheHandlerFreesThePortAtOnce) {
     UdpTestSocket sender;
     ASSERT_TRUE(sender.SendTo(port, "one"));
     ASSERT_TRUE(received.WaitForDatagrams(1));
-    gui.Run([&] {
+    gui.RunAndWait([&] {
         EXPECT_FALSE(listener.Active());
         EXPECT_TRUE(UdpTestSocket().Bind(port));
         EXPECT_TRUE(listener.Activate("127.0.0.1", port));
@@ -116,7 +116,7 @@ TEST(UdpListener, NoHandlerCallAfterDeactivateWhileWaitingForTheGuiThread) {
     const int32_t port = FreeUdpPorts(1);
     ASSERT_TRUE(listener.Activate("127.0.0.1", port));
     std::thread busy([&] {
-        gui.Run([&] {
+        gui.RunAndWait([&] {
             std::unique_lock lock(mutex);
             changed.wait_for(lock, 5s, [&] { return release; });
         });
@@ -132,7 +132,7 @@ TEST(UdpListener, NoHandlerCallAfterDeactivateWhileWaitingForTheGuiThread) {
     }
     changed.notify_all();
     busy.join();
-    gui.Run([] {});
+    gui.RunAndWait([] {});
     EXPECT_EQ(calls, 0);
 }
 

@@ -208,7 +208,7 @@ TEST_F(SearchRun, ShutdownReleasesWorkersWaitingForTheGuiThread) {
     std::condition_variable changed;
     bool release = false;
     std::thread busy([&] {
-        gui.Run([&] {
+        gui.RunAndWait([&] {
             std::unique_lock lock(mutex);
             changed.wait_for(lock, 5s, [&] { return release; });
         });

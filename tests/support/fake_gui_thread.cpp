@@ -29,19 +29,6 @@ bool FakeGuiThread::RunAndWait(const std::function<void()>& step) {
     return *done;
 }
 
-void FakeGuiThread::Run(const std::function<void()>& step) {
-    auto done = std::make_shared<bool>(false);
-    std::unique_lock lock(m_mutex);
-    m_tasks.push_back([this, done, &step] {
-        step();
-        std::lock_guard inner(m_mutex);
-        *done = true;
-        m_changed.notify_all();
-    });
-    m_changed.notify_all();
-    m_changed.wait(lock, [&] { return *done; });
-}
-
 void FakeGuiThread::Close() {
     std::unique_lock lock(m_mutex);
     m_closed = true;

@@ -16,8 +16,6 @@ public:
     ~FakeGuiThread() override;
 
     bool RunAndWait(const std::function<void()>& step) override;
-    // Runs step on the fake GUI thread and waits, for test code that must not race the steps.
-    void Run(const std::function<void()>& step);
     void Close();
 
 private:
