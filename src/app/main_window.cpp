@@ -257,7 +257,7 @@ bool TForm1::RefreshInProgress() const {
 
 void TForm1::Button2Click() {
     // A run's workers take hubs from the queue that a refresh replaces: no refresh while one is in progress.
-    if (RefreshInProgress() || Button1->text() == QLatin1String("Stop")) return;
+    if (RefreshInProgress() || RunInProgress()) return;
     SetProgressState(ProgressBar1, ProgressState::Normal);
     Button1->setEnabled(false);
     HublistRefreshSteps steps;
