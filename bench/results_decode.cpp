@@ -49,7 +49,7 @@ int main() {
     const double decode = BestSeconds([&] {
         accepted = 0;
         for (const std::string& datagram : datagrams) {
-            DecodeDatagram(datagram, filter, ".", [&accepted](const SearchResult&) {
+            DecodeDatagram(datagram, filter, [&accepted](const SearchResult&) {
                 ++accepted;
                 return true;
             });
@@ -62,7 +62,7 @@ int main() {
     const double decodeAndStore = BestSeconds([&] {
         store.Clear();
         for (const std::string& datagram : datagrams) {
-            DecodeDatagram(datagram, filter, ".", [&store](const SearchResult& result) {
+            DecodeDatagram(datagram, filter, [&store](const SearchResult& result) {
                 store.Append(result);
                 return true;
             });

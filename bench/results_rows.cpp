@@ -40,7 +40,7 @@ int main(int argc, char** argv) {
     std::vector<SearchResult> results;
     results.reserve(kRows);
     while (static_cast<int>(results.size()) < kRows) {
-        DecodeDatagram(GeneratedSrMessage(random), {}, ".", [&results](const SearchResult& result) {
+        DecodeDatagram(GeneratedSrMessage(random), {}, [&results](const SearchResult& result) {
             results.push_back(result);
             return true;
         });

@@ -14,9 +14,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     const ResultFilter filters[] = {{}, {1024, 1 << 20, false, true}, {1024, -1, true, false}};
     ResultStore store;
     for (const ResultFilter& filter : filters) {
-        DecodeDatagram(datagram, filter, ",", [&store, &datagram](const SearchResult& result) {
+        DecodeDatagram(datagram, filter, [&store, &datagram](const SearchResult& result) {
             if (result.User.empty() || result.SlotsText.size() > datagram.size()) std::abort();
-            if ((result.Size == -1) != (result.SizeText == "<DIR>") && result.SizeText != "-1 B") std::abort();
+            if (result.SizeText == "<DIR>" ? result.Size != -1 : !result.SizeText.empty()) std::abort();
             store.Append(result);
             const ResultRow row = store.Row(store.Count() - 1);
             if (row.FileName != result.FileName || row.Path != result.Path || row.User != result.User ||

@@ -22,6 +22,7 @@
 #include "platform/qt_gui_thread.h"
 #include "platform/udp_listener.h"
 #include "results/result_list_view.h"
+#include "results/result_model.h"
 #include "results/sr_decoder.h"
 #include "search/hub_queue.h"
 #include "search/search_criteria.h"
@@ -143,6 +144,10 @@ void TForm1::CreateControls() {
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(500);
     Timer1->start();
+    m_rowFlush = new QTimer(this);
+    m_rowFlush->setSingleShot(true);
+    m_rowFlush->setInterval(40);
+    connect(m_rowFlush, &QTimer::timeout, this, [this] { VST1->Model()->ShowStaged(); });
 
     QWidget* order[] = {Edit1, Button1,   ComboBox1, cbxOnlyFreeSlots, ComboBox2, Edit2, ComboBox3,
                         Edit3, ComboBox4, Button2,   Button3,          Button4,   VST1};
@@ -404,12 +409,11 @@ void TForm1::Timer1Timer() {
 void TForm1::IdUDPServer1UDPRead(const std::vector<std::string_view>& datagrams) {
     const ResultFilter filter{SizeFilterLow, SizeFilterHigh, ComboBox2->currentIndex() == 2,
                               cbxOnlyFreeSlots->isChecked()};
-    const std::string decimalSeparator = FromQString(QLocale().decimalPoint());
     const int32_t before = m_resultCount;
     for (std::string_view datagram : datagrams) {
-        DecodeDatagram(datagram, filter, decimalSeparator, [this](const SearchResult& result) {
+        DecodeDatagram(datagram, filter, [this](const SearchResult& result) {
             if (m_closing) return false;
-            VST1->Append(result);
+            VST1->Model()->AppendStaged(result);
             ++m_resultCount;
             if (m_timer1Tag == -1) {
                 m_timer1Tag = 1;
@@ -420,5 +424,6 @@ void TForm1::IdUDPServer1UDPRead(const std::vector<std::string_view>& datagrams)
             return true;
         });
     }
+    if (m_resultCount != before && !m_rowFlush->isActive()) m_rowFlush->start();
     if (m_resultCount != before) SetLabelText(Label4, "Results: " + std::to_string(m_resultCount));
 }

@@ -67,6 +67,8 @@ public:
     QLabel* Label4;
     QProgressBar* ProgressBar1;
     QTimer* Timer1;
+    // Shows the rows staged by result batches at most every 40 ms, so a flood costs one insert and repaint per tick.
+    QTimer* m_rowFlush;
 
     // Run by a worker through the GUI hand-over after each counted hub.
     void UpdateRunProgress();

@@ -179,16 +179,17 @@ void ResultListView::MeasureNewPaths() {
         for (int byte = 0; byte < 256; ++byte) {
             const char c = static_cast<char>(byte);
             m_byteAdvances[static_cast<std::size_t>(byte)] =
-                metrics.horizontalAdvance(ToQString(std::string_view(&c, 1)));
+                QFontMetricsF(font()).horizontalAdvance(ToQString(std::string_view(&c, 1)));
         }
     }
     const int extra = 2 * StyleTextMargin(this) + (showGrid() ? 1 : 0);
     for (int row = m_measuredRows; row < count; ++row) {
         const std::string_view path = m_model->Row(row).Path;
         if (path.empty()) continue;
-        int estimate = 0;
+        double estimate = 0;
         for (char c : path) estimate += m_byteAdvances[static_cast<unsigned char>(c)];
-        if (estimate + estimate / 16 + 4 + extra <= m_widestPath) continue;  // kerning never makes up that much
+        // Fractional advances sum to within a few pixels of the shaped width; kerning only narrows it.
+        if (estimate + estimate / 256 + 2 + extra <= m_widestPath) continue;
         m_widestPath = std::max(m_widestPath, metrics.horizontalAdvance(ToQString(path)) + extra);
     }
     m_measuredRows = count;

@@ -51,5 +51,5 @@ private:
     bool m_fillingPathColumn = true;
     int m_measuredRows = 0;
     int m_widestPath = 0;
-    std::vector<int> m_byteAdvances;  // per code-page byte in the list's font; empty until needed
+    std::vector<double> m_byteAdvances;  // per code-page byte in the list's font; empty until needed
 };

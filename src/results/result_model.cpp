@@ -10,7 +10,7 @@ ResultModel::ResultModel(const QString& decimalSeparator, QObject* parent)
     : QAbstractTableModel(parent), m_decimalSeparator(FromQString(decimalSeparator)) {}
 
 int ResultModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(m_store.Count());
+    return parent.isValid() ? 0 : m_shownRows;
 }
 
 int ResultModel::columnCount(const QModelIndex& parent) const {
@@ -42,6 +42,7 @@ Qt::ItemFlags ResultModel::flags(const QModelIndex& index) const {
 
 void ResultModel::sort(int column, Qt::SortOrder order) {
     if (column < 0 || column >= kResultColumnCount) return;
+    ShowStaged();
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     const QModelIndexList before = persistentIndexList();
     const std::vector<uint32_t> oldIndexAt = m_store.Sort(column, order == Qt::DescendingOrder);
@@ -60,12 +61,26 @@ void ResultModel::Append(const SearchResult& result) {
     const int row = rowCount();
     beginInsertRows(QModelIndex(), row, row);
     m_store.Append(result);
+    m_shownRows = static_cast<int>(m_store.Count());
+    endInsertRows();
+}
+
+void ResultModel::AppendStaged(const SearchResult& result) {
+    m_store.Append(result);
+}
+
+void ResultModel::ShowStaged() {
+    const int count = static_cast<int>(m_store.Count());
+    if (count == m_shownRows) return;
+    beginInsertRows(QModelIndex(), m_shownRows, count - 1);
+    m_shownRows = count;
     endInsertRows();
 }
 
 void ResultModel::Clear() {
     beginResetModel();
     m_store.Clear();
+    m_shownRows = 0;
     endResetModel();
 }
 

@@ -30,6 +30,9 @@ public:
 
     // Adds one row at the end; the result's texts are copied.
     void Append(const SearchResult& result);
+    // Stores a row that views do not see until ShowStaged announces every staged row at once.
+    void AppendStaged(const SearchResult& result);
+    void ShowStaged();
     void Clear();
 
     // The cell text as shown: FileName, SizeText, SlotsText, User, HubAddress, Path for columns 0 to 5.
@@ -39,6 +42,7 @@ public:
 
 private:
     ResultStore m_store;
+    int m_shownRows = 0;  // rows views know of; the store may hold staged ones past them
     std::string m_decimalSeparator;
     mutable IconCache m_icons;
 };

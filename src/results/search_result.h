@@ -7,7 +7,7 @@
 // One decoded result, as the datagram decoder fills it. Texts are bytes in the ANSI code page, as received.
 struct SearchResult {
     std::string FileName;   // file: the name after the last backslash; directory: the path plus one backslash
-    std::string SizeText;   // the size as shown; "<DIR>" for a directory
+    std::string SizeText;   // "<DIR>" for a directory; empty for a file, whose shown size comes from Size
     int64_t Size = 0;       // bytes; -1 for a directory
     std::string SlotsText;  // as received, normally free "/" total
     int32_t FreeSlots = 0;

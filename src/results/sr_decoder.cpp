@@ -1,7 +1,6 @@
 #include "results/sr_decoder.h"
 
 #include "platform/number_format.h"
-#include "results/size_format.h"
 #include "search/nmdc_text.h"
 
 namespace {
@@ -28,7 +27,7 @@ bool DecodeSlots(std::string_view slotsText, const ResultFilter& filter, SearchR
 
 // "path\name" SOH "size free/total": the path may hold blanks, so it is cut at its last backslash only.
 bool DecodeFile(std::string_view message, std::size_t positionA, std::string_view rest, const ResultFilter& filter,
-                std::string_view decimalSeparator, SearchResult& result) {
+                SearchResult& result) {
     const std::string_view fieldB = NextToken(message, kFieldSeparator, positionA);
     std::size_t position = 1;
     const auto size = ParseInt64(NextToken(fieldB, ' ', position));
@@ -38,7 +37,9 @@ bool DecodeFile(std::string_view message, std::size_t positionA, std::string_vie
     result.FileName.assign(rest.substr(cut));
     result.Path.assign(rest.substr(0, cut));
     result.Size = *size;
-    result.SizeText = SizeText(*size, decimalSeparator);
+    // The shown text comes from Size when a cell is painted, in the user's locale: formatting it here for every
+    // result would cost a tenth of the time a flood of results takes.
+    result.SizeText.clear();
     return true;
 }
 
@@ -64,8 +65,7 @@ bool PassesSizeFilter(int64_t size, const ResultFilter& filter) {
     return filter.SizeFilterHigh == -1 || size <= filter.SizeFilterHigh;
 }
 
-bool DecodeSearchResult(std::string_view message, const ResultFilter& filter, std::string_view decimalSeparator,
-                        SearchResult& result) {
+bool DecodeSearchResult(std::string_view message, const ResultFilter& filter, SearchResult& result) {
     if (message.size() < 5 || message.substr(0, 4) != "$SR " || message.back() != ')') return false;
     std::size_t positionA = 5;
     const std::string_view fieldA = NextToken(message, kFieldSeparator, positionA);
@@ -75,8 +75,8 @@ bool DecodeSearchResult(std::string_view message, const ResultFilter& filter, st
     const std::string_view rest = RestAfter(fieldA, position);
 
     const bool isFile = positionA - 1 < message.size() && message.find(kFieldSeparator, positionA - 1) != message.npos;
-    const bool decoded = isFile ? DecodeFile(message, positionA, rest, filter, decimalSeparator, result)
-                                : DecodeDirectory(rest, filter, result);
+    const bool decoded =
+        isFile ? DecodeFile(message, positionA, rest, filter, result) : DecodeDirectory(rest, filter, result);
     if (!decoded) return false;
     result.User.assign(user);
     const std::size_t open = message.rfind('(');
@@ -85,12 +85,11 @@ bool DecodeSearchResult(std::string_view message, const ResultFilter& filter, st
     return true;
 }
 
-void DecodeDatagram(std::string_view datagram, const ResultFilter& filter, std::string_view decimalSeparator,
-                    const SearchResultSink& sink) {
+void DecodeDatagram(std::string_view datagram, const ResultFilter& filter, const SearchResultSink& sink) {
     SearchResult result;
     std::size_t position = 1;
     for (std::string_view message = NextToken(datagram, '|', position); !message.empty();
          message = NextToken(datagram, '|', position)) {
-        if (DecodeSearchResult(message, filter, decimalSeparator, result) && !sink(result)) return;
+        if (DecodeSearchResult(message, filter, result) && !sink(result)) return;
     }
 }

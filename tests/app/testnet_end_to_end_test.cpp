@@ -182,7 +182,8 @@ TEST_F(TestnetEndToEndTest, SearchesFindWhatTheSimulatedUsersShare) {
             EXPECT_EQ(m_form->ResultCount(), expected);
         }
         EXPECT_EQ(m_form->Label4->text(), QStringLiteral("Results: %1").arg(m_form->ResultCount()));
-        ASSERT_EQ(Rows().rowCount(), m_form->ResultCount());
+        // Rows of a burst show together, moments after they are counted.
+        ASSERT_TRUE(QTest::qWaitFor([&] { return Rows().rowCount() == m_form->ResultCount(); }, kWaitMs));
         for (int row = 0; row < Rows().rowCount(); ++row) {
             const ResultRow result = Rows().Row(row);
             if (!result.IsDirectory && run.lowBytes != -1) {

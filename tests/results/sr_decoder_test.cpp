@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "results/size_format.h"
 #include "results/sr_decoder.h"
 #include "sr_test_text.h"
 
@@ -11,7 +12,7 @@ constexpr int64_t kMB = 1024 * 1024;
 
 std::vector<SearchResult> Decode(std::string_view readable, const ResultFilter& filter = {}) {
     std::vector<SearchResult> results;
-    DecodeDatagram(SrText(readable), filter, ".", [&results](const SearchResult& result) {
+    DecodeDatagram(SrText(readable), filter, [&results](const SearchResult& result) {
         results.push_back(result);
         return true;
     });
@@ -29,7 +30,8 @@ TEST(SrDecoder, DecodesFileResult) {
     EXPECT_EQ(r.FileName, "song.mp3");
     EXPECT_EQ(r.Path, "music\\");
     EXPECT_EQ(r.Size, 5242880);
-    EXPECT_EQ(r.SizeText, "5 MB");
+    EXPECT_EQ(r.SizeText, "") << "a file's shown size comes from Size";
+    EXPECT_EQ(SizeText(r.Size, "."), "5 MB");
     EXPECT_EQ(r.SlotsText, "2/4");
     EXPECT_EQ(r.FreeSlots, 2);
     EXPECT_EQ(r.TotalSlots, 4);
@@ -72,7 +74,7 @@ TEST(SrDecoder, CutsDatagramIntoMessages) {
 
 TEST(SrDecoder, SinkCanEndTheDatagram) {
     int calls = 0;
-    DecodeDatagram(SrText(FileResult(1) + "|" + FileResult(2)), {}, ".", [&calls](const SearchResult&) {
+    DecodeDatagram(SrText(FileResult(1) + "|" + FileResult(2)), {}, [&calls](const SearchResult&) {
         ++calls;
         return false;
     });
@@ -128,7 +130,7 @@ TEST(SrDecoder, DecodesEdgeFields) {
     };
     for (const Case& c : cases) {
         SearchResult r;
-        ASSERT_TRUE(DecodeSearchResult(SrText(c.piece), {}, ".", r)) << c.piece;
+        ASSERT_TRUE(DecodeSearchResult(SrText(c.piece), {}, r)) << c.piece;
         EXPECT_EQ(r.FileName, c.fileName) << c.piece;
         EXPECT_EQ(r.Path, c.path) << c.piece;
         EXPECT_EQ(r.SlotsText, c.slotsText) << c.piece;
@@ -138,14 +140,14 @@ TEST(SrDecoder, DecodesEdgeFields) {
 
 TEST(SrDecoder, ReusedResultTakesNoOldField) {
     SearchResult r;
-    ASSERT_TRUE(DecodeSearchResult(SrText("$SR user1 long\\path\\name.ext{5}123456 1/2{5}H (host:1)"), {}, ",", r));
-    EXPECT_EQ(r.SizeText, "120,56 KB");
-    ASSERT_TRUE(DecodeSearchResult(SrText("$SR u D 1/2{5}H (h)"), {}, ",", r));
-    EXPECT_EQ(r.User, "u");
-    EXPECT_EQ(r.FileName, "D\\");
-    EXPECT_EQ(r.Size, -1);
+    ASSERT_TRUE(DecodeSearchResult(SrText("$SR u D 1/2{5}H (h)"), {}, r));
     EXPECT_EQ(r.SizeText, "<DIR>");
-    EXPECT_EQ(r.HubAddress, "h");
+    ASSERT_TRUE(DecodeSearchResult(SrText("$SR user1 long\\path\\name.ext{5}123456 1/2{5}H (host:1)"), {}, r));
+    EXPECT_EQ(r.User, "user1");
+    EXPECT_EQ(r.FileName, "name.ext");
+    EXPECT_EQ(r.Size, 123456);
+    EXPECT_EQ(r.SizeText, "") << "the directory mark must not stay";
+    EXPECT_EQ(r.HubAddress, "host:1");
 }
 
 TEST(SrDecoder, FiltersBySizeAsTheDropDownShowsNow) {
