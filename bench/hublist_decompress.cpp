@@ -11,25 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "best_seconds.h"
 #include "generated_hublist.h"
 #include "platform/bzip2_stream.h"
-
-namespace {
-
-using Clock = std::chrono::steady_clock;
-
-template <typename F>
-double BestSeconds(F&& run) {
-    double best = 1e9;
-    for (int i = 0; i < 5; ++i) {
-        const auto start = Clock::now();
-        run();
-        best = std::min(best, std::chrono::duration<double>(Clock::now() - start).count());
-    }
-    return best;
-}
-
-}  // namespace
 
 int main() {
     const std::string path = "/tmp/hubsift-bench-hublist-" + std::to_string(getpid()) + ".xml";

@@ -13,24 +13,12 @@
 #include <string>
 #include <vector>
 
+#include "best_seconds.h"
 #include "generated_hublist.h"
 #include "hublist/hublist_loader.h"
 #include "search/hub_queue.h"
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-template <typename F>
-double BestSeconds(F&& run) {
-    double best = 1e9;
-    for (int i = 0; i < 5; ++i) {
-        const auto start = Clock::now();
-        run();
-        best = std::min(best, std::chrono::duration<double>(Clock::now() - start).count());
-    }
-    return best;
-}
 
 // The same work minus the hub list: read the file whole, one reader pass over every node.
 long BareReaderPass(const std::string& path) {

@@ -7,25 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "best_seconds.h"
 #include "results/result_store.h"
 #include "results/size_format.h"
 #include "results/sr_decoder.h"
 #include "results_data.h"
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-template <typename F>
-double BestSeconds(F&& run) {
-    double best = 1e9;
-    for (int i = 0; i < 5; ++i) {
-        const auto start = Clock::now();
-        run();
-        best = std::min(best, std::chrono::duration<double>(Clock::now() - start).count());
-    }
-    return best;
-}
 
 // Messages packed into datagrams of at most 8192 bytes, as clients send them.
 std::vector<std::string> Datagrams(int messages) {
