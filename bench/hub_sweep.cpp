@@ -17,6 +17,7 @@
 #include "search/search_runner.h"
 #include "support/fake_gui_thread.h"
 #include "support/fake_hub.h"
+#include "sweep_setup.h"
 
 namespace {
 
@@ -28,25 +29,6 @@ constexpr int HubCount = 2000;
 // and report the median of several rounds.
 constexpr int Rounds = 7;
 const HubExchangeTimings SweepTimings{2000ms, 0ms};
-
-RunValues SweepValues() {
-    RunValues values;
-    values.Nick = "bench";
-    values.IP = "127.0.0.1";
-    values.ShareSizeBytes = "5368709120";
-    values.SearchTimeout = 10;
-    values.SearchPrefix = "F?F?0?1?";
-    values.SearchPattern = "big$buck";
-    values.CurrentUdpPort = 1025;
-    return values;
-}
-
-void RaiseFileLimit() {
-    rlimit limit{};
-    if (getrlimit(RLIMIT_NOFILE, &limit) != 0) return;
-    limit.rlim_cur = limit.rlim_max;
-    setrlimit(RLIMIT_NOFILE, &limit);
-}
 
 struct Sweep {
     double seconds;
@@ -72,7 +54,7 @@ Sweep RunnerSweep(TMyQueue& queue, int workers) {
     runnerPointer = &runner;
     runner.ResizePool(workers);
     const auto started = Clock::now();
-    runner.Start(queue, SweepValues());
+    runner.Start(queue, SweepValues(1025));
     {
         std::unique_lock lock(mutex);
         done.wait_for(lock, 600s, [&] { return complete; });
@@ -87,7 +69,7 @@ Sweep RunnerSweep(TMyQueue& queue, int workers) {
 // The same exchanges on bare threads: no wake events, no counters per run, no GUI hand-over.
 Sweep BareSweep(TMyQueue& queue, int workers) {
     queue.Rewind();
-    const RunValues values = SweepValues();
+    const RunValues values = SweepValues(1025);
     std::atomic<int> searched{0};
     const auto started = Clock::now();
     std::vector<std::thread> threads;
@@ -109,7 +91,7 @@ Sweep BareSweep(TMyQueue& queue, int workers) {
 double SingleExchangeSeconds(FakeHubServer& server, int hub) {
     constexpr int Samples = 20;
     TcpClient client;
-    const RunValues values = SweepValues();
+    const RunValues values = SweepValues(1025);
     const auto started = Clock::now();
     for (int i = 0; i < Samples; ++i)
         RunHubExchange(client, "127.0.0.1", server.Port(hub), values, SweepTimings, [] { return true; });

@@ -30,6 +30,7 @@
 #include "support/fake_gui_thread.h"
 #include "support/temp_dir.h"
 #include "support/udp_test_sockets.h"
+#include "sweep_setup.h"
 #include "test_network.h"
 
 namespace {
@@ -38,33 +39,12 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
 constexpr std::size_t UsersPerHub = 3;
-constexpr std::string_view SearchPrefix = "F?F?0?1?";
-constexpr std::string_view SearchPattern = "big$buck";
 // The slowest answer path after the last $Search: a batching hub's interval, then the users' answer delay.
 constexpr auto ResultWait = 2500ms;
 constexpr auto SweepDeadline = 120s;
 
 const HubExchangeTimings RealTimings{};
 const HubExchangeTimings ShortTimings{2000ms, 0ms};
-
-void RaiseFileLimit() {
-    rlimit limit{};
-    if (getrlimit(RLIMIT_NOFILE, &limit) != 0) return;
-    limit.rlim_cur = limit.rlim_max;
-    setrlimit(RLIMIT_NOFILE, &limit);
-}
-
-RunValues SweepValues(int32_t udpPort) {
-    RunValues values;
-    values.Nick = "bench";
-    values.IP = "127.0.0.1";
-    values.ShareSizeBytes = "5368709120";
-    values.SearchTimeout = 10;
-    values.SearchPrefix = SearchPrefix;
-    values.SearchPattern = SearchPattern;
-    values.CurrentUdpPort = udpPort;
-    return values;
-}
 
 // The simulated network with its event loop on a thread of its own; the loop is stopped and joined before the
 // network goes, as the network requires.
@@ -110,7 +90,8 @@ public:
 
 private:
     static SearchRequest Request() {
-        return *SearchRequest::Parse("$Search 127.0.0.1:1 " + std::string(SearchPrefix) + std::string(SearchPattern));
+        const RunValues values = SweepValues(1);
+        return *SearchRequest::Parse("$Search 127.0.0.1:1 " + values.SearchPrefix + values.SearchPattern);
     }
 
     EventLoop m_loop;
