@@ -29,6 +29,7 @@
 #include "search/search_runner.h"
 #include "search/udp_port.h"
 #include "settings/settings_dialog.h"
+#include "settings/settings_store.h"
 
 namespace {
 
@@ -153,6 +154,8 @@ void TForm1::CreateControls() {
                         Edit3, ComboBox4, Button2,   Button3,          Button4,   VST1};
     for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 
+    // The phrase box comes first in the tab order, so it has the focus when the window opens.
+    Edit1->setFocus();
     Edit1->installEventFilter(this);
     connect(ComboBox2, &QComboBox::currentIndexChanged, this, &TForm1::ComboBox2Change);
     connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
@@ -211,8 +214,9 @@ void TForm1::RunStartupSteps() {
     if (m_settings.RefreshHublist && StartupLoadPending) {
         Button2Click();
     } else if (StartupLoadPending) {
-        LoadHubList();
+        // Cleared first: the load's message box runs an event loop, where a resize would run this step again.
         StartupLoadPending = false;
+        LoadHubList();
     }
     if (!m_pendingIPMessage.empty()) {
         const std::string message = m_pendingIPMessage;
@@ -330,6 +334,9 @@ bool TForm1::RunChecksPass() {
     const char* failure = nullptr;
     if (m_settings.Nick.empty()) {
         failure = "Error: Your haven't entered your Nick. Click 'Settings'...";
+    } else if (!NickIsSafe(m_settings.Nick)) {
+        // A hand-edited settings file can hold what the Settings dialog refuses.
+        failure = kUnsafeNickError;
     } else if (m_settings.IP.empty()) {
         failure = "Error: Your IP address is not configured properly. Click 'Settings'...";
     } else if (Edit1->text().isEmpty()) {
@@ -363,14 +370,11 @@ void TForm1::StartRun() {
     Button2->setEnabled(false);
 
     m_currentUdpPort = NextUdpPort(m_currentUdpPort, m_settings.MinUDPPort, m_settings.MaxUDPPort);
-    const std::optional<int32_t> bound =
-        BindRunPort(*IdUDPServer1, m_settings.IP, m_currentUdpPort, m_settings.MinUDPPort, m_settings.MaxUDPPort);
-    if (!bound) {
+    if (!BindRunPort(*IdUDPServer1, m_settings.IP, m_currentUdpPort, m_settings.MinUDPPort, m_settings.MaxUDPPort)) {
         ShowMessage("Error binding IP address or UDP port", MessageIcon::Information, this);
         EndRun();
         return;
     }
-    m_currentUdpPort = *bound;
 
     SetLabelText(Label2, "Searched: 0");
     SetLabelText(Label3, "Failed: 0");
@@ -416,7 +420,9 @@ void TForm1::IdUDPServer1UDPRead(const std::vector<std::string_view>& datagrams)
             VST1->Model()->AppendStaged(result);
             ++m_resultCount;
             if (m_timer1Tag == -1) {
+                // The very first result is fitted at once, so it must be shown at once too.
                 m_timer1Tag = 1;
+                VST1->Model()->ShowStaged();
                 Timer1Timer();
             } else {
                 m_timer1Tag = 1;

@@ -88,7 +88,7 @@ bool TMyHublistRefreshThread::Refresh() {
     // The stored list is replaced only by a complete new one: a failed refresh leaves it as it was.
     const std::string target = HubListPath(m_dataDir);
     std::string temporary = target + ".XXXXXX";
-    const int fd = mkstemp(temporary.data());
+    const int fd = mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0) return false;
     bool ok = Decompress(download.body, fd, kMaxListSize);
     ok = close(fd) == 0 && ok;

@@ -17,8 +17,8 @@ struct AppDataDirResult {
     std::string error;
 };
 
-// Makes sure localAppDataFolder/Brindlework/Hubsift exists, creating each missing level (one at a time, the
-// folder itself is not created) and returns it, or the user-facing error text.
+// Makes sure localAppDataFolder/Brindlework/Hubsift exists, creating each missing level (the data folder itself
+// with its parents, as XDG asks of a missing data home) and returns it, or the user-facing error text.
 AppDataDirResult PrepareAppDataDir(const std::string& localAppDataFolder);
 
 // PrepareAppDataDir of the folder the environment names.

@@ -117,7 +117,7 @@ bool UdpListener::Activate(const std::string& ip, int32_t port) {
     ReapFinished();
     sockaddr_in address{};
     address.sin_family = AF_INET;
-    if (port < 0 || port > 65535 || inet_pton(AF_INET, ip.c_str(), &address.sin_addr) != 1) return false;
+    if (port < 1 || port > 65535 || inet_pton(AF_INET, ip.c_str(), &address.sin_addr) != 1) return false;
     address.sin_port = htons(static_cast<uint16_t>(port));
 
     auto session = std::make_shared<Session>();

@@ -63,7 +63,10 @@ public:
 
 private:
     milliseconds Limit() const { return std::min(m_readTimeout, Until(m_deadline)); }
-    bool Read(std::string& line) { return m_client.ReadLine('|', Limit(), line) == TcpStatus::Ok; }
+    // The deadline is checked here too: a hub that never pauses always has a line ready, whatever the time-out.
+    bool Read(std::string& line) {
+        return Clock::now() < m_deadline && m_client.ReadLine('|', Limit(), line) == TcpStatus::Ok;
+    }
     bool Write(std::string_view bytes) { return m_client.WriteAll(bytes, Limit()) == TcpStatus::Ok; }
 
     // Hubs announce a user to the others by echoing $MyINFO; a search sent before that is dropped by many. After
@@ -72,12 +75,13 @@ private:
         const std::string echo = "$MyINFO $ALL " + m_values.Nick + " ";
         const auto until = std::min(Clock::now() + m_timings.EchoWait, m_deadline);
         std::string line;
-        while (true) {
+        while (Clock::now() < until) {
             const TcpStatus status = m_client.ReadLine('|', Until(until), line);
             if (status == TcpStatus::TimedOut) return true;
             if (status != TcpStatus::Ok) return false;
             if (line.starts_with(echo)) return true;
         }
+        return true;
     }
 
     TcpClient& m_client;
@@ -92,7 +96,7 @@ private:
 void Linger(TcpClient& client, milliseconds duration) {
     const auto until = Clock::now() + duration;
     std::string line;
-    while (client.ReadLine('|', Until(until), line) == TcpStatus::Ok) {
+    while (Clock::now() < until && client.ReadLine('|', Until(until), line) == TcpStatus::Ok) {
     }
 }
 

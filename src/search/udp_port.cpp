@@ -5,10 +5,10 @@ int32_t NextUdpPort(int32_t current, int32_t minPort, int32_t maxPort) {
     return current + 1;
 }
 
-std::optional<int32_t> BindRunPort(UdpListener& listener, const std::string& ip, int32_t chosen, int32_t minPort,
-                                   int32_t maxPort) {
-    for (int32_t port = chosen;; ++port) {
-        if (listener.Activate(ip, port)) return port;
-        if (port < minPort || port >= maxPort) return std::nullopt;
+bool BindRunPort(UdpListener& listener, const std::string& ip, int32_t& port, int32_t minPort, int32_t maxPort) {
+    for (;; ++port) {
+        if (listener.Activate(ip, port)) return true;
+        // A typed maximum far above the last port must not keep the window busy for billions of tries.
+        if (port < minPort || port >= maxPort || port >= 65535) return false;
     }
 }

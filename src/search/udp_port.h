@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string>
 
 #include "platform/udp_listener.h"
@@ -10,7 +9,7 @@
 // (so the first run, with current -1, uses minPort, and the run after maxPort wraps around).
 int32_t NextUdpPort(int32_t current, int32_t minPort, int32_t maxPort);
 
-// Activates listener on ip and the first port from chosen upwards that can be bound, trying further ports only
-// while within minPort .. maxPort. The bound port, or nothing when none could be bound.
-std::optional<int32_t> BindRunPort(UdpListener& listener, const std::string& ip, int32_t chosen, int32_t minPort,
-                                   int32_t maxPort);
+// Activates listener on ip and the first port from port (the chosen one) upwards that can be bound, trying further
+// ports only while within minPort .. maxPort and 65535. Leaves port at the bound port, or at the last one tried
+// when none could be bound (the next run goes on from there).
+bool BindRunPort(UdpListener& listener, const std::string& ip, int32_t& port, int32_t minPort, int32_t maxPort);

@@ -201,7 +201,7 @@ std::string TForm2::FirstFailedCheck() const {
     const std::string nick = Text(ebxNick);
     if (nick.empty()) return "Error: You haven't entered your Nick";
     // Both are NMDC command delimiters; a nick holding them would inject commands into the hub stream.
-    if (nick.find_first_of("$|") != std::string::npos) return "Error: Your Nick must not contain '$' or '|'";
+    if (!NickIsSafe(nick)) return kUnsafeNickError;
     if (!ParseDecimal(Text(ebxShareSize))) return "Error: 'Share size' must be a number";
     if (Text(ebxMyIP).empty()) return "Error: You haven't entered your IP address";
     const auto threads = ParseInt32(Text(ebxThreads));

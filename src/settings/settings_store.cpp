@@ -85,7 +85,7 @@ std::optional<std::string> SaveSettings(const std::string& settingsFile, const A
     std::vector<char> tempName(settingsFile.begin(), settingsFile.end());
     for (char c : std::string_view(".XXXXXX")) tempName.push_back(c);
     tempName.push_back('\0');
-    const int fd = mkstemp(tempName.data());
+    const int fd = mkostemp(tempName.data(), O_CLOEXEC);
     if (fd < 0) return FileError(settingsFile, errno);
 
     const std::string text = FormatSettingsFile(settings);
@@ -112,4 +112,8 @@ std::string ShareSizeToBytes(std::string_view shareSize) {
     constexpr long double kLimit = 9223372036854775808.0L;
     if (!(bytes >= -kLimit && bytes < kLimit)) return "0";
     return std::to_string(static_cast<int64_t>(bytes));
+}
+
+bool NickIsSafe(std::string_view nick) {
+    return nick.find_first_of("$|") == std::string_view::npos;
 }

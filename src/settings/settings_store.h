@@ -19,3 +19,7 @@ std::optional<std::string> SaveSettings(const std::string& settingsFile, const A
 // Share size in gigabytes ("." decimals) to bytes as decimal text, truncated toward zero. Text that is not a
 // number, or whose byte count does not fit a signed 64-bit integer, gives "0".
 std::string ShareSizeToBytes(std::string_view shareSize);
+
+// A nick holding "$" or "|" would inject protocol commands into every hub it is sent to.
+inline constexpr char kUnsafeNickError[] = "Error: Your Nick must not contain '$' or '|'";
+bool NickIsSafe(std::string_view nick);

@@ -166,6 +166,16 @@ TEST_F(SearchRunTest, EachRunUsesTheNextPortAndChecksComeFirst) {
     EXPECT_EQ(ports, (std::vector<int32_t>{min, min + 1, min + 2, min}));
 }
 
+TEST_F(SearchRunTest, NickThatWouldInjectCommandsIsRefusedBeforeAnyHubIsContacted) {
+    m_settings.Nick = "evil|$Kick x";  // a hand-edited settings file; the Settings dialog refuses it
+    Open({{}});
+    Search(QStringLiteral("song"));
+    EXPECT_EQ(m_messages, std::vector<std::string>{"Error: Your Nick must not contain '$' or '|'"});
+    EXPECT_EQ(m_form->Button1->text(), QStringLiteral("Search"));
+    EXPECT_EQ(m_hubs.OpenConnections(0), 0);
+    EXPECT_TRUE(m_hubs.Received(0).empty());
+}
+
 TEST_F(SearchRunTest, ClosingTheWindowDuringARunEndsPromptly) {
     Open({Silent(), Silent(), {}});
     Search(QStringLiteral("song"));

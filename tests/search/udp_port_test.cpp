@@ -32,22 +32,29 @@ TEST_F(BindRunPortTest, SuccessiveRunsUseTheNextPortAndWrap) {
     int32_t current = -1;
     for (const int32_t expected : {low, low + 1, low + 2, low}) {
         current = NextUdpPort(current, low, high);
-        ASSERT_EQ(BindRunPort(listener, "127.0.0.1", current, low, high), expected);
-        current = expected;
+        ASSERT_TRUE(BindRunPort(listener, "127.0.0.1", current, low, high));
+        ASSERT_EQ(current, expected);
     }
 }
 
 TEST_F(BindRunPortTest, BusyPortIsSkippedAndBusyLastPortFails) {
     UdpTestSocket busy;
     ASSERT_TRUE(busy.Bind(low + 1));
-    EXPECT_EQ(BindRunPort(listener, "127.0.0.1", low + 1, low, high), low + 2);
-    EXPECT_EQ(NextUdpPort(low + 2, low, high), low);
+    int32_t port = low + 1;
+    EXPECT_TRUE(BindRunPort(listener, "127.0.0.1", port, low, high));
+    EXPECT_EQ(port, low + 2);
+    EXPECT_EQ(NextUdpPort(port, low, high), low);
     listener.Deactivate();
     UdpTestSocket lastBusy;
     ASSERT_TRUE(lastBusy.Bind(high));
-    EXPECT_EQ(BindRunPort(listener, "127.0.0.1", high, low, high), std::nullopt);
+    port = high;
+    EXPECT_FALSE(BindRunPort(listener, "127.0.0.1", port, low, high));
     EXPECT_FALSE(listener.Active());
-    EXPECT_EQ(BindRunPort(listener, "192.0.2.1", low, low, high), std::nullopt);
+    // An address of another machine fails every port, and the next run starts over at the lowest.
+    port = low;
+    EXPECT_FALSE(BindRunPort(listener, "192.0.2.1", port, low, high));
+    EXPECT_EQ(port, high);
+    EXPECT_EQ(NextUdpPort(port, low, high), low);
 }
 
 }  // namespace

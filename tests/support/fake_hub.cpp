@@ -17,7 +17,6 @@ namespace {
 
 constexpr uint64_t ListenerTag = uint64_t{1} << 63;
 constexpr uint64_t WakeId = 0;
-constexpr auto TrickleInterval = std::chrono::milliseconds(20);
 constexpr std::size_t LongLineLength = 16384 + 10;
 
 }  // namespace
@@ -294,9 +293,22 @@ void FakeHubServer::Forward(int hubIndex) {
 }
 
 void FakeHubServer::Trickle(uint64_t id) {
-    if (m_connections.count(id) == 0) return;
-    Send(id, "<Hub> still no $Hello for you|");
-    Later(TrickleInterval, [this, id] { Trickle(id); });
+    const auto found = m_connections.find(id);
+    if (found == m_connections.end()) return;
+    Connection& connection = *found->second;
+    const auto interval = m_hubs[static_cast<std::size_t>(connection.hub)]->behaviour.trickleInterval;
+    if (interval.count() > 0) {
+        Send(id, "<Hub> still no $Hello for you|");
+        Later(interval, [this, id] { Trickle(id); });
+        return;
+    }
+    // A flood: keep many short lines waiting for the client at every moment, without letting the backlog grow.
+    if (connection.output.size() < 4 * 1024 * 1024) {
+        std::string lines;
+        for (int i = 0; i < 8192; ++i) lines += "<Hub> flood|";
+        Send(id, lines);
+    }
+    Later(std::chrono::milliseconds(1), [this, id] { Trickle(id); });
 }
 
 void FakeHubServer::Send(uint64_t id, const std::string& bytes) {

@@ -19,15 +19,16 @@ struct FakeHubBehaviour {
         Refuse,       // $ValidateDenide, then silence
         AskPassword,  // $GetPass, then silence
         Silent,       // nothing at all
-        Trickle,      // a chat line every few milliseconds, forever, never $Hello
+        Trickle,      // a chat line every trickleInterval, forever, never $Hello
     };
 
     std::string lock = "FakeHubLockText";  // begin it with EXTENDEDPROTOCOL for an extended hub
     NickAnswer nickAnswer = NickAnswer::Hello;
     bool otherUserFirst = false;
     bool closeAfterLock = false;
-    bool longLine = false;                     // a line of more than 16384 bytes right after the lock
-    std::chrono::milliseconds answerDelay{0};  // before each answer
+    bool longLine = false;                          // a line of more than 16384 bytes right after the lock
+    std::chrono::milliseconds answerDelay{0};       // before each answer
+    std::chrono::milliseconds trickleInterval{20};  // 0: a flood of lines that never pauses
     // Closes after $MyINFO when the lock was extended and the client sent no $Supports.
     bool requireSupports = false;
     // Closes silently on a wrong $Key, ignores a $Search that comes before it has echoed the client's $MyINFO,
