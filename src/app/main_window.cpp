@@ -401,7 +401,9 @@ void TForm1::EndRun() {
 void TForm1::UpdateRunProgress() {
     SetLabelText(Label2, "Searched: " + std::to_string(m_runner->SearchedCount()));
     SetLabelText(Label3, "Failed: " + std::to_string(m_runner->FailedCount()));
-    ProgressBar1->setValue(std::min(ProgressBar1->value() + 1, ProgressBar1->maximum()));
+    // One update may stand for several hubs counted meanwhile: the bar shows the count, not a step per call.
+    const int counted = m_runner->SearchedCount() + m_runner->FailedCount();
+    ProgressBar1->setValue(std::min(counted, ProgressBar1->maximum()));
     if (RunInProgress() && m_runner->IsComplete(m_queue->Count())) EndRun();
 }
 

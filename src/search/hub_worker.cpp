@@ -66,7 +66,13 @@ std::optional<TMyThread::Ticket> TMyThread::TakeHub() {
 
 bool TMyThread::Report(const Ticket& ticket, bool failed) {
     if (!m_context.counters.Count(ticket.run, failed)) return true;
-    return m_context.gui.RunAndWait(m_context.updateRunProgress);
+    // Workers finishing together would otherwise queue one hand-over each and wait in line. The flag is cleared
+    // before the update reads the counters, so a hub counted after that read always hands over a new update.
+    if (m_context.progressPending.exchange(true)) return true;
+    return m_context.gui.RunAndWait([this] {
+        m_context.progressPending = false;
+        m_context.updateRunProgress();
+    });
 }
 
 void TMyThread::Execute() {

@@ -20,9 +20,11 @@
 struct WorkerContext {
     GuiThread& gui;
     RunCounters& counters;
-    // Runs on the GUI thread after each counted hub, while the worker waits.
+    // Runs on the GUI thread after counted hubs, while the worker that handed it over waits. It must read the
+    // counters when it runs: one update serves every hub counted while it was pending.
     std::function<void()> updateRunProgress;
     HubExchangeTimings timings;
+    std::atomic<bool> progressPending{false};
 };
 
 // One connection slot of a search run: a thread that sleeps until woken, then takes hubs from the run's queue and

@@ -34,12 +34,18 @@ bool Contains(const std::vector<std::string>& received, const std::string& part)
     return false;
 }
 
-// A search run against fake hubs; progress updates are counted on the fake GUI thread.
+// A search run against fake hubs; progress updates are counted on the fake GUI thread, with the hub count each saw
+// (one update stands for every hub counted while it was pending).
 class SearchRun : public testing::Test {
 protected:
     SearchRun()
         : runner(
-              gui, [this] { ++updates; }, QuickTimings()) {}
+              gui,
+              [this] {
+                  ++updates;
+                  shown = runner.SearchedCount() + runner.FailedCount();
+              },
+              QuickTimings()) {}
 
     void AddHubs(int count, const FakeHubBehaviour& behaviour) {
         for (int i = 0; i < count; ++i) {
@@ -49,7 +55,7 @@ protected:
     }
 
     bool WaitComplete(std::chrono::milliseconds timeout) {
-        return hubs.WaitUntil([&] { return runner.IsComplete(queue.Count()) && updates == queue.Count(); }, timeout);
+        return hubs.WaitUntil([&] { return runner.IsComplete(queue.Count()) && shown == queue.Count(); }, timeout);
     }
 
     int SearchesSent() {
@@ -61,6 +67,7 @@ protected:
     FakeHubServer hubs;
     FakeGuiThread gui;
     std::atomic<int> updates{0};
+    std::atomic<int> shown{-1};
     TMyQueue queue;
     SearchRunner runner;
 };
@@ -80,7 +87,7 @@ TEST_F(SearchRun, FewerHubsThanWorkersAndRepeatedRuns) {
     AddHubs(3, Answering());
     runner.ResizePool(30);
     for (int run = 0; run < 3; ++run) {
-        updates = 0;
+        shown = -1;
         runner.Start(queue, TestRunValues());
         ASSERT_TRUE(WaitComplete(5s)) << "run " << run;
         EXPECT_EQ(runner.SearchedCount(), 3);
@@ -156,7 +163,7 @@ TEST_F(SearchRun, NewRunAfterStopCountsOnlyItsOwnHubs) {
     runner.ResizePool(6);
     runner.Start(queue, TestRunValues());
     runner.Stop();
-    updates = 0;
+    shown = -1;
     runner.Start(queue, TestRunValues());
     ASSERT_TRUE(WaitComplete(5s));
     EXPECT_EQ(runner.SearchedCount(), 6);
@@ -175,10 +182,10 @@ TEST_F(SearchRun, NoSearchLostWithRealHubBehaviours) {
     AddHubs(5, wantsSupports);
     AddHubs(5, strict);
     SearchRunner realRunner(
-        gui, [this] { ++updates; }, HubExchangeTimings{2000ms, 500ms});
+        gui, [&] { shown = realRunner.SearchedCount() + realRunner.FailedCount(); }, HubExchangeTimings{2000ms, 500ms});
     realRunner.ResizePool(4);
     realRunner.Start(queue, TestRunValues());
-    ASSERT_TRUE(hubs.WaitUntil([&] { return realRunner.IsComplete(10) && updates == 10; }, 10s));
+    ASSERT_TRUE(hubs.WaitUntil([&] { return realRunner.IsComplete(10) && shown == 10; }, 10s));
     EXPECT_EQ(realRunner.SearchedCount(), 10);
     for (int hub = 0; hub < 10; ++hub) {
         EXPECT_EQ(hubs.Forwarded(hub).size(), 1u) << hub;
