@@ -6,7 +6,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 
-#include "platform/design_font.h"
+#include "platform/design_layout.h"
 #include "platform/shell.h"
 #include "platform/window_placement.h"
 

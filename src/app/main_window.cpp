@@ -15,7 +15,7 @@
 #include "about/about_dialog.h"
 #include "hublist/hublist_loader.h"
 #include "hublist/hublist_refresh_thread.h"
-#include "platform/design_font.h"
+#include "platform/design_layout.h"
 #include "platform/gui_text.h"
 #include "platform/message_box.h"
 #include "platform/progress_state.h"
@@ -35,17 +35,9 @@ namespace {
 
 const char* const kDownloadingText = "Downloading hublist... please wait";
 
-template <typename T>
-T* Make(QWidget* parent, const char* name, int left, int top, int width, int height) {
-    auto* widget = new T(parent);
-    widget->setObjectName(QString::fromLatin1(name));
-    widget->setGeometry(left, top, width, height);
-    return widget;
-}
-
 QComboBox* MakeList(QWidget* parent, const char* name, int left, int top, int width, const QStringList& items,
                     int selected) {
-    auto* box = Make<QComboBox>(parent, name, left, top, width, 22);
+    auto* box = PlaceControl<QComboBox>(parent, name, left, top, width, 22);
     box->addItems(items);
     box->setCurrentIndex(selected);
     return box;
@@ -101,8 +93,8 @@ void TForm1::CreateControls() {
     const QStringList units{QStringLiteral("B"), QStringLiteral("KB"), QStringLiteral("MB"), QStringLiteral("GB")};
     VST1 = new ResultListView(this);
     VST1->setGeometry(8, 8, 916, 521);
-    Edit1 = Make<QLineEdit>(this, "Edit1", 8, 570, 206, 22);
-    Button1 = Make<QPushButton>(this, "Button1", 220, 570, 76, 24);
+    Edit1 = PlaceControl<QLineEdit>(this, "Edit1", 8, 570, 206, 22);
+    Button1 = PlaceControl<QPushButton>(this, "Button1", 220, 570, 76, 24);
     Button1->setText(QStringLiteral("Search"));
     ComboBox1 = MakeList(this, "ComboBox1", 310, 570, 108,
                          {QStringLiteral("Any File Type"), QStringLiteral("Audio"), QStringLiteral("Compressed"),
@@ -110,33 +102,33 @@ void TForm1::CreateControls() {
                           QStringLiteral("Video"), QStringLiteral("Folders"), QStringLiteral("TTH")},
                          0);
     ComboBox1->setMaxVisibleItems(9);
-    cbxOnlyFreeSlots = Make<QCheckBox>(this, "cbxOnlyFreeSlots", 310, 599, 139, 17);
+    cbxOnlyFreeSlots = PlaceControl<QCheckBox>(this, "cbxOnlyFreeSlots", 310, 599, 139, 17);
     cbxOnlyFreeSlots->setText(QStringLiteral("Only with free slots"));
     ComboBox2 = MakeList(this, "ComboBox2", 424, 570, 105,
                          {QStringLiteral("Any File Size"), QStringLiteral("At Least"), QStringLiteral("At Most"),
                           QStringLiteral("Between")},
                          0);
-    Edit2 = Make<QLineEdit>(this, "Edit2", 536, 570, 50, 22);
+    Edit2 = PlaceControl<QLineEdit>(this, "Edit2", 536, 570, 50, 22);
     Edit2->setEnabled(false);
     ComboBox3 = MakeList(this, "ComboBox3", 593, 570, 50, units, 2);
     ComboBox3->setEnabled(false);
-    Edit3 = Make<QLineEdit>(this, "Edit3", 650, 570, 50, 22);
+    Edit3 = PlaceControl<QLineEdit>(this, "Edit3", 650, 570, 50, 22);
     ComboBox4 = MakeList(this, "ComboBox4", 708, 570, 50, units, 2);
-    Button2 = Make<QPushButton>(this, "Button2", 765, 570, 112, 24);
+    Button2 = PlaceControl<QPushButton>(this, "Button2", 765, 570, 112, 24);
     Button2->setText(QStringLiteral("Refresh Hublist"));
-    Button3 = Make<QPushButton>(this, "Button3", 884, 570, 58, 24);
+    Button3 = PlaceControl<QPushButton>(this, "Button3", 884, 570, 58, 24);
     Button3->setText(QStringLiteral("Settings"));
-    Button4 = Make<QPushButton>(this, "Button4", 884, 601, 58, 24);
+    Button4 = PlaceControl<QPushButton>(this, "Button4", 884, 601, 58, 24);
     Button4->setText(QStringLiteral("About"));
-    Label1 = Make<QLabel>(this, "Label1", 8, 602, 131, 14);
-    Label2 = Make<QLabel>(this, "Label2", 536, 599, 66, 14);
-    Label3 = Make<QLabel>(this, "Label3", 650, 599, 45, 14);
-    Label4 = Make<QLabel>(this, "Label4", 742, 599, 53, 14);
+    Label1 = PlaceControl<QLabel>(this, "Label1", 8, 602, 131, 14);
+    Label2 = PlaceControl<QLabel>(this, "Label2", 536, 599, 66, 14);
+    Label3 = PlaceControl<QLabel>(this, "Label3", 650, 599, 45, 14);
+    Label4 = PlaceControl<QLabel>(this, "Label4", 742, 599, 53, 14);
     SetLabelText(Label1, "0 hubs loaded in the list");
     SetLabelText(Label2, "Searched: 0");
     SetLabelText(Label3, "Failed: 0");
     SetLabelText(Label4, "Results: 0");
-    ProgressBar1 = Make<QProgressBar>(this, "ProgressBar1", 8, 633, 934, 17);
+    ProgressBar1 = PlaceControl<QProgressBar>(this, "ProgressBar1", 8, 633, 934, 17);
     ProgressBar1->setTextVisible(false);
     SetProgressMaximum(ProgressBar1, 0);
     ProgressBar1->setValue(0);

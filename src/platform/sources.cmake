@@ -12,7 +12,7 @@ list(APPEND HUBSIFT_ENGINE_SOURCES
     platform/local_addresses.cpp
 )
 list(APPEND HUBSIFT_GUI_SOURCES
-    platform/design_font.cpp
+    platform/design_layout.cpp
     platform/gui_text.cpp
     platform/hint_style.cpp
     platform/progress_state.cpp

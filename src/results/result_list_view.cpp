@@ -9,7 +9,7 @@
 
 #include <algorithm>
 
-#include "platform/design_font.h"
+#include "platform/design_layout.h"
 #include "platform/gui_text.h"
 #include "results/result_compare.h"
 #include "results/result_model.h"

@@ -11,7 +11,7 @@
 #include <iterator>
 #include <utility>
 
-#include "platform/design_font.h"
+#include "platform/design_layout.h"
 #include "platform/gui_text.h"
 #include "platform/message_box.h"
 #include "platform/number_format.h"
@@ -25,14 +25,6 @@ namespace {
 constexpr char kFindIpUrl[] = "http://checkip.dyndns.org/";
 constexpr char kHelpFile[] = "settingshelp.txt";
 
-template <typename Widget>
-Widget* Place(QWidget* parent, const char* name, int left, int top, int width, int height) {
-    auto* widget = new Widget(parent);
-    widget->setObjectName(QString::fromLatin1(name));
-    widget->setGeometry(left, top, width, height);
-    return widget;
-}
-
 QLabel* MakeLabel(QWidget* parent, const char* name, const char* caption, int left, int top) {
     auto* label = new QLabel(QString::fromLatin1(caption), parent);
     label->setObjectName(QString::fromLatin1(name));
@@ -43,7 +35,7 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const char* caption, int le
 
 template <typename Button>
 Button* MakeButton(QWidget* parent, const char* name, const char* caption, int left, int top, int width, int height) {
-    auto* button = Place<Button>(parent, name, left, top, width, height);
+    auto* button = PlaceControl<Button>(parent, name, left, top, width, height);
     button->setText(QString::fromLatin1(caption));
     return button;
 }
@@ -84,31 +76,31 @@ TForm2::TForm2(AppSettings& settings, std::string& pendingIPMessage, std::string
 }
 
 void TForm2::CreateControls() {
-    Panel1 = Place<QFrame>(this, "Panel1", 5, 9, 348, 264);
+    Panel1 = PlaceControl<QFrame>(this, "Panel1", 5, 9, 348, 264);
     Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
     QWidget* p = Panel1;
     Label4 = MakeLabel(p, "Label4", "Nick:", 48, 14);
-    ebxNick = Place<QLineEdit>(p, "ebxNick", 80, 10, 118, 22);
+    ebxNick = PlaceControl<QLineEdit>(p, "ebxNick", 80, 10, 118, 22);
     Label1 = MakeLabel(p, "Label1", "(required)", 202, 14);
     Label2 = MakeLabel(p, "Label2", "Share size:", 16, 43);
-    ebxShareSize = Place<QLineEdit>(p, "ebxShareSize", 80, 39, 49, 22);
+    ebxShareSize = PlaceControl<QLineEdit>(p, "ebxShareSize", 80, 39, 49, 22);
     Label3 = MakeLabel(p, "Label3", "GB", 134, 43);
     Label9 = MakeLabel(p, "Label9", "Hublist URL:", 9, 72);
-    ebxHublistURL = Place<QLineEdit>(p, "ebxHublistURL", 80, 68, 257, 22);
+    ebxHublistURL = PlaceControl<QLineEdit>(p, "ebxHublistURL", 80, 68, 257, 22);
     cbxRefreshHublist = MakeButton<QCheckBox>(p, "cbxRefreshHublist", "Refresh hublist on startup", 80, 97, 208, 17);
     rbtDetectIP = MakeButton<QRadioButton>(p, "rbtDetectIP", "Autodetect my IP address", 9, 119, 240, 17);
     rbtSpecifyIP = MakeButton<QRadioButton>(p, "rbtSpecifyIP", "Specify IP:", 9, 147, 81, 17);
-    ebxMyIP = Place<QLineEdit>(p, "ebxMyIP", 93, 144, 105, 22);
+    ebxMyIP = PlaceControl<QLineEdit>(p, "ebxMyIP", 93, 144, 105, 22);
     Button1 = MakePushButton(p, "Button1", "Find IP...", 205, 143, 73, 24);
     Label6 = MakeLabel(p, "Label6", "Connection threads:", 9, 177);
-    ebxThreads = Place<QLineEdit>(p, "ebxThreads", 126, 173, 33, 22);
+    ebxThreads = PlaceControl<QLineEdit>(p, "ebxThreads", 126, 173, 33, 22);
     Label5 = MakeLabel(p, "Label5", "(1-100)", 165, 177);
     Label7 = MakeLabel(p, "Label7", "UDP port range:", 9, 206);
-    ebxMinUDPPort = Place<QLineEdit>(p, "ebxMinUDPPort", 104, 202, 49, 22);
+    ebxMinUDPPort = PlaceControl<QLineEdit>(p, "ebxMinUDPPort", 104, 202, 49, 22);
     Label8 = MakeLabel(p, "Label8", "to", 159, 206);
-    ebxMaxUDPPort = Place<QLineEdit>(p, "ebxMaxUDPPort", 177, 202, 50, 22);
+    ebxMaxUDPPort = PlaceControl<QLineEdit>(p, "ebxMaxUDPPort", 177, 202, 50, 22);
     Label10 = MakeLabel(p, "Label10", "Hub search timeout:", 9, 236);
-    ebxCRTimeout = Place<QLineEdit>(p, "ebxCRTimeout", 126, 232, 27, 22);
+    ebxCRTimeout = PlaceControl<QLineEdit>(p, "ebxCRTimeout", 126, 232, 27, 22);
     Label11 = MakeLabel(p, "Label11", "s", 157, 236);
     Button5 = MakePushButton(this, "Button5", "Help", 5, 280, 75, 26);
     Button2 = MakePushButton(this, "Button2", "OK", 196, 280, 75, 26);

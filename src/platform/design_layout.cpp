@@ -1,4 +1,4 @@
-#include "platform/design_font.h"
+#include "platform/design_layout.h"
 
 QFont DesignFont(int pixelSize) {
     QFont font(QStringLiteral("Tahoma"));
