@@ -15,7 +15,7 @@ TForm3::TForm3(QWidget* mainWindow) : QDialog(mainWindow) {
     setWindowTitle(QStringLiteral("About Hubsift"));
     const QFont font = DesignFont();
     setFont(font);
-    setFixedSize(331, 273);
+    UseFixedDialogFrame(this, 331, 273);
 
     Panel1 = new QFrame(this);
     Panel1->setObjectName(QStringLiteral("Panel1"));

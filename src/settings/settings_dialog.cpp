@@ -69,7 +69,7 @@ TForm2::TForm2(AppSettings& settings, std::string& pendingIPMessage, std::string
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("Settings"));
     setFont(DesignFont());
-    setFixedSize(358, 313);
+    UseFixedDialogFrame(this, 358, 313);
     CreateControls();
     SetTabOrder();
     ConnectHandlers();
