@@ -5,18 +5,14 @@
 #include <cstdint>
 
 #include "search/run_values.h"
+#include "support/test_run_values.h"
 
 // What the sweep benchmarks share: the search every hub is sent ("big buck", any type, answered to udpPort), and
 // an open-file limit that lets thousands of connections and listening sockets stand at once.
 
 inline RunValues SweepValues(int32_t udpPort) {
-    RunValues values;
-    values.Nick = "bench";
-    values.IP = "127.0.0.1";
-    values.ShareSizeBytes = "5368709120";
+    RunValues values = TestRunValues();
     values.SearchTimeout = 10;
-    values.SearchPrefix = "F?F?0?1?";
-    values.SearchPattern = "big$buck";
     values.CurrentUdpPort = udpPort;
     return values;
 }

@@ -3,10 +3,10 @@
 #include <chrono>
 #include <string>
 
-#include "run_values_for_tests.h"
 #include "search/hub_exchange.h"
 #include "search/nmdc_text.h"
 #include "support/fake_hub.h"
+#include "support/test_run_values.h"
 
 namespace {
 

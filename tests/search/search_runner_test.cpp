@@ -7,10 +7,10 @@
 #include <string>
 #include <thread>
 
-#include "run_values_for_tests.h"
 #include "search/search_runner.h"
 #include "support/fake_gui_thread.h"
 #include "support/fake_hub.h"
+#include "support/test_run_values.h"
 
 namespace {
 
