@@ -142,11 +142,14 @@ int main() {
         const double perHub = SingleExchangeSeconds(server, 0);
         for (const int workers : {30, 100}) {
             const Sweep run = RunnerSweep(queue, workers);
+            // Bare threads over the same hubs show how much of a shortfall the fake hubs themselves cause.
+            const Sweep bare = BareSweep(queue, workers);
             const double ideal = HubCount * perHub / workers;
             std::printf(
                 "20 ms hubs, %3d workers: %.2f s (%d searched), one exchange %.1f ms, ideal %.2f s, "
-                "efficiency %.2f (target >= 0.90)\n",
-                workers, run.seconds, run.searched, perHub * 1000, ideal, ideal / run.seconds);
+                "efficiency %.2f (target >= 0.90); bare threads %.2f s, efficiency %.2f\n",
+                workers, run.seconds, run.searched, perHub * 1000, ideal, ideal / run.seconds, bare.seconds,
+                ideal / bare.seconds);
         }
     }
     return 0;
