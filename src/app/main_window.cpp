@@ -424,6 +424,7 @@ void TForm1::IdUDPServer1UDPRead(const std::vector<std::string_view>& datagrams)
             return true;
         });
     }
-    if (m_resultCount != before && !m_rowFlush->isActive()) m_rowFlush->start();
-    if (m_resultCount != before) SetLabelText(Label4, "Results: " + std::to_string(m_resultCount));
+    if (m_resultCount == before) return;
+    if (!m_rowFlush->isActive()) m_rowFlush->start();
+    SetLabelText(Label4, "Results: " + std::to_string(m_resultCount));
 }

@@ -67,8 +67,6 @@ public:
     QLabel* Label4;
     QProgressBar* ProgressBar1;
     QTimer* Timer1;
-    // Shows the rows staged by result batches at most every 40 ms, so a flood costs one insert and repaint per tick.
-    QTimer* m_rowFlush;
 
     // Run by a worker through the GUI hand-over after each counted hub.
     void UpdateRunProgress();
@@ -123,6 +121,8 @@ private:
     int64_t SizeFilterHigh = -1;
     // Timer1's marker: -1 no result yet since start-up, 1 rows added since the Path column was fitted, 0 fitted.
     int m_timer1Tag = -1;
+    // Shows the rows staged by result batches at most every 40 ms, so a flood costs one insert and repaint per tick.
+    QTimer* m_rowFlush = nullptr;
     bool m_closing = false;
     bool StartupRefresh = false;
     int32_t m_hubCount = 0;
