@@ -7,9 +7,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
-#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -38,27 +36,13 @@ struct Sweep {
 // The run control with its GUI hand-over after every hub.
 Sweep RunnerSweep(TMyQueue& queue, int workers) {
     FakeGuiThread gui;
-    std::mutex mutex;
-    std::condition_variable done;
-    bool complete = false;
-    SearchRunner* runnerPointer = nullptr;
-    SearchRunner runner(
-        gui,
-        [&] {
-            if (!runnerPointer->IsComplete(queue.Count())) return;
-            std::lock_guard lock(mutex);
-            complete = true;
-            done.notify_all();
-        },
-        SweepTimings);
-    runnerPointer = &runner;
+    SweepCompletion completion(queue);
+    SearchRunner runner(gui, completion.Update(), SweepTimings);
+    completion.Watch(runner);
     runner.ResizePool(workers);
     const auto started = Clock::now();
     runner.Start(queue, SweepValues(1025));
-    {
-        std::unique_lock lock(mutex);
-        done.wait_for(lock, 600s, [&] { return complete; });
-    }
+    completion.Wait(600s);
     const double seconds = std::chrono::duration<double>(Clock::now() - started).count();
     gui.Close();
     const int searched = runner.SearchedCount();

@@ -144,7 +144,6 @@ Sweep RunnerSweep(TMyQueue& queue, int workers, const HubExchangeTimings& timing
     FakeGuiThread gui;
     std::mutex mutex;
     std::condition_variable changed;
-    bool complete = false;
     std::size_t results = 0;
     UdpListener listener(gui, [&](const std::vector<std::string_view>& datagrams) {
         std::size_t found = 0;
@@ -160,25 +159,17 @@ Sweep RunnerSweep(TMyQueue& queue, int workers, const HubExchangeTimings& timing
         const int32_t port = FreeUdpPorts(1);
         if (listener.Activate("127.0.0.1", port)) udpPort = port;
     }
-    SearchRunner* runnerPointer = nullptr;
-    SearchRunner runner(
-        gui,
-        [&] {
-            if (!runnerPointer->IsComplete(queue.Count())) return;
-            std::lock_guard lock(mutex);
-            complete = true;
-            changed.notify_all();
-        },
-        timings);
-    runnerPointer = &runner;
+    SweepCompletion completion(queue);
+    SearchRunner runner(gui, completion.Update(), timings);
+    completion.Watch(runner);
     runner.ResizePool(workers);
     Sweep sweep;
     const auto started = Clock::now();
     runner.Start(queue, SweepValues(udpPort));
+    sweep.complete = completion.Wait(SweepDeadline);
+    sweep.seconds = std::chrono::duration<double>(Clock::now() - started).count();
     {
         std::unique_lock lock(mutex);
-        sweep.complete = changed.wait_for(lock, SweepDeadline, [&] { return complete; });
-        sweep.seconds = std::chrono::duration<double>(Clock::now() - started).count();
         changed.wait_for(lock, ResultWait, [&] { return results >= expectedResults; });
         sweep.results = results;
     }

@@ -140,7 +140,7 @@ const Words& Places() {
 }
 
 std::string TwoDigits(int64_t number) {
-    char text[8];
+    char text[24];
     std::snprintf(text, sizeof text, "%02lld", static_cast<long long>(number));
     return text;
 }
