@@ -11,8 +11,8 @@
 #include <thread>
 #include <vector>
 
-#include "search/hub_exchange.h"
-#include "search/search_runner.h"
+#include "engine/search/hub_exchange.h"
+#include "engine/search/search_runner.h"
 #include "support/fake_gui_thread.h"
 #include "support/fake_hub.h"
 #include "sweep_setup.h"
@@ -34,7 +34,7 @@ struct Sweep {
 };
 
 // The run control with its GUI hand-over after every hub.
-Sweep RunnerSweep(TMyQueue& queue, int workers) {
+Sweep RunnerSweep(HubQueue& queue, int workers) {
     FakeGuiThread gui;
     SweepCompletion completion(queue);
     SearchRunner runner(gui, completion.Update(), SweepTimings);
@@ -51,7 +51,7 @@ Sweep RunnerSweep(TMyQueue& queue, int workers) {
 }
 
 // The same exchanges on bare threads: no wake events, no counters per run, no GUI hand-over.
-Sweep BareSweep(TMyQueue& queue, int workers) {
+Sweep BareSweep(HubQueue& queue, int workers) {
     queue.Rewind();
     const RunValues values = SweepValues(1025);
     std::atomic<int> searched{0};
@@ -87,7 +87,7 @@ double Median(std::vector<double> values) {
     return values[values.size() / 2];
 }
 
-void FillQueue(FakeHubServer& server, TMyQueue& queue, const FakeHubBehaviour& behaviour) {
+void FillQueue(FakeHubServer& server, HubQueue& queue, const FakeHubBehaviour& behaviour) {
     for (int i = 0; i < HubCount; ++i) queue.AddHub("127.0.0.1", server.Port(server.AddHub(behaviour)));
 }
 
@@ -98,7 +98,7 @@ int main() {
     std::printf("hub sweep over %d fake hubs on loopback (echo wait 2 s, linger 0 ms)\n", HubCount);
     {
         FakeHubServer server;
-        TMyQueue queue;
+        HubQueue queue;
         FillQueue(server, queue, FakeHubBehaviour{});
         for (const int workers : {30, 100}) {
             std::vector<double> bareSeconds, runSeconds;
@@ -121,7 +121,7 @@ int main() {
         FakeHubServer server;
         FakeHubBehaviour slow;
         slow.answerDelay = 20ms;
-        TMyQueue queue;
+        HubQueue queue;
         FillQueue(server, queue, slow);
         const double perHub = SingleExchangeSeconds(server, 0);
         for (const int workers : {30, 100}) {

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "best_seconds.h"
+#include "engine/hublist/bzip2_stream.h"
 #include "generated_hublist.h"
-#include "platform/bzip2_stream.h"
 
 int main() {
     const std::string path = "/tmp/hubsift-bench-hublist-" + std::to_string(getpid()) + ".xml";

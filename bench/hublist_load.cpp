@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "best_seconds.h"
+#include "engine/hublist/hublist_loader.h"
+#include "engine/search/hub_queue.h"
 #include "generated_hublist.h"
-#include "hublist/hublist_loader.h"
-#include "search/hub_queue.h"
 
 namespace {
 
@@ -50,12 +50,12 @@ int MeasureMemory(const std::string& mode, const char* path) {
     if (mode == "queue") {
         std::vector<std::string> hosts;
         {
-            TMyQueue loaded;
+            HubQueue loaded;
             LoadHubList(path, loaded);
             while (const HubEntry* hub = loaded.NextHub()) hosts.emplace_back(hub->Host);
         }
         const auto before = mallinfo2().uordblks;
-        TMyQueue queue;
+        HubQueue queue;
         for (const std::string& host : hosts) queue.AddHub(host, 411);
         std::printf("%zu %d\n", mallinfo2().uordblks - before, queue.Count());
         return 0;
@@ -63,7 +63,7 @@ int MeasureMemory(const std::string& mode, const char* path) {
     // Resets the high-water mark to the current size (Linux 4.0 and later).
     std::ofstream("/proc/self/clear_refs") << "5";
     const long before = StatusKb("VmRSS:");
-    TMyQueue queue;
+    HubQueue queue;
     LoadHubList(path, queue);
     const long peak = StatusKb("VmHWM:");
     std::printf("%ld %d\n", (peak - before) * 1024, queue.Count());
@@ -93,7 +93,7 @@ int main(int argc, char** argv) {
         std::ofstream(path, std::ios::binary) << text;
         int loaded = 0;
         const double load = BestSeconds([&] {
-            TMyQueue queue;
+            HubQueue queue;
             LoadHubList(path, queue);
             loaded = queue.Count();
         });

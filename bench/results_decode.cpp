@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "best_seconds.h"
-#include "results/result_store.h"
-#include "results/size_format.h"
-#include "results/sr_decoder.h"
+#include "engine/results/result_store.h"
+#include "engine/results/size_format.h"
+#include "engine/results/sr_decoder.h"
 #include "results_data.h"
 
 namespace {

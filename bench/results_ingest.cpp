@@ -34,14 +34,14 @@
 #include <string>
 #include <vector>
 
-#include "app/main_window.h"
-#include "platform/message_box.h"
-#include "results/result_list_view.h"
-#include "results/result_model.h"
-#include "results/sr_decoder.h"
+#include "engine/results/sr_decoder.h"
 #include "results_data.h"
 #include "support/temp_dir.h"
 #include "support/udp_test_sockets.h"
+#include "ui/app/main_window.h"
+#include "ui/results/result_list_view.h"
+#include "ui/results/result_model.h"
+#include "ui/support/message_box.h"
 
 extern char** environ;
 
@@ -328,22 +328,22 @@ struct Window {
         settings.MaxUDPPort = settings.MinUDPPort + 1;
         WriteFile(dir.File("hublist.xml"), "<?xml version=\"1.0\"?><Hublist><Hubs><Hub Address=\"dchub://127.0.0.1:" +
                                                std::to_string(ClosedTcpPort()) + "\"/></Hubs></Hublist>");
-        form = std::make_unique<TForm1>(settings, pending, dir.Path());
-        form->SetStartupReady();
-        form->show();
+        window = std::make_unique<MainWindow>(settings, pending, dir.Path());
+        window->SetStartupReady();
+        window->show();
     }
     bool StartRun() {
-        if (!RunEventsUntil([&] { return form->HubCount() == 1; }, std::chrono::seconds(10))) return false;
-        form->Edit1->setText(QStringLiteral("mp3"));
-        form->Button1Click();
-        return RunEventsUntil([&] { return form->Button1->text() == QStringLiteral("Search"); },
+        if (!RunEventsUntil([&] { return window->HubCount() == 1; }, std::chrono::seconds(10))) return false;
+        window->m_phraseEdit->setText(QStringLiteral("mp3"));
+        window->OnSearchClicked();
+        return RunEventsUntil([&] { return window->m_searchButton->text() == QStringLiteral("Search"); },
                               std::chrono::seconds(10));
     }
 
     AppSettings settings;
     std::string pending;
     TempDir dir;
-    std::unique_ptr<TForm1> form;
+    std::unique_ptr<MainWindow> window;
 };
 
 // When the last expected row was inserted and when the list was next painted after it; in how many passes of the
@@ -388,7 +388,7 @@ private:
     int m_paints = 0;
 };
 
-// How long the window's Timer1 step (the Path column fit) takes: an event filter on the timer sees the tick before
+// How long the window's m_fitTimer step (the Path column fit) takes: an event filter on the timer sees the tick before
 // the window's slot runs, a slot connected after the window's runs after it.
 class TimerStepMeter : public QObject {
 public:
@@ -427,13 +427,13 @@ double MeasureWindow(const Datagrams& datagrams, int rate) {
         std::printf("the search run did not start and end\n");
         return 0;
     }
-    const int32_t port = window.form->CurrentUdpPort();
+    const int32_t port = window.window->CurrentUdpPort();
     std::printf("result port %d, receive buffer %d bytes (net.core.rmem_max caps plain SO_RCVBUF)\n", port,
                 ReceiveBufferOfBoundPort(port));
 
-    RowWatch watch(*window.form->VST1, datagrams.results);
+    RowWatch watch(*window.window->m_resultList, datagrams.results);
     StallMeter stalls;
-    TimerStepMeter fits(*window.form->Timer1);
+    TimerStepMeter fits(*window.window->m_fitTimer);
     const long long droppedBefore = UdpReceiveBufferErrors();
     const int64_t cpuBefore = CpuTime(CLOCK_PROCESS_CPUTIME_ID);
     const int64_t guiCpuBefore = CpuTime(CLOCK_THREAD_CPUTIME_ID);
@@ -446,7 +446,7 @@ double MeasureWindow(const Datagrams& datagrams, int rate) {
         },
         std::chrono::seconds(120));
     const long long dropped = UdpReceiveBufferErrors() - droppedBefore;
-    // The burst's last Path column fit comes with the next Timer1 tick: its stall counts too.
+    // The burst's last Path column fit comes with the next m_fitTimer tick: its stall counts too.
     RunEventsUntil([] { return false; }, std::chrono::milliseconds(600));
     const int64_t settled = Now();
     const int64_t guiCpu = CpuTime(CLOCK_THREAD_CPUTIME_ID) - guiCpuBefore;
@@ -454,14 +454,14 @@ double MeasureWindow(const Datagrams& datagrams, int rate) {
     RunEventsUntil([&] { return sender.Finished(); }, std::chrono::seconds(10));
 
     const SenderReport& report = sender.Report();
-    const TForm1& form = *window.form;
-    const int rows = form.VST1->model()->rowCount();
+    const MainWindow& mainWindow = *window.window;
+    const int rows = mainWindow.m_resultList->model()->rowCount();
     std::printf("sent %d of %d datagrams holding %d results in %.3f s (%.0f datagrams/s)\n", report.sent, kDatagrams,
                 datagrams.results, Seconds(report.lastSend - report.firstSend),
                 report.sent / Seconds(report.lastSend - report.firstSend));
     std::printf("shown: ResultCount %d, rows %d, distinct %d, %s; lost %d; dropped by the kernel (RcvbufErrors) %lld\n",
-                form.ResultCount(), rows, DistinctRows(*form.VST1->Model(), datagrams.results),
-                form.Label4->text().toLatin1().constData(), datagrams.results - rows, dropped);
+                mainWindow.ResultCount(), rows, DistinctRows(*mainWindow.m_resultList->Model(), datagrams.results),
+                mainWindow.m_resultCountLabel->text().toLatin1().constData(), datagrams.results - rows, dropped);
     const double received = static_cast<double>(kDatagrams) * rows / datagrams.results;
     std::printf(
         "CPU per datagram received: GUI thread %.2f us, receiving thread and the rest of the process %.2f us; "
@@ -477,7 +477,8 @@ double MeasureWindow(const Datagrams& datagrams, int rate) {
                 complete ? "painted" : "inserted", seconds, received / seconds, rows / seconds,
                 complete ? "" : " (of those received)");
     std::printf(
-        "longest event-loop stall from the first send to 0.6 s after the last row: %.1f ms; Timer1 (Path column fit) "
+        "longest event-loop stall from the first send to 0.6 s after the last row: %.1f ms; m_fitTimer (Path column "
+        "fit) "
         "longest %.1f ms, "
         "%.1f ms in all\n",
         Seconds(stalls.LongestGap(report.firstSend, settled)) * 1e3, Seconds(fits.Longest()) * 1e3,

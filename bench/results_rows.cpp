@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "results/result_compare.h"
-#include "results/result_list_view.h"
-#include "results/result_model.h"
-#include "results/sr_decoder.h"
+#include "engine/results/result_compare.h"
+#include "engine/results/sr_decoder.h"
 #include "results_data.h"
+#include "ui/results/result_list_view.h"
+#include "ui/results/result_model.h"
 
 namespace {
 
@@ -71,7 +71,7 @@ int main(int argc, char** argv) {
         for (int click = 0; click < 2; ++click) {
             const bool descending = view.NextSortDescending(column);
             start = Clock::now();
-            view.VST1HeaderClick(column);
+            view.OnHeaderClicked(column);
             std::printf("sort by %-15s %-10s %.3f s\n", names[column], descending ? "descending" : "ascending",
                         SecondsSince(start));
         }

@@ -10,9 +10,9 @@
 #include <fstream>
 #include <string>
 
-#include "app/hubsift_program.h"
-#include "app/main_window.h"
-#include "platform/message_box.h"
+#include "ui/app/hubsift_program.h"
+#include "ui/app/main_window.h"
+#include "ui/support/message_box.h"
 
 namespace {
 
@@ -36,7 +36,7 @@ int main(int argc, char** argv) {
     SetMessageBoxHook([](const std::string&, MessageIcon) {});
     HubsiftProgram program;
     if (!program.Start()) return 1;
-    if (!QTest::qWaitForWindowExposed(program.MainWindow(), 5000)) return 1;
+    if (!QTest::qWaitForWindowExposed(program.GetMainWindow(), 5000)) return 1;
     const qint64 shownMs = clock.elapsed();
     QTest::qWait(1000);  // idle: timers tick, nothing else happens
     std::printf("first shown window: %lld ms after process start code\n", static_cast<long long>(shownMs));

@@ -9,9 +9,9 @@
 #include <functional>
 #include <mutex>
 
-#include "search/hub_queue.h"
-#include "search/run_values.h"
-#include "search/search_runner.h"
+#include "engine/search/hub_queue.h"
+#include "engine/search/run_values.h"
+#include "engine/search/search_runner.h"
 #include "support/test_run_values.h"
 
 // What the sweep benchmarks share: the search every hub is sent ("big buck", any type, answered to udpPort), an
@@ -35,7 +35,7 @@ inline void RaiseFileLimit() {
 // fake GUI thread); Watch names the runner, which is made with that update, before the run starts.
 class SweepCompletion {
 public:
-    explicit SweepCompletion(const TMyQueue& queue) : m_queue(queue) {}
+    explicit SweepCompletion(const HubQueue& queue) : m_queue(queue) {}
 
     std::function<void()> Update() {
         return [this] {
@@ -54,7 +54,7 @@ public:
     }
 
 private:
-    const TMyQueue& m_queue;
+    const HubQueue& m_queue;
     std::atomic<const SearchRunner*> m_runner{nullptr};
     std::mutex m_mutex;
     std::condition_variable m_changed;

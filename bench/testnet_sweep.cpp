@@ -18,13 +18,13 @@
 #include <thread>
 #include <vector>
 
+#include "engine/hublist/hublist_loader.h"
+#include "engine/hublist/hublist_refresh_thread.h"
+#include "engine/net/udp_listener.h"
+#include "engine/search/hub_exchange.h"
+#include "engine/search/search_runner.h"
 #include "event_loop.h"
-#include "hublist/hublist_loader.h"
-#include "hublist/hublist_refresh_thread.h"
 #include "network_plan.h"
-#include "platform/udp_listener.h"
-#include "search/hub_exchange.h"
-#include "search/search_runner.h"
 #include "search_matcher.h"
 #include "search_request.h"
 #include "support/fake_gui_thread.h"
@@ -103,7 +103,7 @@ private:
 
 // Downloads the network's list with the refresh thread into a scratch data folder and loads it as the program
 // does after a refresh. False when the refresh failed or did not end within the deadline.
-bool LoadNetworkList(const std::string& url, TMyQueue& queue, double& seconds) {
+bool LoadNetworkList(const std::string& url, HubQueue& queue, double& seconds) {
     FakeGuiThread gui;
     TempDir dataDir;
     std::mutex mutex;
@@ -119,7 +119,7 @@ bool LoadNetworkList(const std::string& url, TMyQueue& queue, double& seconds) {
         changed.notify_all();
     };
     const auto started = Clock::now();
-    TMyHublistRefreshThread refresh(gui, url, dataDir.Path(), steps, 10000ms);
+    HublistRefreshThread refresh(gui, url, dataDir.Path(), steps, 10000ms);
     {
         std::unique_lock lock(mutex);
         changed.wait_for(lock, 30s, [&] { return completed; });
@@ -140,7 +140,7 @@ struct Sweep {
 
 // One run of the run control over queue, with the GUI hand-over after every hub, and a UDP listener of its own
 // (a fresh port, so late answers of an earlier sweep do not count) that counts the $SR messages.
-Sweep RunnerSweep(TMyQueue& queue, int workers, const HubExchangeTimings& timings, std::size_t expectedResults) {
+Sweep RunnerSweep(HubQueue& queue, int workers, const HubExchangeTimings& timings, std::size_t expectedResults) {
     FakeGuiThread gui;
     std::mutex mutex;
     std::condition_variable changed;
@@ -214,7 +214,7 @@ void RunScenario(const Scenario& scenario) {
         std::printf("%s: the network did not start: %s\n", scenario.name, net.Error().c_str());
         return;
     }
-    TMyQueue queue;
+    HubQueue queue;
     double loadSeconds = 0;
     const bool loaded = LoadNetworkList(net.Network()->HublistUrl(), queue, loadSeconds);
     const int expectedSearched = net.ForwardingHubs();

@@ -3,9 +3,9 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "results/result_compare.h"
-#include "results/result_store.h"
-#include "results/sr_decoder.h"
+#include "engine/results/result_compare.h"
+#include "engine/results/result_store.h"
+#include "engine/results/sr_decoder.h"
 
 // Anyone can send result datagrams: any bytes must decode or be skipped, never crash or hang, and every accepted
 // result must reach the list unchanged.

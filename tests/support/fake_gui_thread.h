@@ -6,7 +6,7 @@
 #include <mutex>
 #include <thread>
 
-#include "platform/gui_thread.h"
+#include "engine/sys/gui_thread.h"
 
 // Stands in for the GUI thread in engine tests: one thread of its own runs the steps in order.
 // Close() refuses further steps and releases waiters, as the real one does at shutdown.

@@ -11,7 +11,7 @@
 #include <cerrno>
 #include <stdexcept>
 
-#include "search/nmdc_text.h"
+#include "engine/nmdc/nmdc_text.h"
 
 namespace {
 

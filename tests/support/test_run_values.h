@@ -2,7 +2,7 @@
 
 #include <chrono>
 
-#include "search/run_values.h"
+#include "engine/search/run_values.h"
 
 // The run values the search tests use: a one-second time-out keeps failing hubs quick.
 inline RunValues TestRunValues() {

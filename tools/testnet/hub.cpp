@@ -5,7 +5,7 @@
 #include <sys/epoll.h>
 #include <sys/socket.h>
 
-#include "search/nmdc_text.h"
+#include "engine/nmdc/nmdc_text.h"
 #include "socket_util.h"
 
 namespace {

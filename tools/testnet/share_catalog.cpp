@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "platform/ansi_codec.h"
+#include "engine/text/ansi_codec.h"
 #include "search_matcher.h"
 
 namespace {

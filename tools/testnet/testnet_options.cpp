@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/ansi_codec.h"
+#include "engine/text/ansi_codec.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <array>
 #include <cerrno>
 
-#include "search/nmdc_text.h"
+#include "engine/nmdc/nmdc_text.h"
 #include "search_matcher.h"
 #include "socket_util.h"
 

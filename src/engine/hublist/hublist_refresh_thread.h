@@ -1,0 +1,58 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <thread>
+
+#include "engine/net/http_client.h"
+
+class GuiThread;
+
+// Steps of a refresh that run on the GUI thread while the worker waits.
+struct HublistRefreshSteps {
+    std::function<void(int64_t maximum)> TransferBegins;
+    std::function<void(int64_t count)> TransferProgresses;
+    std::function<void()> TransferEnds;
+    // Last step: reload the queue from the stored list and report.
+    std::function<void(bool refreshFailed)> Completed;
+};
+
+// Downloads the bzip2-compressed hub list, and only when download and decompression both succeed replaces
+// hublist.xml in the data folder with the text. Then hands Completed to the GUI thread and ends. Starts running in
+// its constructor. The owner destroys it after Completed has run, but not from inside a step (that would join the
+// worker from the thread it waits for).
+class HublistRefreshThread {
+public:
+    static constexpr std::int64_t kMaxListSize = std::int64_t{512} << 20;
+
+    HublistRefreshThread(GuiThread& gui, std::string url, std::string dataDir, HublistRefreshSteps steps,
+                         std::chrono::milliseconds readTimeout = std::chrono::milliseconds(60000));
+    // Cancels and joins. If the worker may be waiting for a step, the GUI side must have been closed first.
+    ~HublistRefreshThread();
+    HublistRefreshThread(const HublistRefreshThread&) = delete;
+    HublistRefreshThread& operator=(const HublistRefreshThread&) = delete;
+
+    // From the GUI thread: aborts the transfer; the worker still hands over Completed (failed) unless the GUI side
+    // has been closed.
+    void Cancel();
+    void Wait();
+    // True once Completed has run, or was refused by a closed GUI side.
+    bool Finished() const { return m_finished; }
+
+private:
+    void Execute();
+    // Download, decompress, replace. True when the stored list was replaced.
+    bool Refresh();
+    void RunStep(const std::function<void()>& step);
+
+    GuiThread& m_gui;
+    const std::string m_url;
+    const std::string m_dataDir;
+    const HublistRefreshSteps m_steps;
+    HttpClient m_http;
+    std::atomic<bool> m_finished{false};
+    std::thread m_thread;
+};

@@ -1,0 +1,214 @@
+#include "engine/net/tcp_client.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <system_error>
+#include <thread>
+
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+int MillisecondsUntil(Clock::time_point deadline) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    return static_cast<int>(std::clamp<int64_t>(left, 0, 24 * 3600 * 1000));
+}
+
+// Name resolution cannot be interrupted, so it runs on a detached thread that shares only this state; the caller
+// waits on its eventfd together with the abort event and may leave before the answer comes.
+struct Resolution {
+    Resolution() : doneFd(eventfd(0, EFD_CLOEXEC)) {}
+    ~Resolution() {
+        if (doneFd >= 0) close(doneFd);
+    }
+    Resolution(const Resolution&) = delete;
+    Resolution& operator=(const Resolution&) = delete;
+
+    int doneFd;
+    std::mutex lock;
+    bool found = false;
+    uint32_t address = 0;
+};
+
+void ResolveInto(const std::shared_ptr<Resolution>& resolution, const std::string& host) {
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* list = nullptr;
+    if (getaddrinfo(host.c_str(), nullptr, &hints, &list) == 0 && list != nullptr) {
+        std::lock_guard guard(resolution->lock);
+        resolution->found = true;
+        resolution->address = reinterpret_cast<const sockaddr_in*>(list->ai_addr)->sin_addr.s_addr;
+    }
+    if (list != nullptr) freeaddrinfo(list);
+    const uint64_t one = 1;
+    [[maybe_unused]] const auto written = write(resolution->doneFd, &one, sizeof one);
+}
+
+}  // namespace
+
+TcpClient::TcpClient() : m_abortFd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+
+TcpClient::~TcpClient() {
+    Disconnect();
+    if (m_abortFd >= 0) close(m_abortFd);
+}
+
+void TcpClient::Abort() {
+    std::lock_guard guard(m_abortLock);
+    if (m_aborted) return;
+    m_aborted = true;
+    const uint64_t one = 1;
+    [[maybe_unused]] const auto written = write(m_abortFd, &one, sizeof one);
+}
+
+void TcpClient::Rearm() {
+    std::lock_guard guard(m_abortLock);
+    if (!m_aborted) return;
+    m_aborted = false;
+    uint64_t value = 0;
+    [[maybe_unused]] const auto readBytes = read(m_abortFd, &value, sizeof value);
+}
+
+bool TcpClient::Aborted() {
+    std::lock_guard guard(m_abortLock);
+    return m_aborted;
+}
+
+void TcpClient::Disconnect() {
+    if (m_socket >= 0) close(m_socket);
+    m_socket = -1;
+    m_buffer.clear();
+}
+
+TcpStatus TcpClient::WaitSocket(short events, Clock::time_point deadline) {
+    pollfd fds[2] = {{m_socket, events, 0}, {m_abortFd, POLLIN, 0}};
+    while (true) {
+        const int ready = poll(fds, 2, MillisecondsUntil(deadline));
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready < 0) return TcpStatus::Failed;
+        if (fds[1].revents != 0) return TcpStatus::Aborted;
+        if (fds[0].revents != 0) return TcpStatus::Ok;
+        if (Clock::now() >= deadline) return TcpStatus::TimedOut;
+    }
+}
+
+TcpStatus TcpClient::Resolve(const std::string& host, Clock::time_point deadline, uint32_t& address) {
+    in_addr numeric{};
+    if (inet_pton(AF_INET, host.c_str(), &numeric) == 1) {
+        address = numeric.s_addr;
+        return TcpStatus::Ok;
+    }
+    auto resolution = std::make_shared<Resolution>();
+    if (resolution->doneFd < 0) return TcpStatus::ResolveFailed;
+    try {
+        std::thread(ResolveInto, resolution, host).detach();
+    } catch (const std::system_error&) {
+        return TcpStatus::ResolveFailed;
+    }
+    pollfd fds[2] = {{resolution->doneFd, POLLIN, 0}, {m_abortFd, POLLIN, 0}};
+    while (true) {
+        const int ready = poll(fds, 2, MillisecondsUntil(deadline));
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready < 0) return TcpStatus::ResolveFailed;
+        if (fds[1].revents != 0) return TcpStatus::Aborted;
+        if (fds[0].revents != 0) break;
+        if (Clock::now() >= deadline) return TcpStatus::TimedOut;
+    }
+    std::lock_guard guard(resolution->lock);
+    if (!resolution->found) return TcpStatus::ResolveFailed;
+    address = resolution->address;
+    return TcpStatus::Ok;
+}
+
+TcpStatus TcpClient::Connect(const std::string& host, int32_t port, std::chrono::milliseconds timeout) {
+    Disconnect();
+    if (Aborted()) return TcpStatus::Aborted;
+    if (host.empty() || port < 1 || port > 65535) return TcpStatus::ConnectFailed;
+    const auto deadline = Clock::now() + timeout;
+    uint32_t address = 0;
+    if (const TcpStatus resolved = Resolve(host, deadline, address); resolved != TcpStatus::Ok) return resolved;
+
+    m_socket = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (m_socket < 0) return TcpStatus::Failed;
+    const int on = 1;
+    setsockopt(m_socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    sockaddr_in target{};
+    target.sin_family = AF_INET;
+    target.sin_port = htons(static_cast<uint16_t>(port));
+    target.sin_addr.s_addr = address;
+    if (connect(m_socket, reinterpret_cast<const sockaddr*>(&target), sizeof target) != 0) {
+        if (errno != EINPROGRESS) {
+            Disconnect();
+            return TcpStatus::ConnectFailed;
+        }
+        const TcpStatus waited = WaitSocket(POLLOUT, deadline);
+        int error = 0;
+        socklen_t length = sizeof error;
+        if (waited == TcpStatus::Ok && getsockopt(m_socket, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0)
+            return TcpStatus::Ok;
+        Disconnect();
+        return waited == TcpStatus::Ok ? TcpStatus::ConnectFailed : waited;
+    }
+    return TcpStatus::Ok;
+}
+
+TcpStatus TcpClient::ReadLine(char terminator, std::chrono::milliseconds timeout, std::string& line) {
+    if (m_socket < 0) return TcpStatus::Failed;
+    if (Aborted()) return TcpStatus::Aborted;
+    const auto deadline = Clock::now() + timeout;
+    std::size_t scanned = 0;
+    while (true) {
+        const std::size_t end = m_buffer.find(terminator, scanned);
+        if (end != std::string::npos && end <= MaxLineLength) {
+            line.assign(m_buffer, 0, end);
+            m_buffer.erase(0, end + 1);
+            return TcpStatus::Ok;
+        }
+        if (m_buffer.size() > MaxLineLength) return TcpStatus::LineTooLong;
+        scanned = m_buffer.size();
+        const TcpStatus waited = WaitSocket(POLLIN, deadline);
+        if (waited != TcpStatus::Ok) return waited;
+        char chunk[16384];
+        const ssize_t received = recv(m_socket, chunk, sizeof chunk, 0);
+        if (received == 0) return TcpStatus::PeerClosed;
+        if (received < 0) {
+            if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) continue;
+            return errno == ECONNRESET ? TcpStatus::PeerClosed : TcpStatus::Failed;
+        }
+        m_buffer.append(chunk, static_cast<std::size_t>(received));
+    }
+}
+
+TcpStatus TcpClient::WriteAll(std::string_view bytes, std::chrono::milliseconds timeout) {
+    if (m_socket < 0) return TcpStatus::Failed;
+    if (Aborted()) return TcpStatus::Aborted;
+    const auto deadline = Clock::now() + timeout;
+    while (!bytes.empty()) {
+        const ssize_t sent = send(m_socket, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+        if (sent > 0) {
+            bytes.remove_prefix(static_cast<std::size_t>(sent));
+            continue;
+        }
+        if (sent < 0 && errno == EINTR) continue;
+        if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            const TcpStatus waited = WaitSocket(POLLOUT, deadline);
+            if (waited != TcpStatus::Ok) return waited;
+            continue;
+        }
+        return (errno == EPIPE || errno == ECONNRESET) ? TcpStatus::PeerClosed : TcpStatus::Failed;
+    }
+    return TcpStatus::Ok;
+}

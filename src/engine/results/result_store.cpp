@@ -1,0 +1,162 @@
+#include "engine/results/result_store.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "engine/results/result_compare.h"
+
+namespace {
+
+constexpr std::size_t kBlockSize = std::size_t{1} << 20;
+constexpr std::size_t kChunk = 8;
+
+// Eight bytes of a text from offset on, as a big-endian number, zero-padded, optionally case-folded. Ordering by
+// these chunks, and by length where every chunk ties, agrees with the list's text comparison: equal padded chunks
+// mean that the shorter text is a prefix of the longer one.
+uint64_t TextChunk(std::string_view text, std::size_t offset, bool foldCase) {
+    uint64_t key = 0;
+    for (std::size_t i = offset; i < offset + kChunk; ++i) {
+        unsigned char c = i < text.size() ? static_cast<unsigned char>(text[i]) : 0;
+        if (foldCase && c >= 'A' && c <= 'Z') c = static_cast<unsigned char>(c + ('a' - 'A'));
+        key = (key << 8) | c;
+    }
+    return key;
+}
+
+uint64_t SignedKey(int64_t value) {
+    return static_cast<uint64_t>(value) ^ (uint64_t{1} << 63);
+}
+
+uint64_t SlotsKey(int32_t freeSlots, int32_t totalSlots) {
+    const auto half = [](int32_t value) { return static_cast<uint64_t>(static_cast<uint32_t>(value) ^ 0x80000000u); };
+    return (half(freeSlots) << 32) | half(totalSlots);
+}
+
+std::string_view ColumnText(const ResultRow& row, int column) {
+    switch (column) {
+        case kFileNameColumn:
+            return row.FileName;
+        case kUserColumn:
+            return row.User;
+        case kHubAddressColumn:
+            return row.HubAddress;
+        default:
+            return row.Path;
+    }
+}
+
+}  // namespace
+
+char* ResultStore::Allocate(std::size_t bytes) {
+    if (m_blocks.empty() || m_blockSize - m_blockUsed < bytes) {
+        m_blockSize = std::max(kBlockSize, bytes);
+        m_blocks.push_back(std::make_unique_for_overwrite<char[]>(m_blockSize));
+        m_blockUsed = 0;
+    }
+    char* place = m_blocks.back().get() + m_blockUsed;
+    m_blockUsed += bytes;
+    return place;
+}
+
+void ResultStore::Append(const SearchResult& result) {
+    const std::string* texts[] = {&result.FileName, &result.SlotsText, &result.User, &result.HubAddress, &result.Path};
+    std::size_t total = 0;
+    for (const std::string* text : texts) total += text->size();
+    char* place = total == 0 ? nullptr : Allocate(total);
+
+    Record record{place,
+                  result.Size,
+                  result.FreeSlots,
+                  result.TotalSlots,
+                  {},
+                  static_cast<uint32_t>(result.Path.size()),
+                  result.SizeText == kDirectorySizeText};
+    std::size_t offset = 0;
+    for (std::size_t i = 0; i < 5; ++i) {
+        if (!texts[i]->empty()) std::memcpy(place + offset, texts[i]->data(), texts[i]->size());
+        offset += texts[i]->size();
+        if (i < 4) record.ends[i] = static_cast<uint32_t>(offset);
+    }
+    m_rows.push_back(record);
+}
+
+void ResultStore::Clear() {
+    m_rows = std::vector<Record>();
+    m_blocks.clear();
+    m_blockUsed = m_blockSize = 0;
+}
+
+ResultRow ResultStore::Row(std::size_t index) const {
+    const Record& r = m_rows[index];
+    const auto text = [&r](uint32_t begin, uint32_t end) { return std::string_view(r.text + begin, end - begin); };
+    ResultRow row;
+    if (r.text != nullptr) {
+        row.FileName = text(0, r.ends[0]);
+        row.SlotsText = text(r.ends[0], r.ends[1]);
+        row.User = text(r.ends[1], r.ends[2]);
+        row.HubAddress = text(r.ends[2], r.ends[3]);
+        row.Path = text(r.ends[3], r.ends[3] + r.pathLength);
+    }
+    row.Size = r.size;
+    row.FreeSlots = r.freeSlots;
+    row.TotalSlots = r.totalSlots;
+    row.IsDirectory = r.isDirectory;
+    return row;
+}
+
+// Items of one column ordered by (key, length), stably; the direction mirrors both.
+void ResultStore::SortItems(std::span<SortItem> items, bool descending) {
+    if (descending) {
+        std::stable_sort(items.begin(), items.end(), [](const SortItem& a, const SortItem& b) {
+            return a.key != b.key ? a.key > b.key : a.length > b.length;
+        });
+    } else {
+        std::stable_sort(items.begin(), items.end(), [](const SortItem& a, const SortItem& b) {
+            return a.key != b.key ? a.key < b.key : a.length < b.length;
+        });
+    }
+}
+
+// items agree on every chunk before offset: sorts them by the chunk at offset, then each run that ties on it by the
+// next chunks. A text is read once per chunk rather than once per comparison.
+void ResultStore::SortTexts(std::span<SortItem> items, int column, bool descending, std::size_t offset) const {
+    const bool foldCase = column != kHubAddressColumn;
+    std::size_t longest = 0;
+    for (SortItem& item : items) {
+        const std::string_view text = ColumnText(Row(item.index), column);
+        item.key = TextChunk(text, offset, foldCase);
+        item.length = static_cast<uint32_t>(text.size());
+        longest = std::max(longest, text.size());
+    }
+    SortItems(items, descending);
+    if (longest <= offset + kChunk) return;
+    for (std::size_t begin = 0; begin < items.size();) {
+        std::size_t end = begin + 1;
+        while (end < items.size() && items[end].key == items[begin].key) ++end;
+        if (end - begin > 1) SortTexts(items.subspan(begin, end - begin), column, descending, offset + kChunk);
+        begin = end;
+    }
+}
+
+std::vector<uint32_t> ResultStore::Sort(int column, bool descending) {
+    std::vector<SortItem> items(m_rows.size());
+    for (std::size_t i = 0; i < m_rows.size(); ++i) items[i].index = static_cast<uint32_t>(i);
+    if (column == kSizeColumn || column == kSlotsColumn) {
+        for (SortItem& item : items) {
+            const Record& r = m_rows[item.index];
+            item.key = column == kSizeColumn ? SignedKey(r.size) : SlotsKey(r.freeSlots, r.totalSlots);
+        }
+        SortItems(items, descending);
+    } else if (column >= 0 && column < kResultColumnCount) {
+        SortTexts(items, column, descending, 0);
+    }
+
+    std::vector<uint32_t> order(items.size());
+    std::vector<Record> sorted(items.size());
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        order[i] = items[i].index;
+        sorted[i] = m_rows[items[i].index];
+    }
+    m_rows = std::move(sorted);
+    return order;
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <vector>
+
+#include "engine/results/search_result.h"
+
+// The rows of the result list, compact: each row's five texts lie back to back in a shared arena of large blocks,
+// the row record holds their offsets and the numbers; the size text is derived from Size when shown.
+// Rows are only appended, sorted as a whole or cleared. Not thread-safe: the GUI thread owns it.
+class ResultStore {
+public:
+    void Append(const SearchResult& result);
+    // Frees every row and text.
+    void Clear();
+    std::size_t Count() const { return m_rows.size(); }
+    // index < Count().
+    ResultRow Row(std::size_t index) const;
+
+    // Reorders all rows in the order of CompareResultRows on column, stably in both directions (descending mirrors
+    // ascending). Returns the old index of the row now at each position.
+    std::vector<uint32_t> Sort(int column, bool descending);
+
+private:
+    struct Record {
+        const char* text;  // FileName, SlotsText, User, HubAddress, Path back to back
+        int64_t size;
+        int32_t freeSlots;
+        int32_t totalSlots;
+        uint32_t ends[4];  // end offsets of the first four texts
+        uint32_t pathLength;
+        bool isDirectory;
+    };
+
+    struct SortItem {
+        uint64_t key = 0;
+        uint32_t index = 0;
+        uint32_t length = 0;
+    };
+
+    char* Allocate(std::size_t bytes);
+    static void SortItems(std::span<SortItem> items, bool descending);
+    void SortTexts(std::span<SortItem> items, int column, bool descending, std::size_t offset) const;
+
+    std::vector<Record> m_rows;
+    std::vector<std::unique_ptr<char[]>> m_blocks;
+    std::size_t m_blockUsed = 0;
+    std::size_t m_blockSize = 0;
+};

@@ -1,0 +1,95 @@
+#include "engine/results/sr_decoder.h"
+
+#include "engine/nmdc/nmdc_text.h"
+#include "engine/text/number_format.h"
+
+namespace {
+
+constexpr char kFieldSeparator = '\x05';
+
+// The text after the separator that ended a token: position is NextToken's 1-based position after the call.
+std::string_view RestAfter(std::string_view text, std::size_t position) {
+    return position - 1 < text.size() ? text.substr(position - 1) : std::string_view();
+}
+
+// Free and total slots, "2/4"; a zero free count fails when only results with free slots are wanted.
+bool DecodeSlots(std::string_view slotsText, const ResultFilter& filter, SearchResult& result) {
+    std::size_t position = 1;
+    const auto freeSlots = ParseInt32(NextToken(slotsText, '/', position));
+    if (!freeSlots || (*freeSlots == 0 && filter.OnlyFreeSlots)) return false;
+    const auto totalSlots = ParseInt32(NextToken(slotsText, '/', position));
+    if (!totalSlots) return false;
+    result.SlotsText.assign(slotsText);
+    result.FreeSlots = *freeSlots;
+    result.TotalSlots = *totalSlots;
+    return true;
+}
+
+// "path\name" SOH "size free/total": the path may hold blanks, so it is cut at its last backslash only.
+bool DecodeFile(std::string_view message, std::size_t positionA, std::string_view rest, const ResultFilter& filter,
+                SearchResult& result) {
+    const std::string_view fieldB = NextToken(message, kFieldSeparator, positionA);
+    std::size_t position = 1;
+    const auto size = ParseInt64(NextToken(fieldB, ' ', position));
+    if (!size || !PassesSizeFilter(*size, filter)) return false;
+    if (!DecodeSlots(RestAfter(fieldB, position), filter, result)) return false;
+    const std::size_t cut = rest.rfind('\\') + 1;  // 0 without a backslash
+    result.FileName.assign(rest.substr(cut));
+    result.Path.assign(rest.substr(0, cut));
+    result.Size = *size;
+    // The shown text comes from Size when a cell is painted, in the user's locale: formatting it here for every
+    // result would cost a tenth of the time a flood of results takes.
+    result.SizeText.clear();
+    return true;
+}
+
+// "dir path free/total": the directory path may hold blanks, so the slots are found from the right.
+bool DecodeDirectory(std::string_view rest, const ResultFilter& filter, SearchResult& result) {
+    const std::size_t blank = rest.rfind(' ');
+    if (blank == std::string_view::npos) return false;
+    if (!DecodeSlots(rest.substr(blank + 1), filter, result)) return false;
+    result.FileName.assign(rest.substr(0, blank));
+    result.FileName += '\\';
+    result.Path = result.FileName;
+    result.Size = -1;
+    result.SizeText.assign(kDirectorySizeText);
+    return true;
+}
+
+}  // namespace
+
+bool PassesSizeFilter(int64_t size, const ResultFilter& filter) {
+    // "At Most" keeps its one limit in the low value; the drop-down may have been switched since the run started.
+    if (filter.AtMostShown && filter.SizeFilterLow != -1) return size <= filter.SizeFilterLow;
+    if (size < filter.SizeFilterLow) return false;
+    return filter.SizeFilterHigh == -1 || size <= filter.SizeFilterHigh;
+}
+
+bool DecodeSearchResult(std::string_view message, const ResultFilter& filter, SearchResult& result) {
+    if (message.size() < 5 || message.substr(0, 4) != "$SR " || message.back() != ')') return false;
+    std::size_t positionA = 5;
+    const std::string_view fieldA = NextToken(message, kFieldSeparator, positionA);
+    std::size_t position = 1;
+    const std::string_view user = NextToken(fieldA, ' ', position);
+    if (user.empty()) return false;
+    const std::string_view rest = RestAfter(fieldA, position);
+
+    const bool isFile = positionA - 1 < message.size() && message.find(kFieldSeparator, positionA - 1) != message.npos;
+    const bool decoded =
+        isFile ? DecodeFile(message, positionA, rest, filter, result) : DecodeDirectory(rest, filter, result);
+    if (!decoded) return false;
+    result.User.assign(user);
+    const std::size_t open = message.rfind('(');
+    result.HubAddress.assign(open == message.npos ? std::string_view()
+                                                  : message.substr(open + 1, message.size() - open - 2));
+    return true;
+}
+
+void DecodeDatagram(std::string_view datagram, const ResultFilter& filter, const SearchResultSink& sink) {
+    SearchResult result;
+    std::size_t position = 1;
+    for (std::string_view message = NextToken(datagram, '|', position); !message.empty();
+         message = NextToken(datagram, '|', position)) {
+        if (DecodeSearchResult(message, filter, result) && !sink(result)) return;
+    }
+}

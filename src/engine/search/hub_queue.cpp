@@ -1,0 +1,65 @@
+#include "engine/search/hub_queue.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr std::size_t kHostBlockSize = 64 * 1024;
+
+}  // namespace
+
+std::string_view HubQueue::StoreHost(std::string_view host) {
+    if (host.empty()) return {};
+    char* target = nullptr;
+    if (host.size() > kHostBlockSize / 4) {
+        // A long host gets a block of its own, so the shared block is not wasted.
+        target = m_longHosts.emplace_back(std::make_unique<char[]>(host.size())).get();
+    } else {
+        if (m_hostBlocks.empty() || host.size() > kHostBlockSize - m_hostBlockUsed) {
+            m_hostBlocks.push_back(std::make_unique<char[]>(kHostBlockSize));
+            m_hostBlockUsed = 0;
+        }
+        target = m_hostBlocks.back().get() + m_hostBlockUsed;
+        m_hostBlockUsed += host.size();
+    }
+    std::memcpy(target, host.data(), host.size());
+    return {target, host.size()};
+}
+
+void HubQueue::AddHub(std::string_view host, int32_t port) {
+    HubEntry& entry = m_entries.emplace_back(HubEntry{StoreHost(host), port, nullptr});
+    std::lock_guard lock(QueueLock);
+    if (Head == nullptr) {
+        Head = Tail = Cursor = &entry;
+    } else {
+        Tail->next = &entry;
+        Tail = &entry;
+    }
+    ++m_count;
+    m_remaining = m_count;
+}
+
+void HubQueue::Rewind() {
+    std::lock_guard lock(QueueLock);
+    Cursor = Head;
+    m_remaining = m_count;
+}
+
+const HubEntry* HubQueue::NextHub() {
+    std::lock_guard lock(QueueLock);
+    if (m_remaining <= 0 || Cursor == nullptr) return nullptr;
+    HubEntry* entry = Cursor;
+    Cursor = entry->next;
+    --m_remaining;
+    return entry;
+}
+
+bool HubQueue::AtEnd() const {
+    std::lock_guard lock(QueueLock);
+    return Cursor == nullptr;
+}
+
+int32_t HubQueue::Remaining() const {
+    std::lock_guard lock(QueueLock);
+    return m_remaining;
+}

@@ -1,0 +1,99 @@
+#include "engine/search/hub_worker.h"
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "engine/search/hub_exchange.h"
+
+namespace {
+
+// Workers run one step below normal priority, so the window stays responsive during a run.
+void LowerPriority() {
+    const pid_t thread = gettid();
+    errno = 0;
+    const int current = getpriority(PRIO_PROCESS, static_cast<id_t>(thread));
+    if (errno == 0) setpriority(PRIO_PROCESS, static_cast<id_t>(thread), current + 1);
+}
+
+}  // namespace
+
+HubWorker::HubWorker(WorkerContext& context) : m_context(context), m_thread([this] { Execute(); }) {}
+
+HubWorker::~HubWorker() {
+    Terminate();
+    m_thread.join();
+}
+
+void HubWorker::Activate(HubQueue& queue, std::shared_ptr<const RunValues> values, uint64_t run) {
+    std::lock_guard guard(m_runLock);
+    m_queue = &queue;
+    m_values = std::move(values);
+    m_run = run;
+    Active = true;
+}
+
+void HubWorker::Deactivate() {
+    {
+        std::lock_guard guard(m_runLock);
+        Active = false;
+        Abandoned = true;
+        m_queue = nullptr;
+    }
+    Client.Abort();
+}
+
+void HubWorker::Terminate() {
+    {
+        std::lock_guard guard(m_runLock);
+        Terminated = true;
+    }
+    Client.Abort();
+    WakeEvent.Set();
+}
+
+std::optional<HubWorker::Ticket> HubWorker::TakeHub() {
+    std::lock_guard guard(m_runLock);
+    if (Terminated || !Active || m_queue == nullptr || m_queue->Remaining() <= 0) return std::nullopt;
+    const HubEntry* hub = m_queue->NextHub();
+    Abandoned = false;
+    if (hub == nullptr) return std::nullopt;
+    // An Abort meant for an earlier run or hub must not cut this one; later ones come after this lock is left.
+    Client.Rearm();
+    return Ticket{std::string(hub->Host), hub->Port, m_values, m_run};
+}
+
+bool HubWorker::Report(const Ticket& ticket, bool failed) {
+    if (!m_context.counters.Count(ticket.run, failed)) return true;
+    // Workers finishing together would otherwise queue one hand-over each and wait in line. The flag is cleared
+    // before the update reads the counters, so a hub counted after that read always hands over a new update.
+    if (m_context.progressPending.exchange(true)) return true;
+    return m_context.gui.RunAndWait([this] {
+        m_context.progressPending = false;
+        m_context.updateRunProgress();
+    });
+}
+
+void HubWorker::Execute() {
+    LowerPriority();
+    const auto stillWanted = [this] { return !Terminated && Active; };
+    while (true) {
+        WakeEvent.Wait();
+        if (Terminated) break;
+        bool guiClosed = false;
+        while (const std::optional<Ticket> ticket = TakeHub()) {
+            const ExchangeOutcome outcome =
+                RunHubExchange(Client, ticket->host, ticket->port, *ticket->values, m_context.timings, stillWanted);
+            if (outcome == ExchangeOutcome::GivenUp || Terminated || !Active) break;
+            if (Abandoned) continue;
+            if (!Report(*ticket, outcome == ExchangeOutcome::Failed)) {
+                guiClosed = true;
+                break;
+            }
+        }
+        if (Terminated || guiClosed) break;
+    }
+    Client.Disconnect();
+    m_finished = true;
+}

@@ -1,0 +1,80 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "engine/net/tcp_client.h"
+#include "engine/search/hub_queue.h"
+#include "engine/search/run_counters.h"
+#include "engine/search/run_values.h"
+#include "engine/sys/auto_reset_event.h"
+#include "engine/sys/gui_thread.h"
+
+// What every worker of a pool shares; owned by the run control, which outlives its workers.
+struct WorkerContext {
+    GuiThread& gui;
+    RunCounters& counters;
+    // Runs on the GUI thread after counted hubs, while the worker that handed it over waits. It must read the
+    // counters when it runs: one update serves every hub counted while it was pending.
+    std::function<void()> updateRunProgress;
+    HubExchangeTimings timings;
+    std::atomic<bool> progressPending{false};
+};
+
+// One connection slot of a search run: a thread that sleeps until woken, then takes hubs from the run's queue and
+// searches each, until the queue is exhausted or the run is stopped. Every method but the destructor may be called
+// from the GUI thread and never blocks on the worker.
+class HubWorker {
+public:
+    explicit HubWorker(WorkerContext& context);
+    // Terminates, wakes and joins: never on the GUI thread while the worker may wait for it, i.e. only after
+    // Finished() or after the GuiThread has been closed.
+    ~HubWorker();
+    HubWorker(const HubWorker&) = delete;
+    HubWorker& operator=(const HubWorker&) = delete;
+
+    // Hands over a run (the queue must outlive it or a later Deactivate) and sets Active. Wake() starts the work.
+    void Activate(HubQueue& queue, std::shared_ptr<const RunValues> values, uint64_t run);
+    // Clears Active and sets Abandoned; the exchange under way is cut short and not counted. Once it returns, the
+    // worker takes no further hub from the queue.
+    void Deactivate();
+    void Wake() { WakeEvent.Set(); }
+    // Asks the thread to end: cuts the exchange under way short and wakes it.
+    void Terminate();
+    // The thread has ended; joining it is then immediate.
+    bool Finished() const { return m_finished.load(); }
+
+    AutoResetEvent WakeEvent;
+    std::atomic<bool> Active{false};
+    std::atomic<bool> Abandoned{false};
+
+private:
+    struct Ticket {
+        std::string host;
+        int32_t port;
+        std::shared_ptr<const RunValues> values;
+        uint64_t run;
+    };
+
+    void Execute();
+    std::optional<Ticket> TakeHub();
+    // Counts the hub and updates the window; false when the GUI thread has closed.
+    bool Report(const Ticket& ticket, bool failed);
+
+    WorkerContext& m_context;
+    TcpClient Client;
+    std::atomic<bool> Terminated{false};
+    std::atomic<bool> m_finished{false};
+    // Guards the run hand-over, so that Deactivate and Terminate fence off TakeHub.
+    std::mutex m_runLock;
+    HubQueue* m_queue = nullptr;
+    std::shared_ptr<const RunValues> m_values;
+    uint64_t m_run = 0;
+    std::thread m_thread;
+};

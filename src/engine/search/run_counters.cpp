@@ -1,0 +1,20 @@
+#include "engine/search/run_counters.h"
+
+uint64_t RunCounters::BeginRun() {
+    std::lock_guard guard(m_lock);
+    SearchedCount = 0;
+    FailedCount = 0;
+    return ++m_run;
+}
+
+void RunCounters::EndRun() {
+    std::lock_guard guard(m_lock);
+    ++m_run;
+}
+
+bool RunCounters::Count(uint64_t run, bool failed) {
+    std::lock_guard guard(m_lock);
+    if (run != m_run) return false;
+    ++(failed ? FailedCount : SearchedCount);
+    return true;
+}

@@ -1,0 +1,50 @@
+#include "engine/search/search_runner.h"
+
+#include <algorithm>
+
+SearchRunner::SearchRunner(GuiThread& gui, std::function<void()> updateRunProgress, HubExchangeTimings timings)
+    : m_context{gui, m_counters, std::move(updateRunProgress), timings} {}
+
+SearchRunner::~SearchRunner() {
+    Shutdown();
+}
+
+void SearchRunner::ResizePool(int32_t threads) {
+    ReapRetired();
+    const auto wanted = static_cast<std::size_t>(std::clamp(threads, int32_t{1}, MaxThreads));
+    while (WorkerPool.size() < wanted) WorkerPool.push_back(std::make_unique<HubWorker>(m_context));
+    while (WorkerPool.size() > wanted) {
+        WorkerPool.back()->Terminate();
+        m_retiring.push_back(std::move(WorkerPool.back()));
+        WorkerPool.pop_back();
+    }
+}
+
+void SearchRunner::Start(HubQueue& queue, const RunValues& values) {
+    Stop();
+    queue.Rewind();
+    const uint64_t run = m_counters.BeginRun();
+    auto shared = std::make_shared<const RunValues>(values);
+    for (auto& worker : WorkerPool) {
+        worker->Activate(queue, shared, run);
+        worker->Wake();
+    }
+}
+
+void SearchRunner::Stop() {
+    ReapRetired();
+    for (auto& worker : WorkerPool) worker->Deactivate();
+    m_counters.EndRun();
+}
+
+void SearchRunner::Shutdown() {
+    m_counters.EndRun();
+    for (auto& worker : WorkerPool) worker->Terminate();
+    // Destruction joins; every worker has been cut short, and none can wait for the closed GUI thread.
+    WorkerPool.clear();
+    m_retiring.clear();
+}
+
+void SearchRunner::ReapRetired() {
+    std::erase_if(m_retiring, [](const auto& worker) { return worker->Finished(); });
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "engine/search/hub_queue.h"
+#include "engine/search/hub_worker.h"
+#include "engine/search/run_counters.h"
+#include "engine/search/run_values.h"
+#include "engine/sys/gui_thread.h"
+
+// The pool of connection workers and the control of search runs. Every method runs on the GUI thread and returns
+// without waiting for a worker that might wait for the GUI thread.
+class SearchRunner {
+public:
+    static constexpr int32_t MaxThreads = 100;
+
+    // updateRunProgress runs on the GUI thread (through gui) after each counted hub.
+    SearchRunner(GuiThread& gui, std::function<void()> updateRunProgress, HubExchangeTimings timings = {});
+    // Shutdown().
+    ~SearchRunner();
+    SearchRunner(const SearchRunner&) = delete;
+    SearchRunner& operator=(const SearchRunner&) = delete;
+
+    // Brings the pool to threads workers (1 to MaxThreads). Surplus workers are terminated and woken; they end by
+    // themselves and are joined once they have.
+    void ResizePool(int32_t threads);
+    // Starts a run over queue with a copy of values: every worker is deactivated first, so nothing of an earlier
+    // run is counted, then the queue is rewound, the counters zeroed and every worker woken. The queue must stay
+    // alive until Stop, the next Start or Shutdown.
+    void Start(HubQueue& queue, const RunValues& values);
+    // Deactivates every worker and cuts their exchanges short; nothing more is counted and, once it returns, no
+    // worker uses the queue any more.
+    void Stop();
+    // Ends every worker within moments, wherever it is. Call it after the GuiThread has been closed, so that no
+    // worker can be waiting for the GUI thread.
+    void Shutdown();
+
+    int32_t SearchedCount() const { return m_counters.Searched(); }
+    int32_t FailedCount() const { return m_counters.Failed(); }
+    // Every hub of the run has been counted.
+    bool IsComplete(int32_t queueCount) const { return SearchedCount() + FailedCount() == queueCount; }
+    std::size_t PoolSize() const { return WorkerPool.size(); }
+
+private:
+    void ReapRetired();
+
+    RunCounters m_counters;
+    WorkerContext m_context;
+    std::vector<std::unique_ptr<HubWorker>> WorkerPool;
+    // Terminated workers that may still be on a hub or waiting for the GUI thread.
+    std::vector<std::unique_ptr<HubWorker>> m_retiring;
+};

@@ -1,0 +1,14 @@
+#include "engine/search/udp_port.h"
+
+int32_t NextUdpPort(int32_t current, int32_t minPort, int32_t maxPort) {
+    if (current < minPort || current >= maxPort) return minPort;
+    return current + 1;
+}
+
+bool BindRunPort(UdpListener& listener, const std::string& ip, int32_t& port, int32_t minPort, int32_t maxPort) {
+    for (;; ++port) {
+        if (listener.Activate(ip, port)) return true;
+        // A typed maximum far above the last port must not keep the window busy for billions of tries.
+        if (port < minPort || port >= maxPort || port >= 65535) return false;
+    }
+}

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "engine/net/udp_listener.h"
+
+// The port for the next run: the one after current, or minPort when current lies outside minPort .. maxPort - 1
+// (so the first run, with current -1, uses minPort, and the run after maxPort wraps around).
+int32_t NextUdpPort(int32_t current, int32_t minPort, int32_t maxPort);
+
+// Activates listener on ip and the first port from port (the chosen one) upwards that can be bound, trying further
+// ports only while within minPort .. maxPort and 65535. Leaves port at the bound port, or at the last one tried
+// when none could be bound (the next run goes on from there).
+bool BindRunPort(UdpListener& listener, const std::string& ip, int32_t& port, int32_t minPort, int32_t maxPort);

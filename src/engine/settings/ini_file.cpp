@@ -1,0 +1,76 @@
+#include "engine/settings/ini_file.h"
+
+#include <fstream>
+#include <iterator>
+
+#include "engine/text/number_format.h"
+
+namespace {
+
+bool IsBlankOrControl(char c) {
+    return static_cast<unsigned char>(c) <= ' ';
+}
+
+std::string_view Trim(std::string_view text) {
+    while (!text.empty() && IsBlankOrControl(text.front())) text.remove_prefix(1);
+    while (!text.empty() && IsBlankOrControl(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+std::string Lower(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return lower;
+}
+
+}  // namespace
+
+IniFile IniFile::FromText(std::string_view text) {
+    IniFile ini;
+    Section* current = nullptr;
+    while (!text.empty()) {
+        const std::size_t end = text.find_first_of("\r\n");
+        const std::string_view line = Trim(text.substr(0, end));
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        if (line.empty() || line.front() == ';') continue;
+        if (line.front() == '[' && line.back() == ']' && line.size() >= 2) {
+            current = &ini.m_sections[Lower(Trim(line.substr(1, line.size() - 2)))];
+            current->clear();
+            continue;
+        }
+        const std::size_t equals = line.find('=');
+        if (current == nullptr || equals == std::string_view::npos) continue;
+        (*current)[Lower(Trim(line.substr(0, equals)))] = std::string(Trim(line.substr(equals + 1)));
+    }
+    return ini;
+}
+
+IniFile IniFile::FromFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    const std::string text{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    return FromText(text);
+}
+
+std::optional<std::string> IniFile::ReadValue(std::string_view section, std::string_view key) const {
+    const auto sectionIt = m_sections.find(Lower(section));
+    if (sectionIt == m_sections.end()) return std::nullopt;
+    const auto keyIt = sectionIt->second.find(Lower(key));
+    if (keyIt == sectionIt->second.end()) return std::nullopt;
+    return keyIt->second;
+}
+
+std::string IniFile::ReadString(std::string_view section, std::string_view key, const std::string& defaultValue) const {
+    return ReadValue(section, key).value_or(defaultValue);
+}
+
+int32_t IniFile::ReadInteger(std::string_view section, std::string_view key, int32_t defaultValue) const {
+    const auto value = ReadValue(section, key);
+    if (!value) return defaultValue;
+    return ParseInt32(*value).value_or(defaultValue);
+}
+
+bool IniFile::ReadBool(std::string_view section, std::string_view key, bool defaultValue) const {
+    return ReadInteger(section, key, defaultValue ? 1 : 0) != 0;
+}

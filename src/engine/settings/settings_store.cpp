@@ -1,0 +1,119 @@
+#include "engine/settings/settings_store.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "engine/settings/ini_file.h"
+#include "engine/text/number_format.h"
+
+namespace {
+
+constexpr char kSection[] = "Settings";
+constexpr int32_t kMaxThreads = 100;
+
+std::string FormatSettingsFile(const AppSettings& s) {
+    std::string text = std::string("[") + kSection + "]\r\n";
+    const auto line = [&text](const char* key, const std::string& value) {
+        text += key;
+        text += '=';
+        text += value;
+        text += "\r\n";
+    };
+    line("Nick", s.Nick);
+    line("AutodetectIP", s.AutodetectIP ? "1" : "0");
+    line("IP", s.IP);
+    line("HublistURL", s.HublistURL);
+    line("RefreshHublist", s.RefreshHublist ? "1" : "0");
+    line("ShareSize", s.ShareSize);
+    line("Threads", std::to_string(s.Threads));
+    line("MinUDPPort", std::to_string(s.MinUDPPort));
+    line("MaxUDPPort", std::to_string(s.MaxUDPPort));
+    line("SearchTimeout", std::to_string(s.SearchTimeout));
+    text += "\r\n";
+    return text;
+}
+
+std::string FileError(const std::string& path, int error) {
+    return "Cannot create file \"" + path + "\". " + std::strerror(error);
+}
+
+bool WriteAll(int fd, std::string_view data) {
+    while (!data.empty()) {
+        const ssize_t written = write(fd, data.data(), data.size());
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
+// The replaced file keeps its permissions; a new one is readable by others, as an ordinary new file is.
+mode_t ModeFor(const std::string& path) {
+    struct stat existing {};
+    if (stat(path.c_str(), &existing) == 0) return existing.st_mode & 07777;
+    return 0644;
+}
+
+}  // namespace
+
+AppSettings LoadSettings(const std::string& settingsFile) {
+    const IniFile ini = IniFile::FromFile(settingsFile);
+    AppSettings s;
+    s.Nick = ini.ReadString(kSection, "Nick", "");
+    s.AutodetectIP = ini.ReadBool(kSection, "AutodetectIP", true);
+    s.IP = ini.ReadString(kSection, "IP", "");
+    s.HublistURL = ini.ReadString(kSection, "HublistURL", kDefaultHublistURL);
+    s.RefreshHublist = ini.ReadBool(kSection, "RefreshHublist", false);
+    s.ShareSize = ini.ReadString(kSection, "ShareSize", "5.00");
+    s.Threads = ini.ReadInteger(kSection, "Threads", 30);
+    if (s.Threads > kMaxThreads) s.Threads = kMaxThreads;
+    s.MinUDPPort = ini.ReadInteger(kSection, "MinUDPPort", 1025);
+    s.MaxUDPPort = ini.ReadInteger(kSection, "MaxUDPPort", 32000);
+    s.SearchTimeout = ini.ReadInteger(kSection, "SearchTimeout", 15);
+    return s;
+}
+
+std::optional<std::string> SaveSettings(const std::string& settingsFile, const AppSettings& settings) {
+    std::vector<char> tempName(settingsFile.begin(), settingsFile.end());
+    for (char c : std::string_view(".XXXXXX")) tempName.push_back(c);
+    tempName.push_back('\0');
+    const int fd = mkostemp(tempName.data(), O_CLOEXEC);
+    if (fd < 0) return FileError(settingsFile, errno);
+
+    const std::string text = FormatSettingsFile(settings);
+    bool ok = fchmod(fd, ModeFor(settingsFile)) == 0 && WriteAll(fd, text) && fsync(fd) == 0;
+    int error = errno;
+    if (close(fd) != 0 && ok) {
+        ok = false;
+        error = errno;
+    }
+    if (ok && rename(tempName.data(), settingsFile.c_str()) != 0) {
+        ok = false;
+        error = errno;
+    }
+    if (ok) return std::nullopt;
+    unlink(tempName.data());
+    return FileError(settingsFile, error);
+}
+
+std::string ShareSizeToBytes(std::string_view shareSize) {
+    const auto gigabytes = ParseDecimal(shareSize);
+    if (!gigabytes) return "0";
+    const long double bytes = std::trunc(*gigabytes * 1073741824.0L);
+    // 2^63 is exact in long double; the range is [-2^63, 2^63).
+    constexpr long double kLimit = 9223372036854775808.0L;
+    if (!(bytes >= -kLimit && bytes < kLimit)) return "0";
+    return std::to_string(static_cast<int64_t>(bytes));
+}
+
+bool NickIsSafe(std::string_view nick) {
+    return nick.find_first_of("$|") == std::string_view::npos;
+}

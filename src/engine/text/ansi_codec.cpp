@@ -1,0 +1,149 @@
+#include "engine/text/ansi_codec.h"
+
+#include <iconv.h>
+
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+void AppendUtf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+// Decodes one UTF-8 sequence at i; returns false (and advances one byte) for a malformed one.
+bool DecodeUtf8(std::string_view s, std::size_t& i, char32_t& cp) {
+    const auto b0 = static_cast<unsigned char>(s[i]);
+    int extra = 0;
+    if (b0 < 0x80) {
+        cp = b0;
+    } else if ((b0 & 0xE0) == 0xC0 && b0 >= 0xC2) {
+        cp = b0 & 0x1F;
+        extra = 1;
+    } else if ((b0 & 0xF0) == 0xE0) {
+        cp = b0 & 0x0F;
+        extra = 2;
+    } else if ((b0 & 0xF8) == 0xF0 && b0 <= 0xF4) {
+        cp = b0 & 0x07;
+        extra = 3;
+    } else {
+        ++i;
+        return false;
+    }
+    for (int k = 1; k <= extra; ++k) {
+        if (i + k >= s.size()) {
+            ++i;
+            return false;
+        }
+        const auto b = static_cast<unsigned char>(s[i + k]);
+        if ((b & 0xC0) != 0x80) {
+            ++i;
+            return false;
+        }
+        cp = (cp << 6) | (b & 0x3F);
+    }
+    i += extra + 1;
+    return true;
+}
+
+}  // namespace
+
+AnsiCodec::AnsiCodec(int codePage) : m_codePage(codePage) {
+    const std::string name = codePage == 874 ? "CP874" : "CP" + std::to_string(codePage);
+    iconv_t cd = iconv_open("UTF-32LE", name.c_str());
+    for (int b = 0; b < 256; ++b) {
+        char32_t cp = 0xFFFD;
+        if (b < 0x80) {
+            cp = static_cast<char32_t>(b);
+        } else if (cd != reinterpret_cast<iconv_t>(-1)) {
+            char in = static_cast<char>(b);
+            unsigned char out[4] = {};
+            char* inPtr = &in;
+            char* outPtr = reinterpret_cast<char*>(out);
+            std::size_t inLeft = 1, outLeft = 4;
+            iconv(cd, nullptr, nullptr, nullptr, nullptr);
+            if (iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) != static_cast<std::size_t>(-1) && outLeft == 0)
+                cp = static_cast<char32_t>(out[0] | (out[1] << 8) | (out[2] << 16) | (out[3] << 24));
+        }
+        AppendUtf8(m_toUtf8[static_cast<std::size_t>(b)], cp);
+        if (cp != 0xFFFD) m_fromUnicode.emplace(cp, static_cast<unsigned char>(b));
+    }
+    if (cd != reinterpret_cast<iconv_t>(-1)) iconv_close(cd);
+}
+
+const AnsiCodec& AnsiCodec::System() {
+    static const AnsiCodec codec([] {
+        for (const char* var : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+            const char* value = std::getenv(var);
+            if (value != nullptr && *value != '\0') return CodePageForLocale(value);
+        }
+        return 1252;
+    }());
+    return codec;
+}
+
+int AnsiCodec::CodePageForLocale(std::string_view locale) {
+    const std::string_view lang = locale.substr(0, locale.find_first_of("_.@-"));
+    auto is = [lang](std::initializer_list<std::string_view> codes) {
+        for (auto code : codes)
+            if (lang == code) return true;
+        return false;
+    };
+    if (is({"cs", "pl", "hu", "sk", "sl", "hr", "ro"})) return 1250;
+    if (is({"ru", "uk", "be", "bg", "sr", "mk"})) return 1251;
+    if (is({"el"})) return 1253;
+    if (is({"tr"})) return 1254;
+    if (is({"he"})) return 1255;
+    if (is({"ar", "fa"})) return 1256;
+    if (is({"lt", "lv", "et"})) return 1257;
+    if (is({"vi"})) return 1258;
+    if (is({"th"})) return 874;
+    return 1252;
+}
+
+std::string AnsiCodec::ToUtf8(std::string_view ansi) const {
+    std::string out;
+    out.reserve(ansi.size());
+    for (char c : ansi) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x80)
+            out += c;
+        else
+            out += m_toUtf8[b];
+    }
+    return out;
+}
+
+std::string AnsiCodec::FromUtf8(std::string_view utf8, char replacement) const {
+    std::string out;
+    out.reserve(utf8.size());
+    std::size_t i = 0;
+    while (i < utf8.size()) {
+        char32_t cp = 0;
+        if (!DecodeUtf8(utf8, i, cp)) {
+            out += replacement;
+            continue;
+        }
+        if (cp < 0x80) {
+            out += static_cast<char>(cp);
+            continue;
+        }
+        auto it = m_fromUnicode.find(cp);
+        out += it != m_fromUnicode.end() ? static_cast<char>(it->second) : replacement;
+    }
+    return out;
+}

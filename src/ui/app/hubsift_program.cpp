@@ -1,0 +1,48 @@
+#include "ui/app/hubsift_program.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+#include "engine/settings/settings_store.h"
+#include "engine/sys/data_dir.h"
+#include "ui/app/main_window.h"
+#include "ui/dialogs/about_dialog.h"
+#include "ui/dialogs/settings_dialog.h"
+#include "ui/support/message_box.h"
+
+HubsiftProgram::HubsiftProgram() = default;
+
+HubsiftProgram::~HubsiftProgram() = default;
+
+bool HubsiftProgram::Start() {
+    const AppDataDirResult dataDir = PrepareAppDataDirFromEnvironment();
+    if (!dataDir.path) {
+        ShowMessage(dataDir.error);
+        return false;
+    }
+    m_appDataDir = *dataDir.path;
+    const std::string settingsFile = m_appDataDir + "/Hubsift.ini";
+
+    m_mainWindow = std::make_unique<MainWindow>(m_settings, m_pendingIPMessage, m_appDataDir);
+    m_settingsDialog = new SettingsDialog(m_settings, m_pendingIPMessage, settingsFile, m_mainWindow.get());
+    m_aboutDialog = new AboutDialog(m_mainWindow.get());
+    m_mainWindow->SetDialogs(m_settingsDialog, m_aboutDialog);
+
+    m_settings = LoadSettings(settingsFile);
+    PlaceGetMainWindow();
+    m_settingsDialog->ApplyStartupSettings();
+
+    // The first layout, which comes with the first showing, runs the hub list step and shows a pending IP message.
+    m_mainWindow->SetStartupReady();
+    m_mainWindow->show();
+    if (m_settings.Nick.empty()) m_settingsDialog->ShowFirstTime();
+    return true;
+}
+
+void HubsiftProgram::PlaceGetMainWindow() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr) return;
+    // Only the work area's size counts; its own origin is not added.
+    const QRect area = screen->availableGeometry();
+    m_mainWindow->move((area.width() - m_mainWindow->width()) / 2, (area.height() - m_mainWindow->height()) / 2);
+}

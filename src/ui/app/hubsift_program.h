@@ -1,0 +1,37 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "engine/settings/app_settings.h"
+
+class MainWindow;
+class SettingsDialog;
+class AboutDialog;
+
+// The program put together: the process-wide settings, the data folder and the three windows.
+// Lives on the GUI thread for the whole run; the windows it creates refer to its settings.
+class HubsiftProgram {
+public:
+    HubsiftProgram();
+    ~HubsiftProgram();
+
+    // The start-up sequence up to the message loop: data folder, windows, settings, placement, IP detection,
+    // the first-start rule. False when the program must end (its message has been shown).
+    bool Start();
+
+    MainWindow* GetMainWindow() const { return m_mainWindow.get(); }
+    SettingsDialog* GetSettingsDialog() const { return m_settingsDialog; }
+    AboutDialog* GetAboutDialog() const { return m_aboutDialog; }
+    const AppSettings& Settings() const { return m_settings; }
+
+private:
+    void PlaceGetMainWindow();
+
+    AppSettings m_settings;
+    std::string m_pendingIPMessage;
+    std::string m_appDataDir;
+    std::unique_ptr<MainWindow> m_mainWindow;
+    SettingsDialog* m_settingsDialog = nullptr;  // owned by the main window
+    AboutDialog* m_aboutDialog = nullptr;        // owned by the main window
+};

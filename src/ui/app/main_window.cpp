@@ -1,0 +1,433 @@
+#include "ui/app/main_window.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+
+#include <algorithm>
+
+#include "engine/hublist/hublist_loader.h"
+#include "engine/hublist/hublist_refresh_thread.h"
+#include "engine/net/udp_listener.h"
+#include "engine/results/sr_decoder.h"
+#include "engine/search/hub_queue.h"
+#include "engine/search/search_criteria.h"
+#include "engine/search/search_runner.h"
+#include "engine/search/udp_port.h"
+#include "engine/settings/settings_store.h"
+#include "ui/dialogs/about_dialog.h"
+#include "ui/dialogs/settings_dialog.h"
+#include "ui/results/result_list_view.h"
+#include "ui/results/result_model.h"
+#include "ui/support/design_layout.h"
+#include "ui/support/gui_text.h"
+#include "ui/support/message_box.h"
+#include "ui/support/progress_state.h"
+#include "ui/support/qt_gui_thread.h"
+
+namespace {
+
+const char* const kDownloadingText = "Downloading hublist... please wait";
+
+QComboBox* MakeList(QWidget* parent, const char* name, int left, int top, int width, const QStringList& items,
+                    int selected) {
+    auto* box = PlaceControl<QComboBox>(parent, name, left, top, width, 22);
+    box->addItems(items);
+    box->setCurrentIndex(selected);
+    return box;
+}
+
+}  // namespace
+
+MainWindow::MainWindow(AppSettings& settings, std::string& pendingIPMessage, std::string appDataDir)
+    : m_settings(settings),
+      m_pendingIPMessage(pendingIPMessage),
+      m_appDataDir(std::move(appDataDir)),
+      m_gui(std::make_unique<QtGuiThread>()),
+      m_queue(std::make_unique<HubQueue>()) {
+    setObjectName(QStringLiteral("mainWindow"));
+    setWindowTitle(QStringLiteral("Hubsift v1.2"));
+    setFont(DesignFont());
+    resize(949, 655);
+    CreateControls();
+    m_resultListener = std::make_unique<UdpListener>(
+        *m_gui, [this](const std::vector<std::string_view>& datagrams) { OnResultDatagrams(datagrams); });
+    m_runner = std::make_unique<SearchRunner>(*m_gui, [this] { UpdateRunProgress(); });
+    m_upperSizeEdit->setEnabled(false);
+    m_upperSizeUnitBox->setEnabled(false);
+}
+
+MainWindow::~MainWindow() {
+    Shutdown();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    Shutdown();
+    QWidget::closeEvent(event);
+}
+
+void MainWindow::Shutdown() {
+    if (m_closing) return;
+    m_closing = true;
+    m_fitTimer->stop();
+    // Release threads waiting for a GUI step first, so none of the joins below can wait on this thread.
+    m_gui->Close();
+    if (m_refresh) m_refresh->Cancel();
+    m_refresh.reset();
+    m_resultListener->Deactivate();
+    m_runner->Shutdown();
+}
+
+void MainWindow::SetExchangeTimings(const HubExchangeTimings& timings) {
+    m_runner = std::make_unique<SearchRunner>(
+        *m_gui, [this] { UpdateRunProgress(); }, timings);
+}
+
+void MainWindow::CreateControls() {
+    const QStringList units{QStringLiteral("B"), QStringLiteral("KB"), QStringLiteral("MB"), QStringLiteral("GB")};
+    m_resultList = new ResultListView(this);
+    m_resultList->setGeometry(8, 8, 916, 521);
+    m_phraseEdit = PlaceControl<QLineEdit>(this, "phraseEdit", 8, 570, 206, 22);
+    m_searchButton = PlaceControl<QPushButton>(this, "searchButton", 220, 570, 76, 24);
+    m_searchButton->setText(QStringLiteral("Search"));
+    m_fileTypeBox = MakeList(this, "fileTypeBox", 310, 570, 108,
+                             {QStringLiteral("Any File Type"), QStringLiteral("Audio"), QStringLiteral("Compressed"),
+                              QStringLiteral("Documents"), QStringLiteral("Executables"), QStringLiteral("Pictures"),
+                              QStringLiteral("Video"), QStringLiteral("Folders"), QStringLiteral("TTH")},
+                             0);
+    m_fileTypeBox->setMaxVisibleItems(9);
+    m_freeSlotsCheck = PlaceControl<QCheckBox>(this, "freeSlotsCheck", 310, 599, 139, 17);
+    m_freeSlotsCheck->setText(QStringLiteral("Only with free slots"));
+    m_sizeConditionBox = MakeList(this, "sizeConditionBox", 424, 570, 105,
+                                  {QStringLiteral("Any File Size"), QStringLiteral("At Least"),
+                                   QStringLiteral("At Most"), QStringLiteral("Between")},
+                                  0);
+    m_sizeEdit = PlaceControl<QLineEdit>(this, "sizeEdit", 536, 570, 50, 22);
+    m_sizeEdit->setEnabled(false);
+    m_sizeUnitBox = MakeList(this, "sizeUnitBox", 593, 570, 50, units, 2);
+    m_sizeUnitBox->setEnabled(false);
+    m_upperSizeEdit = PlaceControl<QLineEdit>(this, "upperSizeEdit", 650, 570, 50, 22);
+    m_upperSizeUnitBox = MakeList(this, "upperSizeUnitBox", 708, 570, 50, units, 2);
+    m_refreshButton = PlaceControl<QPushButton>(this, "refreshButton", 765, 570, 112, 24);
+    m_refreshButton->setText(QStringLiteral("Refresh Hublist"));
+    m_settingsButton = PlaceControl<QPushButton>(this, "settingsButton", 884, 570, 58, 24);
+    m_settingsButton->setText(QStringLiteral("Settings"));
+    m_aboutButton = PlaceControl<QPushButton>(this, "aboutButton", 884, 601, 58, 24);
+    m_aboutButton->setText(QStringLiteral("About"));
+    m_hubCountLabel = PlaceControl<QLabel>(this, "hubCountLabel", 8, 602, 131, 14);
+    m_searchedLabel = PlaceControl<QLabel>(this, "searchedLabel", 536, 599, 66, 14);
+    m_failedLabel = PlaceControl<QLabel>(this, "failedLabel", 650, 599, 45, 14);
+    m_resultCountLabel = PlaceControl<QLabel>(this, "resultCountLabel", 742, 599, 53, 14);
+    SetLabelText(m_hubCountLabel, "0 hubs loaded in the list");
+    SetLabelText(m_searchedLabel, "Searched: 0");
+    SetLabelText(m_failedLabel, "Failed: 0");
+    SetLabelText(m_resultCountLabel, "Results: 0");
+    m_progressBar = PlaceControl<QProgressBar>(this, "progressBar", 8, 633, 934, 17);
+    m_progressBar->setTextVisible(false);
+    SetProgressMaximum(m_progressBar, 0);
+    m_progressBar->setValue(0);
+    SetProgressState(m_progressBar, ProgressState::Normal);
+    m_fitTimer = new QTimer(this);
+    m_fitTimer->setObjectName(QStringLiteral("fitTimer"));
+    m_fitTimer->setInterval(500);
+    m_fitTimer->start();
+    m_rowFlush = new QTimer(this);
+    m_rowFlush->setSingleShot(true);
+    m_rowFlush->setInterval(40);
+    connect(m_rowFlush, &QTimer::timeout, this, [this] { m_resultList->Model()->ShowStaged(); });
+
+    QWidget* order[] = {m_phraseEdit,     m_searchButton, m_fileTypeBox,   m_freeSlotsCheck,   m_sizeConditionBox,
+                        m_sizeEdit,       m_sizeUnitBox,  m_upperSizeEdit, m_upperSizeUnitBox, m_refreshButton,
+                        m_settingsButton, m_aboutButton,  m_resultList};
+    for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
+
+    // The phrase box comes first in the tab order, so it has the focus when the window opens.
+    m_phraseEdit->setFocus();
+    m_phraseEdit->installEventFilter(this);
+    connect(m_sizeConditionBox, &QComboBox::currentIndexChanged, this, &MainWindow::OnSizeConditionChanged);
+    connect(m_searchButton, &QPushButton::clicked, this, &MainWindow::OnSearchClicked);
+    connect(m_refreshButton, &QPushButton::clicked, this, &MainWindow::OnRefreshClicked);
+    connect(m_fitTimer, &QTimer::timeout, this, &MainWindow::OnFitTimer);
+    connect(m_settingsButton, &QPushButton::clicked, this, &MainWindow::OnSettingsClicked);
+    connect(m_aboutButton, &QPushButton::clicked, this, &MainWindow::OnAboutClicked);
+}
+
+void MainWindow::SetDialogs(SettingsDialog* settingsDialog, AboutDialog* aboutDialog) {
+    m_settingsDialog = settingsDialog;
+    m_aboutDialog = aboutDialog;
+}
+
+void MainWindow::SetStartupReady() {
+    m_startupReady = true;
+}
+
+void MainWindow::SetLabelText(QLabel* label, const std::string& text) {
+    label->setText(ToQString(text));
+    // Labels size themselves to their text, as the designer's auto-size labels do.
+    label->adjustSize();
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    ApplyResizeRules();
+}
+
+void MainWindow::ApplyResizeRules() {
+    const int y = height() - 76;
+    auto moveTop = [](QWidget* widget, int top) { widget->move(widget->x(), top); };
+    moveTop(m_phraseEdit, y);
+    moveTop(m_sizeEdit, y);
+    moveTop(m_upperSizeEdit, y);
+    moveTop(m_searchButton, y - 1);
+    moveTop(m_refreshButton, y - 1);
+    moveTop(m_settingsButton, y - 1);
+    moveTop(m_aboutButton, y + 27);
+    for (QComboBox* box : {m_fileTypeBox, m_sizeConditionBox, m_sizeUnitBox, m_upperSizeUnitBox}) moveTop(box, y);
+    moveTop(m_freeSlotsCheck, y + 29);
+    for (QLabel* label : {m_hubCountLabel, m_searchedLabel, m_failedLabel, m_resultCountLabel}) moveTop(label, y + 30);
+    // A window smaller than the bottom band would give negative sizes: those become zero.
+    const int listWidth = std::max(0, width() - 16);
+    m_resultList->resize(listWidth, std::max(0, y - 20));
+    m_progressBar->setGeometry(m_progressBar->x(), y + 56, listWidth, m_progressBar->height());
+    // Start-up steps may show message boxes: they run from the event loop, never inside the resize itself.
+    if (m_startupReady && !m_startupStepQueued) {
+        m_startupStepQueued = true;
+        QMetaObject::invokeMethod(this, &MainWindow::RunStartupSteps, Qt::QueuedConnection);
+    }
+}
+
+void MainWindow::RunStartupSteps() {
+    m_startupStepQueued = false;
+    if (m_settings.RefreshHublist && m_startupLoadPending) {
+        OnRefreshClicked();
+    } else if (m_startupLoadPending) {
+        // Cleared first: the load's message box runs an event loop, where a resize would run this step again.
+        m_startupLoadPending = false;
+        LoadHubList();
+    }
+    if (!m_pendingIPMessage.empty()) {
+        const std::string message = m_pendingIPMessage;
+        m_pendingIPMessage.clear();
+        ShowMessage(message, MessageIcon::Information, this);
+        m_settingsDialog->SelectSpecifyIP();
+        m_settingsDialog->ShowFirstTime();
+    }
+}
+
+bool MainWindow::LoadHubList() {
+    const HubListLoad load = ::LoadHubList(HubListPath(m_appDataDir), *m_queue);
+    if (!load.read) return false;
+    if (load.failed) ShowMessage("Error loading hublist!", MessageIcon::Information, this);
+    ShowHubCount();
+    return true;
+}
+
+void MainWindow::ShowHubCount() {
+    m_hubCount = m_queue->Remaining();
+    SetLabelText(m_hubCountLabel, std::to_string(m_hubCount) + " hubs loaded in the list");
+    SetProgressMaximum(m_progressBar, m_hubCount);
+    m_searchButton->setEnabled(true);
+}
+
+void MainWindow::OnSizeConditionChanged() {
+    const int condition = m_sizeConditionBox->currentIndex();
+    const bool first = condition != 0;
+    const bool second = condition == 3;
+    m_sizeEdit->setEnabled(first);
+    m_sizeUnitBox->setEnabled(first);
+    m_upperSizeEdit->setEnabled(second);
+    m_upperSizeUnitBox->setEnabled(second);
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_phraseEdit && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && m_searchButton->isEnabled()) m_searchButton->click();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+bool MainWindow::RefreshInProgress() const {
+    return m_hubCountLabel->text() == QLatin1String(kDownloadingText);
+}
+
+void MainWindow::OnRefreshClicked() {
+    // A run's workers take hubs from the queue that a refresh replaces: no refresh while one is in progress.
+    if (RefreshInProgress() || RunInProgress()) return;
+    SetProgressState(m_progressBar, ProgressState::Normal);
+    m_searchButton->setEnabled(false);
+    HublistRefreshSteps steps;
+    steps.TransferBegins = [this](int64_t maximum) {
+        m_progressBar->setValue(0);
+        SetProgressMaximum(m_progressBar, maximum);
+    };
+    steps.TransferProgresses = [this](int64_t count) {
+        m_progressBar->setValue(static_cast<int>(std::min<int64_t>(count, m_progressBar->maximum())));
+    };
+    steps.TransferEnds = [this] { m_progressBar->setValue(0); };
+    steps.Completed = [this](bool refreshFailed) { RefreshCompleted(refreshFailed); };
+    m_refresh.reset();  // a finished earlier refresh, if its clean-up has not run yet
+    ++m_refreshGeneration;
+    m_refresh = std::make_unique<HublistRefreshThread>(*m_gui, m_settings.HublistURL, m_appDataDir, steps);
+    m_startupRefresh = m_startupLoadPending;
+    SetLabelText(m_hubCountLabel, kDownloadingText);
+    m_startupLoadPending = false;
+}
+
+void MainWindow::RefreshCompleted(bool refreshFailed) {
+    m_queue = std::make_unique<HubQueue>();
+    // With no stored list the window would keep showing the download: show the (empty) count instead.
+    if (!LoadHubList()) ShowHubCount();
+    m_progressBar->setValue(0);
+    if (refreshFailed) {
+        ShowMessage("Error updating hublist!", MessageIcon::Information, this);
+    } else if (!m_startupRefresh) {
+        ShowMessage("Hublist updated. Total hubs: " + std::to_string(m_hubCount), MessageIcon::Information, this);
+    }
+    // The worker is still returning from this step: it is joined from the event loop, not from here.
+    // A generation, not the address: a new refresh may be allocated where the finished one was.
+    QMetaObject::invokeMethod(
+        this,
+        [this, finished = m_refreshGeneration] {
+            if (m_refreshGeneration == finished) m_refresh.reset();
+        },
+        Qt::QueuedConnection);
+}
+
+void MainWindow::OnSettingsClicked() {
+    m_settingsDialog->OpenFromSettingsButton();
+}
+
+void MainWindow::OnAboutClicked() {
+    m_aboutDialog->OpenCentredOver(this);
+}
+
+bool MainWindow::RunInProgress() const {
+    return m_searchButton->text() == QLatin1String("Stop");
+}
+
+void MainWindow::OnSearchClicked() {
+    // Stop always stops: the checks are for starting a run.
+    if (RunInProgress()) {
+        StopRun();
+        return;
+    }
+    if (!RunChecksPass()) return;
+    m_runner->ResizePool(m_settings.Threads);
+    StartRun();
+}
+
+bool MainWindow::RunChecksPass() {
+    const char* failure = nullptr;
+    if (m_settings.Nick.empty()) {
+        failure = "Error: Your haven't entered your Nick. Click 'Settings'...";
+    } else if (!NickIsSafe(m_settings.Nick)) {
+        // A hand-edited settings file can hold what the Settings dialog refuses.
+        failure = kUnsafeNickError;
+    } else if (m_settings.IP.empty()) {
+        failure = "Error: Your IP address is not configured properly. Click 'Settings'...";
+    } else if (m_phraseEdit->text().isEmpty()) {
+        failure = "Error: You haven't entered anything in the search box!";
+    } else if (m_hubCount == 0) {
+        failure = "Error: no hubs to search, the hub count is 0!";
+    }
+    if (failure != nullptr) ShowMessage(failure, MessageIcon::Information, this);
+    return failure == nullptr;
+}
+
+void MainWindow::StartRun() {
+    m_resultList->StopFillingPathColumn();
+    SetProgressState(m_progressBar, ProgressState::Normal);
+    m_resultListener->Deactivate();
+    m_runner->Stop();
+    SetLabelText(m_resultCountLabel, "Results: 0");
+    m_resultList->Clear();
+    m_resultCount = 0;
+
+    const SearchCriteria criteria = BuildSearchCriteria(
+        {m_sizeConditionBox->currentIndex(), FromQString(m_sizeEdit->text()), m_sizeUnitBox->currentIndex(),
+         FromQString(m_upperSizeEdit->text()), m_upperSizeUnitBox->currentIndex(), m_fileTypeBox->currentIndex()});
+    m_sizeFilterLow = criteria.SizeFilterLow;
+    m_sizeFilterHigh = criteria.SizeFilterHigh;
+    if (criteria.error) {
+        ShowMessage(*criteria.error, MessageIcon::Information, this);
+        return;
+    }
+    m_searchButton->setText(QStringLiteral("Stop"));
+    m_refreshButton->setEnabled(false);
+
+    m_currentUdpPort = NextUdpPort(m_currentUdpPort, m_settings.MinUDPPort, m_settings.MaxUDPPort);
+    if (!BindRunPort(*m_resultListener, m_settings.IP, m_currentUdpPort, m_settings.MinUDPPort,
+                     m_settings.MaxUDPPort)) {
+        ShowMessage("Error binding IP address or UDP port", MessageIcon::Information, this);
+        EndRun();
+        return;
+    }
+
+    SetLabelText(m_searchedLabel, "Searched: 0");
+    SetLabelText(m_failedLabel, "Failed: 0");
+    m_progressBar->setValue(0);
+    const RunValues values{m_settings.Nick,           m_settings.IP,
+                           m_settings.ShareSizeBytes, m_settings.SearchTimeout,
+                           criteria.SearchPrefix,     SearchPattern(FromQString(m_phraseEdit->text())),
+                           m_currentUdpPort};
+    m_runner->Start(*m_queue, values);
+}
+
+void MainWindow::StopRun() {
+    m_resultListener->Deactivate();
+    SetProgressState(m_progressBar, ProgressState::Error);
+    SetProgressState(m_progressBar, ProgressState::Paused);
+    m_runner->Stop();
+    EndRun();
+}
+
+void MainWindow::EndRun() {
+    m_searchButton->setText(QStringLiteral("Search"));
+    m_refreshButton->setEnabled(true);
+}
+
+void MainWindow::UpdateRunProgress() {
+    SetLabelText(m_searchedLabel, "Searched: " + std::to_string(m_runner->SearchedCount()));
+    SetLabelText(m_failedLabel, "Failed: " + std::to_string(m_runner->FailedCount()));
+    // One update may stand for several hubs counted meanwhile: the bar shows the count, not a step per call.
+    const int counted = m_runner->SearchedCount() + m_runner->FailedCount();
+    m_progressBar->setValue(std::min(counted, m_progressBar->maximum()));
+    if (RunInProgress() && m_runner->IsComplete(m_queue->Count())) EndRun();
+}
+
+void MainWindow::OnFitTimer() {
+    if (m_timer1Tag != 1) return;
+    if (m_resultList->FitPathColumn()) m_timer1Tag = 0;
+}
+
+void MainWindow::OnResultDatagrams(const std::vector<std::string_view>& datagrams) {
+    const ResultFilter filter{m_sizeFilterLow, m_sizeFilterHigh, m_sizeConditionBox->currentIndex() == 2,
+                              m_freeSlotsCheck->isChecked()};
+    const int32_t before = m_resultCount;
+    for (std::string_view datagram : datagrams) {
+        DecodeDatagram(datagram, filter, [this](const SearchResult& result) {
+            if (m_closing) return false;
+            m_resultList->Model()->AppendStaged(result);
+            ++m_resultCount;
+            if (m_timer1Tag == -1) {
+                // The very first result is fitted at once, so it must be shown at once too.
+                m_timer1Tag = 1;
+                m_resultList->Model()->ShowStaged();
+                OnFitTimer();
+            } else {
+                m_timer1Tag = 1;
+            }
+            return true;
+        });
+    }
+    if (m_resultCount == before) return;
+    if (!m_rowFlush->isActive()) m_rowFlush->start();
+    SetLabelText(m_resultCountLabel, "Results: " + std::to_string(m_resultCount));
+}

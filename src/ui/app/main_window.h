@@ -1,0 +1,132 @@
+#pragma once
+
+#include <QWidget>
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/search/run_values.h"
+#include "engine/settings/app_settings.h"
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QTimer;
+class ResultListView;
+class SettingsDialog;
+class AboutDialog;
+class QtGuiThread;
+class SearchRunner;
+class UdpListener;
+class HublistRefreshThread;
+class HubQueue;
+
+// The main window: the result list on top, the search form, buttons, status labels and progress bar below.
+// Everything here runs on the GUI thread. Controls keep their designer names as object names.
+class MainWindow : public QWidget {
+    Q_OBJECT
+
+public:
+    // settings and pendingIPMessage are owned by the program and outlive the window.
+    MainWindow(AppSettings& settings, std::string& pendingIPMessage, std::string appDataDir);
+    ~MainWindow() override;
+
+    // The dialogs are created after the window; it needs them for its buttons and the start-up steps.
+    void SetDialogs(SettingsDialog* settingsDialog, AboutDialog* aboutDialog);
+    // Start-up has read the settings and detected the address: the first layout may now run the hub list step.
+    void SetStartupReady();
+
+    void ApplyResizeRules();
+    void OnSizeConditionChanged();
+    void OnSearchClicked();
+    void OnRefreshClicked();
+    void OnSettingsClicked();
+    void OnAboutClicked();
+
+    ResultListView* m_resultList;
+    QLineEdit* m_phraseEdit;
+    QPushButton* m_searchButton;
+    QComboBox* m_fileTypeBox;
+    QCheckBox* m_freeSlotsCheck;
+    QComboBox* m_sizeConditionBox;
+    QLineEdit* m_sizeEdit;
+    QComboBox* m_sizeUnitBox;
+    QLineEdit* m_upperSizeEdit;
+    QComboBox* m_upperSizeUnitBox;
+    QPushButton* m_refreshButton;
+    QPushButton* m_settingsButton;
+    QPushButton* m_aboutButton;
+    QLabel* m_hubCountLabel;
+    QLabel* m_searchedLabel;
+    QLabel* m_failedLabel;
+    QLabel* m_resultCountLabel;
+    QProgressBar* m_progressBar;
+    QTimer* m_fitTimer;
+
+    // Run by a worker through the GUI hand-over after each counted hub.
+    void UpdateRunProgress();
+    void OnFitTimer();
+    // One batch of datagrams received on the result port, in arrival order.
+    void OnResultDatagrams(const std::vector<std::string_view>& datagrams);
+
+    int32_t HubCount() const { return m_hubCount; }
+    int32_t ResultCount() const { return m_resultCount; }
+    int32_t CurrentUdpPort() const { return m_currentUdpPort; }
+    // Replaces the idle worker pool with one whose waits on real hubs are these; tests shorten them.
+    void SetExchangeTimings(const HubExchangeTimings& timings);
+    const HubQueue& Hubs() const { return *m_queue; }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void CreateControls();
+    void RunStartupSteps();
+    // False when the stored list could not be read; the window then keeps what it shows.
+    bool LoadHubList();
+    void ShowHubCount();
+    bool RunInProgress() const;
+    // The checks before a run; false when one failed and its message was shown.
+    bool RunChecksPass();
+    void StartRun();
+    void StopRun();
+    void EndRun();
+    void RefreshCompleted(bool refreshFailed);
+    bool RefreshInProgress() const;
+    // Ends every background thread; the window stays usable for nothing after it. Safe to call twice.
+    void Shutdown();
+    void SetLabelText(QLabel* label, const std::string& text);
+
+    AppSettings& m_settings;
+    std::string& m_pendingIPMessage;
+    const std::string m_appDataDir;
+    SettingsDialog* m_settingsDialog = nullptr;
+    AboutDialog* m_aboutDialog = nullptr;
+    std::unique_ptr<QtGuiThread> m_gui;
+    std::unique_ptr<HubQueue> m_queue;
+    std::unique_ptr<HublistRefreshThread> m_refresh;
+    uint64_t m_refreshGeneration = 0;
+    std::unique_ptr<UdpListener> m_resultListener;
+    std::unique_ptr<SearchRunner> m_runner;
+    int32_t m_currentUdpPort = -1;
+    int32_t m_resultCount = 0;
+    int64_t m_sizeFilterLow = -1;
+    int64_t m_sizeFilterHigh = -1;
+    // m_fitTimer's marker: -1 no result yet since start-up, 1 rows added since the Path column was fitted, 0 fitted.
+    int m_timer1Tag = -1;
+    // Shows the rows staged by result batches at most every 40 ms, so a flood costs one insert and repaint per tick.
+    QTimer* m_rowFlush = nullptr;
+    bool m_closing = false;
+    bool m_startupRefresh = false;
+    int32_t m_hubCount = 0;
+    bool m_startupReady = false;
+    bool m_startupStepQueued = false;
+    bool m_startupLoadPending = true;
+};

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QTableView>
+
+#include <array>
+#include <vector>
+
+#include "engine/results/search_result.h"
+
+class ResultModel;
+
+// The result list: a virtual table over ResultModel, which it owns. A header click sorts once by that column
+// (stably, each column alternating its own direction, no sort mark); later rows go to the end. A context-menu
+// request or F2 opens a read-only editor on the focused cell. GUI thread only.
+class ResultListView : public QTableView {
+    Q_OBJECT
+
+public:
+    explicit ResultListView(QWidget* parent = nullptr);
+
+    ResultModel* Model() const { return m_model; }
+    void Append(const SearchResult& result);
+    // Removes all rows; column widths, order and sort directions stay.
+    void Clear();
+
+    // Ends, for good, the start-up mode in which the Path column fills the space left (called at a run start).
+    void StopFillingPathColumn();
+
+    // Widens the Path column to its widest cell if it is narrower; returns whether it grew. Only rows added since
+    // the last call are measured: the column never shrinks by itself, so the widest width so far is kept.
+    bool FitPathColumn();
+
+    // Sorts by column in that column's next direction, then flips it (Size and Slots start descending).
+    void OnHeaderClicked(int column);
+    bool NextSortDescending(int column) const;
+
+protected:
+    void changeEvent(QEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    // The right button neither moves the focused cell nor selects: it only asks for the cell editor.
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+private:
+    void MeasureNewPaths();
+    void ForgetMeasuredPaths();
+
+    ResultModel* m_model;
+    std::array<bool, 6> m_nextSortDescending{false, true, true, false, false, false};
+    bool m_fillingPathColumn = true;
+    int m_measuredRows = 0;
+    int m_widestPath = 0;
+    std::vector<double> m_byteAdvances;  // per code-page byte in the list's font; empty until needed
+};

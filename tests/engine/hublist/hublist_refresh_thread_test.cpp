@@ -1,0 +1,244 @@
+#include "engine/hublist/hublist_refresh_thread.h"
+
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <condition_variable>
+#include <filesystem>
+#include <mutex>
+#include <optional>
+
+#include "engine/hublist/hublist_loader.h"
+#include "engine/search/hub_queue.h"
+#include "support/bzip2_compress.h"
+#include "support/fake_gui_thread.h"
+#include "support/http_responder.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr auto kDeadline = 30s;
+const std::string kStoredList = "<Hublist><Hub Address=\"stored:1\"/></Hublist>";
+
+std::string NewList(int hubs) {
+    std::string text = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<Hublist><Hubs>\n";
+    for (int i = 0; i < hubs; ++i)
+        text += "<Hub Name=\"Hub " + std::to_string(i) + "\" Address=\"dchub://hub" + std::to_string(i) +
+                ".example.org:411\" Description=\"A hub\" Users=\"10\" Shared=\"1000\"/>\n";
+    return text + "</Hubs></Hublist>\n";
+}
+
+// What the GUI side saw, in order: "begins N", "progresses N", "ends", "completed ok|failed".
+class Recorder {
+public:
+    HublistRefreshSteps Steps() {
+        return {[this](int64_t max) { Add("begins " + std::to_string(max)); },
+                [this](int64_t count) { Add("progresses " + std::to_string(count)); }, [this] { Add("ends"); },
+                [this](bool failed) { Add(failed ? "completed failed" : "completed ok"); }};
+    }
+    // Waits until an event starting with prefix has been seen; false at the deadline.
+    bool WaitFor(const std::string& prefix) {
+        std::unique_lock lock(m_mutex);
+        return m_changed.wait_for(lock, kDeadline, [&] {
+            for (const auto& event : m_events)
+                if (event.rfind(prefix, 0) == 0) return true;
+            return false;
+        });
+    }
+    std::vector<std::string> Events() {
+        std::lock_guard lock(m_mutex);
+        return m_events;
+    }
+
+private:
+    void Add(std::string event) {
+        std::lock_guard lock(m_mutex);
+        m_events.push_back(std::move(event));
+        m_changed.notify_all();
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::vector<std::string> m_events;
+};
+
+struct Outcome {
+    bool completed = false;
+    bool failed = false;
+    std::vector<std::string> events;
+    std::string stored;
+    std::vector<std::string> files;
+};
+
+Outcome Refresh(const std::string& url, std::chrono::milliseconds readTimeout = 60s) {
+    TempDir dir;
+    WriteFile(HubListPath(dir.Path()), kStoredList);
+    FakeGuiThread gui;
+    Recorder recorder;
+    Outcome out;
+    {
+        HublistRefreshThread refresh(gui, url, dir.Path(), recorder.Steps(), readTimeout);
+        out.completed = recorder.WaitFor("completed");
+        refresh.Wait();
+        EXPECT_EQ(refresh.Finished(), out.completed);
+    }
+    out.events = recorder.Events();
+    out.failed = !out.events.empty() && out.events.back() == "completed failed";
+    out.stored = ReadFile(HubListPath(dir.Path()));
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
+        out.files.push_back(entry.path().filename().string());
+    return out;
+}
+
+// A port on 127.0.0.1 that nothing listens on.
+std::uint16_t ClosedPort() {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    close(fd);
+    return ntohs(address.sin_port);
+}
+
+TEST(HublistRefresh, ReplacesTheStoredListWithTheDownloadedOne) {
+    const std::string list = NewList(3000);
+    HttpResponder server({200, "OK", {{"Content-Type", "application/x-bzip2"}}, Bzip2Compress(list)});
+    const Outcome outcome = Refresh(server.Url());
+    ASSERT_TRUE(outcome.completed);
+    EXPECT_FALSE(outcome.failed);
+    EXPECT_EQ(outcome.stored, list);
+    EXPECT_EQ(outcome.files, std::vector<std::string>{"hublist.xml"});
+    HubQueue queue;
+    EXPECT_FALSE(LoadHubListText(outcome.stored, queue).failed);
+    EXPECT_EQ(queue.Count(), 3000);
+    ASSERT_EQ(server.Requests().size(), 1u);
+    EXPECT_NE(server.Requests()[0].find("\r\nUser-Agent: Hubsift/1.2\r\n"), std::string::npos);
+    EXPECT_EQ(server.Requests()[0].rfind("GET /hublist.xml.bz2 HTTP/1.1\r\n", 0), 0u);
+}
+
+TEST(HublistRefresh, TransferStepsComeInOrderBeforeCompletion) {
+    const std::string body = Bzip2Compress(NewList(20000));
+    HttpResponder server({200, "OK", {}, body});
+    const Outcome outcome = Refresh(server.Url());
+    ASSERT_GE(outcome.events.size(), 4u);
+    EXPECT_EQ(outcome.events.front(), "begins " + std::to_string(body.size()));
+    EXPECT_EQ(outcome.events[outcome.events.size() - 3], "progresses " + std::to_string(body.size()));
+    EXPECT_EQ(outcome.events[outcome.events.size() - 2], "ends");
+    EXPECT_EQ(outcome.events.back(), "completed ok");
+    long long last = 0;
+    for (std::size_t i = 1; i + 2 < outcome.events.size(); ++i) {
+        ASSERT_EQ(outcome.events[i].rfind("progresses ", 0), 0u) << outcome.events[i];
+        const long long count = std::stoll(outcome.events[i].substr(11));
+        EXPECT_GT(count, last);
+        last = count;
+    }
+}
+
+TEST(HublistRefresh, EmptyBodyStoresAnEmptyList) {
+    HttpResponder server({200, "OK", {}, ""});
+    const Outcome outcome = Refresh(server.Url());
+    EXPECT_EQ(outcome.events, (std::vector<std::string>{"begins 0", "ends", "completed ok"}));
+    EXPECT_EQ(outcome.stored, "");
+}
+
+TEST(HublistRefresh, FailuresKeepTheStoredList) {
+    const std::string whole = Bzip2Compress(NewList(2000));
+    std::string corrupted = whole;
+    corrupted[corrupted.size() / 2] ^= 0x20;
+    struct Case {
+        const char* name;
+        HttpReply reply;
+        std::chrono::milliseconds readTimeout = 60s;
+    };
+    const Case cases[] = {
+        {"404", {404, "Not Found", {}, Bzip2Compress(NewList(1))}},
+        {"500", {500, "Internal Server Error", {}, ""}},
+        {"redirect", {302, "Found", {{"Location", "/elsewhere.xml.bz2"}}, ""}},
+        {"plain XML", {200, "OK", {}, NewList(5)}},
+        {"HTML page", {200, "OK", {}, "<html><body>Not here</body></html>"}},
+        {"corrupted", {200, "OK", {}, corrupted}},
+        {"two streams", {200, "OK", {}, whole + Bzip2Compress(NewList(1))}},
+        {"trailing garbage", {200, "OK", {}, whole + "\r\n"}},
+        {"truncated", {200, "OK", {}, whole.substr(0, whole.size() - 10)}},
+        {"closed early", {200, "OK", {{"Content-Length", std::to_string(whole.size())}}, whole.substr(0, 100)}},
+        {"no reply", {200, "OK", {}, whole, SIZE_MAX, true}},
+        {"stalled", {200, "OK", {}, whole, whole.size() / 2}, 300ms},
+    };
+    for (const Case& c : cases) {
+        HttpResponder server(c.reply);
+        const Outcome outcome = Refresh(server.Url(), c.readTimeout);
+        EXPECT_TRUE(outcome.completed) << c.name;
+        EXPECT_TRUE(outcome.failed) << c.name;
+        EXPECT_EQ(outcome.stored, kStoredList) << c.name;
+        EXPECT_EQ(outcome.files, std::vector<std::string>{"hublist.xml"}) << c.name;
+        EXPECT_LE(server.Requests().size(), 1u) << c.name;
+    }
+}
+
+TEST(HublistRefresh, BodyAnnouncedAbove64MiBIsRefusedBeforeTransfer) {
+    // The server then sends nothing: only the refusal can end this before the read time-out.
+    HttpResponder server({200, "OK", {{"Content-Length", std::to_string((64 << 20) + 1)}}, "x", 0});
+    const Outcome outcome = Refresh(server.Url());
+    EXPECT_EQ(outcome.events, std::vector<std::string>{"completed failed"});
+    EXPECT_EQ(outcome.stored, kStoredList);
+}
+
+TEST(HublistRefresh, UnreachableOrUnusableUrlsFail) {
+    const std::string urls[] = {
+        "http://127.0.0.1:" + std::to_string(ClosedPort()) + "/hublist.xml.bz2",
+        "",
+        "not a url",
+        "file:///etc/hostname",
+    };
+    for (const std::string& url : urls) {
+        const Outcome outcome = Refresh(url);
+        EXPECT_TRUE(outcome.failed) << url;
+        EXPECT_EQ(outcome.stored, kStoredList) << url;
+    }
+}
+
+TEST(HublistRefresh, MissingDataFolderFails) {
+    HttpResponder server({200, "OK", {}, Bzip2Compress(NewList(1))});
+    FakeGuiThread gui;
+    Recorder recorder;
+    HublistRefreshThread refresh(gui, server.Url(), "/nonexistent-hubsift-folder", recorder.Steps());
+    ASSERT_TRUE(recorder.WaitFor("completed"));
+    EXPECT_EQ(recorder.Events().back(), "completed failed");
+}
+
+TEST(HublistRefresh, CancelEndsAStalledDownloadPromptly) {
+    const std::string whole = Bzip2Compress(NewList(2000));
+    HttpResponder server({200, "OK", {}, whole, 10});
+    TempDir dir;
+    WriteFile(HubListPath(dir.Path()), kStoredList);
+    FakeGuiThread gui;
+    Recorder recorder;
+    HublistRefreshThread refresh(gui, server.Url(), dir.Path(), recorder.Steps());
+    ASSERT_TRUE(recorder.WaitFor("progresses 10"));
+    gui.RunAndWait([&] { refresh.Cancel(); });
+    // The read time-out is a minute; only the cancel can end the transfer within the deadline.
+    ASSERT_TRUE(recorder.WaitFor("completed"));
+    EXPECT_EQ(recorder.Events().back(), "completed failed");
+    EXPECT_EQ(ReadFile(HubListPath(dir.Path())), kStoredList);
+}
+
+TEST(HublistRefresh, EndsWithoutCompletingOnceTheGuiSideIsClosed) {
+    HttpResponder server({200, "OK", {}, Bzip2Compress(NewList(2000)), 10});
+    TempDir dir;
+    FakeGuiThread gui;
+    Recorder recorder;
+    auto refresh = std::make_unique<HublistRefreshThread>(gui, server.Url(), dir.Path(), recorder.Steps());
+    ASSERT_TRUE(recorder.WaitFor("progresses 10"));
+    gui.Close();
+    refresh.reset();
+    for (const auto& event : recorder.Events()) EXPECT_EQ(event.rfind("completed", 0), std::string::npos);
+}
+
+}  // namespace

@@ -1,0 +1,237 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "engine/search/search_runner.h"
+#include "support/fake_gui_thread.h"
+#include "support/fake_hub.h"
+#include "support/test_run_values.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+using NickAnswer = FakeHubBehaviour::NickAnswer;
+
+FakeHubBehaviour Answering() {
+    return FakeHubBehaviour{};
+}
+
+FakeHubBehaviour Silent() {
+    FakeHubBehaviour hub;
+    hub.nickAnswer = NickAnswer::Silent;
+    return hub;
+}
+
+bool Contains(const std::vector<std::string>& received, const std::string& part) {
+    for (const std::string& bytes : received)
+        if (bytes.find(part) != std::string::npos) return true;
+    return false;
+}
+
+// A search run against fake hubs; progress updates are counted on the fake GUI thread, with the hub count each saw
+// (one update stands for every hub counted while it was pending).
+class SearchRun : public testing::Test {
+protected:
+    SearchRun()
+        : runner(
+              gui,
+              [this] {
+                  ++updates;
+                  shown = runner.SearchedCount() + runner.FailedCount();
+              },
+              QuickTimings()) {}
+
+    void AddHubs(int count, const FakeHubBehaviour& behaviour) {
+        for (int i = 0; i < count; ++i) {
+            const int hub = hubs.AddHub(behaviour);
+            queue.AddHub("127.0.0.1", hubs.Port(hub));
+        }
+    }
+
+    bool WaitComplete(std::chrono::milliseconds timeout) {
+        return hubs.WaitUntil([&] { return runner.IsComplete(queue.Count()) && shown == queue.Count(); }, timeout);
+    }
+
+    int SearchesSent() {
+        int sent = 0;
+        for (int hub = 0; hub < queue.Count(); ++hub) sent += Contains(hubs.Received(hub), "$Search ") ? 1 : 0;
+        return sent;
+    }
+
+    FakeHubServer hubs;
+    FakeGuiThread gui;
+    std::atomic<int> updates{0};
+    std::atomic<int> shown{-1};
+    HubQueue queue;
+    SearchRunner runner;
+};
+
+TEST_F(SearchRun, CountsAnsweringAndSilentHubs) {
+    AddHubs(3, Answering());
+    AddHubs(2, Silent());
+    runner.ResizePool(5);
+    runner.Start(queue, TestRunValues());
+    ASSERT_TRUE(WaitComplete(5s));
+    EXPECT_EQ(runner.SearchedCount(), 3);
+    EXPECT_EQ(runner.FailedCount(), 2);
+    EXPECT_TRUE(hubs.WaitUntil([&] { return SearchesSent() == 3; }, 2s));
+}
+
+TEST_F(SearchRun, FewerHubsThanWorkersAndRepeatedRuns) {
+    AddHubs(3, Answering());
+    runner.ResizePool(30);
+    for (int run = 0; run < 3; ++run) {
+        shown = -1;
+        runner.Start(queue, TestRunValues());
+        ASSERT_TRUE(WaitComplete(5s)) << "run " << run;
+        EXPECT_EQ(runner.SearchedCount(), 3);
+    }
+    for (int hub = 0; hub < 3; ++hub) EXPECT_EQ(hubs.Received(hub).size(), 3u);
+}
+
+TEST_F(SearchRun, ThreadsBelowOneRunOneWorker) {
+    AddHubs(4, Answering());
+    runner.ResizePool(0);
+    EXPECT_EQ(runner.PoolSize(), 1u);
+    runner.Start(queue, TestRunValues());
+    ASSERT_TRUE(WaitComplete(5s));
+    EXPECT_EQ(runner.SearchedCount(), 4);
+}
+
+TEST_F(SearchRun, PoolGrowsShrinksAndStaysWithinLimits) {
+    const std::pair<int32_t, std::size_t> steps[] = {{30, 30}, {10, 10}, {500, 100}, {-3, 1}, {2, 2}};
+    for (const auto& [threads, size] : steps) {
+        runner.ResizePool(threads);
+        EXPECT_EQ(runner.PoolSize(), size) << threads;
+    }
+    AddHubs(6, Answering());
+    runner.Start(queue, TestRunValues());
+    ASSERT_TRUE(WaitComplete(5s));
+    EXPECT_EQ(runner.SearchedCount(), 6);
+}
+
+TEST_F(SearchRun, ShrinkDuringExchangesEndsTheSurplusWorkers) {
+    AddHubs(8, Silent());
+    runner.ResizePool(8);
+    runner.Start(queue, TestRunValues());
+    ASSERT_TRUE(hubs.WaitUntil([&] { return Contains(hubs.Received(7), "$ValidateNick"); }, 2s));
+    runner.ResizePool(2);
+    runner.Stop();
+    // The surplus were cut short: every connection goes long before the one-second time-out.
+    EXPECT_TRUE(hubs.WaitUntil(
+        [&] {
+            for (int hub = 0; hub < 8; ++hub)
+                if (hubs.OpenConnections(hub) != 0) return false;
+            return true;
+        },
+        900ms));
+    EXPECT_EQ(runner.PoolSize(), 2u);
+}
+
+TEST_F(SearchRun, StopWhileWaitingForHelloSendsNoSearchAndCountsNothing) {
+    AddHubs(3, Silent());
+    runner.ResizePool(3);
+    RunValues values = TestRunValues();
+    values.SearchTimeout = 5;
+    runner.Start(queue, values);
+    ASSERT_TRUE(hubs.WaitUntil(
+        [&] {
+            for (int hub = 0; hub < 3; ++hub)
+                if (!Contains(hubs.Received(hub), "$ValidateNick")) return false;
+            return true;
+        },
+        2s));
+    runner.Stop();
+    EXPECT_TRUE(hubs.WaitUntil(
+        [&] { return hubs.OpenConnections(0) + hubs.OpenConnections(1) + hubs.OpenConnections(2) == 0; }, 1s));
+    EXPECT_EQ(SearchesSent(), 0);
+    EXPECT_EQ(runner.SearchedCount() + runner.FailedCount(), 0);
+    EXPECT_EQ(updates, 0);
+}
+
+TEST_F(SearchRun, NewRunAfterStopCountsOnlyItsOwnHubs) {
+    AddHubs(4, Answering());
+    FakeHubBehaviour slow;
+    slow.answerDelay = 300ms;
+    AddHubs(2, slow);
+    runner.ResizePool(6);
+    runner.Start(queue, TestRunValues());
+    runner.Stop();
+    shown = -1;
+    runner.Start(queue, TestRunValues());
+    ASSERT_TRUE(WaitComplete(5s));
+    EXPECT_EQ(runner.SearchedCount(), 6);
+    EXPECT_EQ(runner.FailedCount(), 0);
+}
+
+TEST_F(SearchRun, NoSearchLostWithRealHubBehaviours) {
+    FakeHubBehaviour wantsSupports;
+    wantsSupports.lock = "EXTENDEDPROTOCOL_supports";
+    wantsSupports.requireSupports = true;
+    FakeHubBehaviour strict;
+    strict.lock = "EXTENDEDPROTOCOL_strict";
+    strict.strict = true;
+    strict.answerDelay = 50ms;
+    strict.forwardInterval = 300ms;
+    AddHubs(5, wantsSupports);
+    AddHubs(5, strict);
+    SearchRunner realRunner(
+        gui, [&] { shown = realRunner.SearchedCount() + realRunner.FailedCount(); }, HubExchangeTimings{2000ms, 500ms});
+    realRunner.ResizePool(4);
+    realRunner.Start(queue, TestRunValues());
+    ASSERT_TRUE(hubs.WaitUntil([&] { return realRunner.IsComplete(10) && shown == 10; }, 10s));
+    EXPECT_EQ(realRunner.SearchedCount(), 10);
+    for (int hub = 0; hub < 10; ++hub) {
+        EXPECT_EQ(hubs.Forwarded(hub).size(), 1u) << hub;
+        EXPECT_TRUE(hubs.Ignored(hub).empty()) << hub;
+    }
+}
+
+TEST_F(SearchRun, ShutdownDuringRunEndsPromptly) {
+    AddHubs(40, Silent());
+    AddHubs(40, Answering());
+    RunValues values = TestRunValues();
+    values.SearchTimeout = 30;
+    runner.ResizePool(40);
+    runner.Start(queue, values);
+    ASSERT_TRUE(hubs.WaitUntil([&] { return Contains(hubs.Received(39), "$ValidateNick"); }, 3s));
+    const auto started = Clock::now();
+    gui.Close();
+    runner.Shutdown();
+    EXPECT_LT(Clock::now() - started, 2s);
+}
+
+TEST_F(SearchRun, ShutdownReleasesWorkersWaitingForTheGuiThread) {
+    AddHubs(10, Answering());
+    runner.ResizePool(10);
+    // Keep the GUI thread busy so that workers pile up in the hand-over.
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool release = false;
+    std::thread busy([&] {
+        gui.RunAndWait([&] {
+            std::unique_lock lock(mutex);
+            changed.wait_for(lock, 5s, [&] { return release; });
+        });
+    });
+    runner.Start(queue, TestRunValues());
+    EXPECT_TRUE(hubs.WaitUntil([&] { return runner.SearchedCount() == 10; }, 5s));
+    {
+        std::lock_guard lock(mutex);
+        release = true;
+    }
+    changed.notify_all();
+    gui.Close();
+    const auto started = Clock::now();
+    runner.Shutdown();
+    EXPECT_LT(Clock::now() - started, 2s);
+    busy.join();
+}
+
+}  // namespace

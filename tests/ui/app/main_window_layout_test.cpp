@@ -1,0 +1,86 @@
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+
+#include "engine/settings/app_settings.h"
+#include "ui/app/main_window.h"
+#include "ui/results/result_list_view.h"
+
+namespace {
+
+struct Geometry {
+    QRect edit1, button1, button4, combo4, freeSlots, label4, list, progress;
+};
+
+Geometry LayOut(int width, int height) {
+    AppSettings settings;
+    std::string pending;
+    MainWindow window(settings, pending, "/nonexistent");
+    window.resize(width, height);
+    window.ApplyResizeRules();
+    return {window.m_phraseEdit->geometry(),     window.m_searchButton->geometry(),
+            window.m_aboutButton->geometry(),    window.m_upperSizeUnitBox->geometry(),
+            window.m_freeSlotsCheck->geometry(), window.m_resultCountLabel->geometry(),
+            window.m_resultList->geometry(),     window.m_progressBar->geometry()};
+}
+
+TEST(MainWindowLayoutTest, DesignSizeAttachesTheBottomBandAndStretchesTheList) {
+    const Geometry g = LayOut(949, 655);
+    EXPECT_EQ(g.edit1, QRect(8, 579, 206, 22));
+    EXPECT_EQ(g.button1, QRect(220, 578, 76, 24));
+    EXPECT_EQ(g.button4.topLeft(), QPoint(884, 606));
+    EXPECT_EQ(g.combo4.topLeft(), QPoint(708, 579));
+    EXPECT_EQ(g.freeSlots.topLeft(), QPoint(310, 608));
+    EXPECT_EQ(g.label4.topLeft(), QPoint(742, 609));
+    EXPECT_EQ(g.list, QRect(8, 8, 933, 559));
+    EXPECT_EQ(g.progress, QRect(8, 635, 933, 17));
+}
+
+TEST(MainWindowLayoutTest, TallerMovesTheBandDownAndWiderStretchesOnlyListAndBar) {
+    const Geometry design = LayOut(949, 655);
+    const Geometry taller = LayOut(949, 855);
+    EXPECT_EQ(taller.edit1, design.edit1.translated(0, 200));
+    EXPECT_EQ(taller.button4, design.button4.translated(0, 200));
+    EXPECT_EQ(taller.label4, design.label4.translated(0, 200));
+    EXPECT_EQ(taller.list.height(), design.list.height() + 200);
+    EXPECT_EQ(taller.progress, design.progress.translated(0, 200));
+
+    const Geometry wider = LayOut(1249, 655);
+    EXPECT_EQ(wider.edit1, design.edit1);
+    EXPECT_EQ(wider.button4, design.button4);
+    EXPECT_EQ(wider.combo4, design.combo4);
+    EXPECT_EQ(wider.list.width(), design.list.width() + 300);
+    EXPECT_EQ(wider.progress.width(), design.progress.width() + 300);
+}
+
+TEST(MainWindowLayoutTest, TinyWindowClampsSizesToZero) {
+    const Geometry g = LayOut(10, 60);
+    EXPECT_EQ(g.list.size(), QSize(0, 0));
+    EXPECT_EQ(g.progress.width(), 0);
+}
+
+TEST(MainWindowLayoutTest, SizeConditionEnablesItsValueBoxesWithoutClearingThem) {
+    AppSettings settings;
+    std::string pending;
+    MainWindow window(settings, pending, "/nonexistent");
+    window.m_upperSizeEdit->setText(QStringLiteral("stale"));
+    const struct {
+        int condition;
+        bool first, second;
+    } cases[] = {{1, true, false}, {2, true, false}, {3, true, true}, {0, false, false}};
+    for (const auto& c : cases) {
+        window.m_sizeConditionBox->setCurrentIndex(c.condition);
+        EXPECT_EQ(window.m_sizeEdit->isEnabled(), c.first) << c.condition;
+        EXPECT_EQ(window.m_sizeUnitBox->isEnabled(), c.first) << c.condition;
+        EXPECT_EQ(window.m_upperSizeEdit->isEnabled(), c.second) << c.condition;
+        EXPECT_EQ(window.m_upperSizeUnitBox->isEnabled(), c.second) << c.condition;
+        EXPECT_EQ(window.m_upperSizeEdit->text(), QStringLiteral("stale"));
+    }
+}
+
+}  // namespace

@@ -1,0 +1,238 @@
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+
+#include <algorithm>
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "raw_client.h"
+#include "search_matcher.h"
+#include "support/temp_dir.h"
+#include "support/udp_test_sockets.h"
+#include "ui/app/main_window.h"
+#include "ui/results/result_list_view.h"
+#include "ui/results/result_model.h"
+#include "ui/support/message_box.h"
+#include "ui/support/progress_state.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr int kHubs = 8;
+constexpr int kPorts = 6;
+constexpr int kSearchTimeoutSeconds = 2;
+// Strict hubs pass searches on every 1.4 s without those of users who have left: stay a little longer than that.
+constexpr auto kLinger = 1500ms;
+// By then a run has counted every hub: the silent one fails after the timeout, the others after the linger.
+constexpr int kRunEndsMs = kSearchTimeoutSeconds * 1000 + 500;
+constexpr int kWaitMs = 10000;
+
+PlanOptions SmallNetwork() {
+    PlanOptions options;
+    options.hubs = kHubs;
+    options.usersPerHub = 6;
+    options.badShare = 1.0 / kHubs;  // one bad hub: a silent one
+    options.seed = 7;
+    return options;
+}
+
+SearchRequest Request(const std::string& tail) {
+    return *SearchRequest::Parse(SearchLine(1, tail));
+}
+
+// The results the users send for a search, less the files above highBytes (-1: none) that the window drops: the
+// hubs are only sent the lower limit.
+std::size_t CountKept(const NetworkPlan& plan, const std::string& tail, int64_t highBytes) {
+    const SearchMatcher matcher(Request(tail));
+    std::size_t count = 0;
+    for (const HubPlan& hub : plan.Hubs()) {
+        if (!NetworkPlan::ForwardsSearches(hub.kind)) continue;
+        for (const std::size_t user : hub.users) {
+            for (const std::string& message :
+                 plan.Users()[user].Answer(matcher, plan.Catalog(), "h", "127.0.0.1:1", 1)) {
+                const auto sr = DecodeSr(message.substr(0, message.size() - 1));
+                if (sr && (highBytes == -1 || sr->size <= highBytes)) ++count;
+            }
+        }
+    }
+    return count;
+}
+
+// The main window searching the simulated network, its hub list taken from the network's HTTP server.
+class TestnetEndToEndTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_net.Started());
+        SetMessageBoxHook([this](const std::string& text, MessageIcon) { m_messages.push_back(text); });
+        m_settings.Nick = "e2e_tester";
+        m_settings.IP = "127.0.0.1";
+        m_settings.HublistURL = m_net.Network().HublistUrl();
+        m_settings.ShareSizeBytes = "5368709120";
+        m_settings.Threads = 10;
+        m_settings.SearchTimeout = kSearchTimeoutSeconds;
+        m_settings.MinUDPPort = FreeUdpPorts(kPorts);
+        ASSERT_GT(m_settings.MinUDPPort, 0);
+        m_settings.MaxUDPPort = m_settings.MinUDPPort + kPorts - 1;
+        m_window = std::make_unique<MainWindow>(m_settings, m_pending, m_dir.Path());
+        // The hubs echo $MyINFO at once; only the linger has to outlast a strict hub's batch.
+        m_window->SetExchangeTimings({300ms, kLinger});
+        m_window->SetStartupReady();
+        m_window->show();
+        // The start-up step (no stored list yet) runs from the event loop.
+        QCoreApplication::processEvents();
+    }
+    void TearDown() override {
+        m_window.reset();
+        SetMessageBoxHook({});
+    }
+
+    void RefreshHublist() {
+        QTest::mouseClick(m_window->m_refreshButton, Qt::LeftButton);
+        const std::string updated = "Hublist updated. Total hubs: " + std::to_string(kHubs);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !m_messages.empty(); }, 10000));
+        ASSERT_EQ(m_messages, std::vector<std::string>{updated});
+        m_messages.clear();
+        EXPECT_EQ(m_window->m_hubCountLabel->text(),
+                  QString::number(kHubs) + QStringLiteral(" hubs loaded in the list"));
+        EXPECT_EQ(m_window->HubCount(), kHubs);
+    }
+    // Presses Search and checks that the run took the next port of the range.
+    void StartSearch(const QString& phrase) {
+        const int32_t previous = m_window->CurrentUdpPort();
+        m_window->m_phraseEdit->setText(phrase);
+        QTest::mouseClick(m_window->m_searchButton, Qt::LeftButton);
+        ASSERT_EQ(m_window->m_searchButton->text(), QStringLiteral("Stop"))
+            << (m_messages.empty() ? "" : m_messages.back());
+        EXPECT_EQ(m_window->CurrentUdpPort(), previous == -1 ? m_settings.MinUDPPort : previous + 1);
+    }
+    bool WaitForRunEnd() {
+        return QTest::qWaitFor([&] { return m_window->m_searchButton->text() == QStringLiteral("Search"); }, kWaitMs);
+    }
+    void ExpectEveryHubCounted() {
+        EXPECT_EQ(m_window->m_searchedLabel->text(), QStringLiteral("Searched: %1").arg(kHubs - 1));
+        EXPECT_EQ(m_window->m_failedLabel->text(), QStringLiteral("Failed: 1")) << "the silent hub";
+        EXPECT_EQ(m_window->m_progressBar->value(), kHubs);
+    }
+    const ResultModel& Rows() const { return *m_window->m_resultList->Model(); }
+
+    RunningNetwork m_net{SmallNetwork()};
+    AppSettings m_settings;
+    std::string m_pending;
+    TempDir m_dir;
+    std::unique_ptr<MainWindow> m_window;
+    std::vector<std::string> m_messages;
+};
+
+TEST_F(TestnetEndToEndTest, SearchesFindWhatTheSimulatedUsersShare) {
+    int kinds[2] = {0, 0};
+    for (const HubPlan& hub : m_net.Plan().Hubs()) {
+        if (hub.kind == HubKind::SupportsFirst) ++kinds[0];
+        if (hub.kind == HubKind::StrictKey) ++kinds[1];
+    }
+    ASSERT_TRUE(kinds[0] > 0 && kinds[1] > 0 && kinds[0] + kinds[1] == kHubs - 1) << "the seed gives both hub kinds";
+    ASSERT_NO_FATAL_FAILURE(RefreshHublist());
+
+    struct Run {
+        const char* name;
+        QString phrase;
+        int sizeCondition;
+        QString low;
+        int lowUnit;
+        QString high;
+        int highUnit;
+        bool onlyFreeSlots;
+        std::string tail;  // the $Search tail the window sends
+        int64_t lowBytes;
+        int64_t highBytes;
+    };
+    const std::vector<Run> runs{
+        {"any size", QStringLiteral("mp3"), 0, {}, 2, {}, 2, false, "F?F?0?1?mp3", -1, -1},
+        // The limits in different units and in reverse order: the window sorts them.
+        {"between", QStringLiteral("mp3"), 3, QStringLiteral("9"), 2, QStringLiteral("4096"), 1, false,
+         "T?F?4194304?1?mp3", 4194304, 9437184},
+        {"free slots", QStringLiteral("mp3"), 0, {}, 2, {}, 2, true, "F?F?0?1?mp3", -1, -1},
+    };
+    for (const Run& run : runs) {
+        SCOPED_TRACE(run.name);
+        m_window->m_sizeConditionBox->setCurrentIndex(run.sizeCondition);
+        m_window->m_sizeEdit->setText(run.low);
+        m_window->m_sizeUnitBox->setCurrentIndex(run.lowUnit);
+        m_window->m_upperSizeEdit->setText(run.high);
+        m_window->m_upperSizeUnitBox->setCurrentIndex(run.highUnit);
+        m_window->m_freeSlotsCheck->setChecked(run.onlyFreeSlots);
+        ASSERT_NO_FATAL_FAILURE(StartSearch(run.phrase));
+        ASSERT_TRUE(WaitForRunEnd());
+        ExpectEveryHubCounted();
+        // Results of strict hubs may still be on their way when the last hub has been counted.
+        const auto expected = static_cast<int>(CountKept(m_net.Plan(), run.tail, run.highBytes));
+        ASSERT_GT(expected, 0);
+        if (run.onlyFreeSlots) {
+            ASSERT_TRUE(QTest::qWaitFor([&] { return m_window->ResultCount() > 0; }, kWaitMs));
+        } else {
+            EXPECT_TRUE(QTest::qWaitFor([&] { return m_window->ResultCount() >= expected; }, kWaitMs));
+            EXPECT_EQ(m_window->ResultCount(), expected);
+        }
+        EXPECT_EQ(m_window->m_resultCountLabel->text(), QStringLiteral("Results: %1").arg(m_window->ResultCount()));
+        // Rows of a burst show together, moments after they are counted.
+        ASSERT_TRUE(QTest::qWaitFor([&] { return Rows().rowCount() == m_window->ResultCount(); }, kWaitMs));
+        for (int row = 0; row < Rows().rowCount(); ++row) {
+            const ResultRow result = Rows().Row(row);
+            if (!result.IsDirectory && run.lowBytes != -1) {
+                EXPECT_GE(result.Size, run.lowBytes) << row;
+                EXPECT_LE(result.Size, run.highBytes) << row;
+            }
+            if (run.onlyFreeSlots) {
+                EXPECT_FALSE(Rows().CellText(row, 2).startsWith(QStringLiteral("0/"))) << row;
+            }
+        }
+    }
+    EXPECT_TRUE(m_messages.empty());
+}
+
+TEST_F(TestnetEndToEndTest, StopEndsTheRunAndTheNextRunSearchesOnTheNextPort) {
+    ASSERT_NO_FATAL_FAILURE(RefreshHublist());
+    const auto expected = static_cast<int>(m_net.Plan().CountResults(Request("F?F?0?1?mp3")));
+    ASSERT_NO_FATAL_FAILURE(StartSearch(QStringLiteral("mp3")));
+    const auto started = std::chrono::steady_clock::now();
+    // Hubs that pass searches on at once have answered while every worker still lingers.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_window->ResultCount() > 0; }, kWaitMs));
+    QTest::mouseClick(m_window->m_searchButton, Qt::LeftButton);
+    EXPECT_EQ(m_window->m_searchButton->text(), QStringLiteral("Search"));
+    EXPECT_TRUE(m_window->m_refreshButton->isEnabled());
+    EXPECT_EQ(GetProgressState(m_window->m_progressBar), ProgressState::Paused);
+    const QString searched = m_window->m_searchedLabel->text();
+    const QString failed = m_window->m_failedLabel->text();
+    const int results = m_window->ResultCount();
+    EXPECT_LT(results, expected);
+    // Left alone, the run would have counted every hub by now; after Stop nothing may change.
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        started + std::chrono::milliseconds(kRunEndsMs) - std::chrono::steady_clock::now());
+    const bool changed = QTest::qWaitFor(
+        [&] {
+            return m_window->m_searchedLabel->text() != searched || m_window->m_failedLabel->text() != failed ||
+                   m_window->ResultCount() != results;
+        },
+        std::max(0, static_cast<int>(left.count())));
+    EXPECT_FALSE(changed) << m_window->m_searchedLabel->text().toStdString() << " "
+                          << m_window->m_failedLabel->text().toStdString();
+
+    ASSERT_NO_FATAL_FAILURE(StartSearch(QStringLiteral("mp3")));
+    ASSERT_TRUE(WaitForRunEnd());
+    ExpectEveryHubCounted();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return m_window->ResultCount() >= expected; }, kWaitMs));
+    EXPECT_EQ(m_window->ResultCount(), expected);
+    EXPECT_TRUE(m_messages.empty());
+}
+
+}  // namespace
