@@ -47,7 +47,8 @@ AboutDialog::AboutDialog(QWidget* mainWindow) : QDialog(mainWindow) {
     m_closeButton = new QPushButton(QStringLiteral("Close"), this);
     m_closeButton->setObjectName(QStringLiteral("closeButton"));
     m_closeButton->setGeometry(248, 240, 78, 26);
-    m_closeButton->setAutoDefault(false);
+    // Enter closes the dialog, as it presses a dialog's default button.
+    m_closeButton->setDefault(true);
     connect(m_closeButton, &QPushButton::clicked, this, &AboutDialog::OnCloseClicked);
 }
 
@@ -65,7 +66,7 @@ bool AboutDialog::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void AboutDialog::OnHomePageClicked() {
-    OpenUrl(kHomePageUrl);
+    OpenUrl(kHomePageUrl, this);
 }
 
 void AboutDialog::OnCloseClicked() {

@@ -40,14 +40,6 @@ Button* MakeButton(QWidget* parent, const char* name, const char* caption, int l
     return button;
 }
 
-QPushButton* MakePushButton(QWidget* parent, const char* name, const char* caption, int left, int top, int width,
-                            int height) {
-    auto* button = MakeButton<QPushButton>(parent, name, caption, left, top, width, height);
-    // Enter in an edit box must not press a button.
-    button->setAutoDefault(false);
-    return button;
-}
-
 std::string Text(const QLineEdit* edit) {
     return FromQString(edit->text());
 }
@@ -92,7 +84,7 @@ void SettingsDialog::CreateControls() {
     m_detectIPRadio = MakeButton<QRadioButton>(p, "detectIPRadio", "Autodetect my IP address", 9, 119, 240, 17);
     m_specifyIPRadio = MakeButton<QRadioButton>(p, "specifyIPRadio", "Specify IP:", 9, 147, 81, 17);
     m_ipEdit = PlaceControl<QLineEdit>(p, "ipEdit", 93, 144, 105, 22);
-    m_findIPButton = MakePushButton(p, "findIPButton", "Find IP...", 205, 143, 73, 24);
+    m_findIPButton = MakeButton<QPushButton>(p, "findIPButton", "Find IP...", 205, 143, 73, 24);
     m_threadsLabel = MakeLabel(p, "threadsLabel", "Connection threads:", 9, 177);
     m_threadsEdit = PlaceControl<QLineEdit>(p, "threadsEdit", 126, 173, 33, 22);
     m_threadsRangeLabel = MakeLabel(p, "threadsRangeLabel", "(1-100)", 165, 177);
@@ -103,9 +95,11 @@ void SettingsDialog::CreateControls() {
     m_timeoutLabel = MakeLabel(p, "timeoutLabel", "Hub search timeout:", 9, 236);
     m_timeoutEdit = PlaceControl<QLineEdit>(p, "timeoutEdit", 126, 232, 27, 22);
     m_timeoutUnitLabel = MakeLabel(p, "timeoutUnitLabel", "s", 157, 236);
-    m_helpButton = MakePushButton(this, "helpButton", "Help", 5, 280, 75, 26);
-    m_okButton = MakePushButton(this, "okButton", "OK", 196, 280, 75, 26);
-    m_cancelButton = MakePushButton(this, "cancelButton", "Cancel", 278, 280, 75, 26);
+    m_helpButton = MakeButton<QPushButton>(this, "helpButton", "Help", 5, 280, 75, 26);
+    m_okButton = MakeButton<QPushButton>(this, "okButton", "OK", 196, 280, 75, 26);
+    m_cancelButton = MakeButton<QPushButton>(this, "cancelButton", "Cancel", 278, 280, 75, 26);
+    // Enter presses the focused button, as in any dialog, and OK when the focus is in a field.
+    m_okButton->setDefault(true);
 
     // Set before the handlers are connected: the initial state runs no behaviour.
     m_detectIPRadio->setChecked(true);
@@ -155,6 +149,8 @@ void SettingsDialog::OpenFromSettingsButton() {
     } else {
         SelectSpecifyIP();
     }
+    // The focus may arrive before the window is active, so OK is made the button Enter presses here too.
+    m_okButton->setDefault(true);
     m_okButton->setFocus();
 }
 
@@ -242,11 +238,11 @@ void SettingsDialog::OnClose(QCloseEvent* event) {
 }
 
 void SettingsDialog::OnFindIPClicked() {
-    OpenUrl(kFindIpUrl);
+    OpenUrl(kFindIpUrl, this);
 }
 
 void SettingsDialog::OnHelpClicked() {
-    OpenFileInDirectory(ExecutableDirectory(), kHelpFile);
+    OpenFileInDirectory(ExecutableDirectory(), kHelpFile, this);
 }
 
 void SettingsDialog::OnDetectIPChosen() {

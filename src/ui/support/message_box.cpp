@@ -20,6 +20,8 @@ void ShowMessage(const std::string& text, MessageIcon icon, QWidget* parent) {
     }
     QMessageBox box(icon == MessageIcon::Error ? QMessageBox::Critical : QMessageBox::NoIcon, QStringLiteral("Hubsift"),
                     ToQString(text), QMessageBox::Ok, parent);
+    // Users copy addresses, paths and errors from the box.
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse);
     box.exec();
 }
 

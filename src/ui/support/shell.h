@@ -3,14 +3,19 @@
 #include <functional>
 #include <string>
 
-// Asks the desktop to open a web address in the user's browser. The outcome is not reported.
-void OpenUrl(const std::string& url);
-// Asks the desktop to open fileName of directory (a local path, bytes as the file system holds them) in the
-// user's viewer for its type. A missing file is the viewer's business.
-void OpenFileInDirectory(const std::string& directory, const std::string& fileName);
+class QWidget;
+
+// Asks the desktop to open a web address in the user's browser. When no program takes it (no opener installed), a
+// message box over parent gives the address, so the user can open it by hand.
+void OpenUrl(const std::string& url, QWidget* parent);
+// Asks the desktop to open fileName of directory (a local path, bytes as the file system holds them) in the user's
+// viewer for its type; when no program takes it, a message box over parent gives the path. A missing file is the
+// viewer's business.
+void OpenFileInDirectory(const std::string& directory, const std::string& fileName, QWidget* parent);
 // The directory of the program's executable, ending in "/".
 std::string ExecutableDirectory();
 
-// Tests replace the desktop with a recorder of the URL that would be opened; an empty hook restores the desktop.
-using ShellHook = std::function<void(const std::string& url)>;
+// Tests replace the desktop with a recorder of the URL that would be opened, which answers whether a program took
+// it; an empty hook restores the desktop.
+using ShellHook = std::function<bool(const std::string& url)>;
 void SetShellHook(ShellHook hook);

@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
 
+#include "ui/support/message_box.h"
 #include "ui/support/shell.h"
 #include "ui/support/window_placement.h"
 
@@ -13,7 +15,10 @@ namespace {
 
 TEST(AboutDialogTest, ShowsNameAndLinkOpensTheHomePageCloseHides) {
     std::vector<std::string> opened;
-    SetShellHook([&opened](const std::string& url) { opened.push_back(url); });
+    SetShellHook([&opened](const std::string& url) {
+        opened.push_back(url);
+        return true;
+    });
     QWidget mainWindow;
     mainWindow.setGeometry(200, 150, 700, 500);
     mainWindow.show();
@@ -25,17 +30,38 @@ TEST(AboutDialogTest, ShowsNameAndLinkOpensTheHomePageCloseHides) {
     EXPECT_EQ(title->text(), "Hubsift v1.2");
     EXPECT_EQ(title->font().pixelSize(), 17);
 
+    // Closed by a click, then by Enter.
     for (int opening = 0; opening < 2; ++opening) {
         about.move(0, 0);
         about.OpenCentredOver(&mainWindow);
         EXPECT_TRUE(about.isVisible());
         EXPECT_EQ(about.pos(), CentredPosition(mainWindow.frameGeometry(), about.frameGeometry().size(), {0, 0}));
         QTest::mouseClick(about.findChild<QLabel*>("homePageLabel"), Qt::LeftButton);
-        QTest::mouseClick(about.findChild<QPushButton*>("closeButton"), Qt::LeftButton);
-        EXPECT_FALSE(about.isVisible());
+        auto* close = about.findChild<QPushButton*>("closeButton");
+        if (opening == 0) {
+            QTest::mouseClick(close, Qt::LeftButton);
+        } else {
+            ASSERT_TRUE(QTest::qWaitForWindowActive(&about));
+            close->setFocus();
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        }
+        EXPECT_FALSE(about.isVisible()) << opening;
     }
     EXPECT_EQ(opened, std::vector<std::string>(2, kHomePageUrl));
     SetShellHook({});
+}
+
+TEST(AboutDialogTest, LinkWithoutAnOpenerShowsTheAddress) {
+    std::vector<std::string> messages;
+    SetShellHook([](const std::string&) { return false; });
+    SetMessageBoxHook([&messages](const std::string& text, MessageIcon) { messages.push_back(text); });
+    AboutDialog about(nullptr);
+    about.show();
+    QTest::mouseClick(about.findChild<QLabel*>("homePageLabel"), Qt::LeftButton);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find(std::string("\n") + kHomePageUrl + "\n"), std::string::npos) << messages[0];
+    SetShellHook({});
+    SetMessageBoxHook({});
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -50,7 +51,10 @@ class SettingsDialogTest : public ::testing::Test {
 protected:
     SettingsDialogTest() {
         SetMessageBoxHook([this](const std::string& text, MessageIcon icon) { messages.push_back({text, icon}); });
-        SetShellHook([this](const std::string& url) { opened.push_back(url); });
+        SetShellHook([this](const std::string& url) {
+            opened.push_back(url);
+            return desktopOpens;
+        });
         mainWindow.setGeometry(100, 100, 800, 600);
         mainWindow.show();
         dialog = std::make_unique<SettingsDialog>(settings, pending, dir.File("Hubsift.ini"), &mainWindow,
@@ -88,6 +92,7 @@ protected:
     int detections = 0;
     std::vector<Message> messages;
     std::vector<std::string> opened;
+    bool desktopOpens = true;
     QWidget mainWindow;
     std::unique_ptr<SettingsDialog> dialog;
 };
@@ -301,13 +306,55 @@ TEST_F(SettingsDialogTest, StartupWithTypedAddressSelectsSpecify) {
     EXPECT_EQ(Edit("ipEdit")->text(), "1.2.3.4");
 }
 
-TEST_F(SettingsDialogTest, FindIpAndHelpOpenTheirPageAndFile) {
-    Click("findIPButton");
-    Click("helpButton");
-    ASSERT_EQ(opened.size(), 2u);
-    EXPECT_EQ(opened[0], "http://checkip.dyndns.org/");
-    EXPECT_EQ(opened[1].rfind("file:///", 0), 0u) << opened[1];
-    EXPECT_TRUE(opened[1].ends_with("/settingshelp.txt")) << opened[1];
+TEST_F(SettingsDialogTest, FindIpAndHelpOpenTheirPageAndFileOrSayWhereToFindThem) {
+    for (const bool opens : {true, false}) {
+        desktopOpens = opens;
+        opened.clear();
+        messages.clear();
+        Click("findIPButton");
+        Click("helpButton");
+        ASSERT_EQ(opened.size(), 2u);
+        EXPECT_EQ(opened[0], "http://checkip.dyndns.org/");
+        EXPECT_EQ(opened[1].rfind("file:///", 0), 0u) << opened[1];
+        EXPECT_TRUE(opened[1].ends_with("/settingshelp.txt")) << opened[1];
+        if (opens) {
+            EXPECT_TRUE(messages.empty());
+            continue;
+        }
+        // Without an opener the user learns what to open by hand: the address, and the file's path.
+        ASSERT_EQ(messages.size(), 2u);
+        EXPECT_EQ(messages[0].icon, MessageIcon::Error);
+        EXPECT_NE(messages[0].text.find("\nhttp://checkip.dyndns.org/\n"), std::string::npos) << messages[0].text;
+        const std::string helpPath = opened[1].substr(std::string("file://").size());
+        EXPECT_NE(messages[1].text.find("\n" + helpPath + "\n"), std::string::npos) << messages[1].text;
+    }
+}
+
+TEST_F(SettingsDialogTest, EnterPressesTheFocusedButtonAndOkFromAField) {
+    const struct {
+        const char* focus;
+        bool hides, saves, opens;
+    } cases[] = {{"okButton", true, true, false},     {"nickEdit", true, true, false},
+                 {"timeoutEdit", true, true, false},  {"cancelButton", true, false, false},
+                 {"helpButton", false, false, true},  {"findIPButton", false, false, true},
+                 {"detectIPRadio", true, true, false}};
+    for (const auto& c : cases) {
+        std::filesystem::remove(dir.File("Hubsift.ini"));
+        opened.clear();
+        dialog->OpenFromSettingsButton();
+        QWidget* const target = Child<QWidget>(c.focus);
+        target->setFocus();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == target; })) << c.focus;
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        EXPECT_EQ(dialog->isHidden(), c.hides) << c.focus;
+        EXPECT_EQ(std::filesystem::exists(dir.File("Hubsift.ini")), c.saves) << c.focus;
+        EXPECT_EQ(opened.size(), c.opens ? 1u : 0u) << c.focus;
+        dialog->hide();
+        // As a user would, back in the main window before the next opening.
+        mainWindow.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&mainWindow));
+    }
+    EXPECT_TRUE(messages.empty());
 }
 
 TEST_F(SettingsDialogTest, SettingsButtonAlwaysCentresOtherShowingsOnlyTheFirstTime) {
