@@ -1,15 +1,46 @@
 #include "ui/results/icon_cache.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QMimeDatabase>
+#include <QStandardPaths>
 #include <QStyle>
+
+#include <algorithm>
 
 #include "engine/results/search_result.h"
 #include "ui/support/gui_text.h"
 
 namespace {
 
+// A desktop without an icon theme (a bare window manager, or no platform theme) leaves every file type with the
+// style's one blank icon. Then an installed freedesktop theme serves as the fallback; the desktop's own theme, when
+// it names one, still comes first.
+void UseInstalledIconThemeIfNeeded() {
+    if (QIcon::hasThemeIcon(QStringLiteral("text-x-generic"))) return;
+    QStringList searchPaths = QIcon::themeSearchPaths();
+    for (const QString& dir : QStandardPaths::locateAll(QStandardPaths::GenericDataLocation, QStringLiteral("icons"),
+                                                        QStandardPaths::LocateDirectory)) {
+        if (!searchPaths.contains(dir)) searchPaths << dir;
+    }
+    for (const char* theme : {"Adwaita", "breeze", "Tango"}) {
+        const QString name = QString::fromLatin1(theme);
+        const bool installed = std::any_of(searchPaths.cbegin(), searchPaths.cend(), [&name](const QString& dir) {
+            return QFileInfo::exists(dir + QLatin1Char('/') + name + QStringLiteral("/index.theme"));
+        });
+        if (!installed) continue;
+        QIcon::setFallbackThemeName(name);
+        // The fallback is searched only from a named theme; hicolor is the base that every theme extends.
+        if (QIcon::themeName().isEmpty()) QIcon::setThemeName(QStringLiteral("hicolor"));
+        break;
+    }
+    // Set last: it also drops the themes read so far, which were read without the fallback.
+    QIcon::setThemeSearchPaths(searchPaths);
+}
+
 QIcon FetchThemeIcon(const std::string& key) {
+    static const bool themeChosen = (UseInstalledIconThemeIfNeeded(), true);
+    (void)themeChosen;
     QStyle* style = QApplication::style();
     if (key == kDirectorySizeText)
         return QIcon::fromTheme(QStringLiteral("folder"), style->standardIcon(QStyle::SP_DirIcon));

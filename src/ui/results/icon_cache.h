@@ -14,7 +14,8 @@ class IconCache {
 public:
     using Fetch = std::function<QIcon(const std::string& key)>;
 
-    // fetch defaults to the icon theme through the MIME database, with the style's icons as fallback.
+    // fetch defaults to the icon theme through the MIME database, with the style's icons as fallback; without a
+    // desktop icon theme, an installed freedesktop theme (Adwaita, breeze or Tango) is used.
     explicit IconCache(Fetch fetch = {});
 
     // "<DIR>" for a directory; else the text from the last "." of fileName, if no "\" or ":" follows it, with A-Z

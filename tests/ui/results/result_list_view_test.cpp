@@ -9,6 +9,7 @@
 #include <QTest>
 #include <QToolTip>
 
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -198,6 +199,22 @@ TEST(IconCache, FetchesEachKeyOnceAndRetriesFailures) {
     EXPECT_FALSE(cache.Icon("").isNull());
     EXPECT_EQ(fetched, (std::vector<std::string>{".mp3", ".mp3", ""}));
     EXPECT_EQ(cache.Count(), 2u);
+}
+
+TEST(IconCache, FileTypesGetThemeIconsWithoutADesktopTheme) {
+    // The test platform names no icon theme, as a bare window manager does not.
+    if (!std::filesystem::exists("/usr/share/icons/Adwaita/index.theme"))
+        GTEST_SKIP() << "adwaita-icon-theme is not installed (scripts/deps installs it)";
+    IconCache cache;
+    QStringList names;
+    for (const char* key : {".mp3", ".txt", ".zip", "<DIR>"}) {
+        const QIcon icon = cache.Icon(key);
+        EXPECT_FALSE(icon.isNull()) << key;
+        EXPECT_FALSE(icon.name().isEmpty()) << key << ": not a theme icon";
+        names << icon.name();
+    }
+    names.removeDuplicates();
+    EXPECT_EQ(names.size(), 4) << names.join(QLatin1Char(' ')).toStdString();
 }
 
 TEST_F(ResultListViewTest, ContextMenuEditsTheFocusedCellOnly) {
