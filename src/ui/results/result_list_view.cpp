@@ -13,6 +13,7 @@
 #include "ui/results/result_model.h"
 #include "ui/support/design_layout.h"
 #include "ui/support/gui_text.h"
+#include "ui/support/hint_style.h"
 
 namespace {
 
@@ -54,7 +55,8 @@ public:
         const QRect textRect = view->style()->subElementRect(QStyle::SE_ItemViewItemText, &item, view);
         const int room = textRect.width() - 2 * StyleTextMargin(view);
         if (item.fontMetrics.horizontalAdvance(item.text) > room) {
-            QToolTip::showText(event->globalPos(), item.text, view->viewport(), option.rect);
+            QToolTip::showText(event->globalPos(), item.text, view->viewport(), option.rect,
+                               view->style()->styleHint(HintStyle::kHintDisplayTime, nullptr, view));
         } else {
             QToolTip::hideText();
         }

@@ -3,6 +3,7 @@
 #include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QLineEdit>
@@ -18,6 +19,7 @@
 #include "ui/results/icon_cache.h"
 #include "ui/results/result_list_view.h"
 #include "ui/results/result_model.h"
+#include "ui/support/hint_style.h"
 
 namespace {
 
@@ -272,6 +274,35 @@ TEST_F(ResultListViewTest, ToolTipOnlyForCutOffCells) {
     EXPECT_EQ(tipAt(0), "");
     EXPECT_EQ(tipAt(1), QString(200, 'w') + ".txt");
     QToolTip::hideText();
+}
+
+TEST_F(ResultListViewTest, TipsPauseOnEveryCellAndHideAfterTheDisplayTime) {
+    // The program's style, with a display time short enough for a test; restored at the end.
+    const QString appStyle = QApplication::style()->name();
+    constexpr int kDisplayMs = 1000;
+    QApplication::setStyle(new HintStyle(std::chrono::milliseconds(kDisplayMs)));
+    // Long enough that Qt's own rule would keep the tip up for 46 s.
+    const QString names[] = {QString(1000, 'a'), QString(1000, 'b')};
+    for (const QString& name : names) view->Append(Make(name.toStdString()));
+    view->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(view.get()));
+    // QTest counts a button as held after its double click; tips wake only for moves with no button held.
+    QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, QPoint(1, 1));
+    const auto tipShows = [](const QString& text) {
+        return QTest::qWaitFor([&] { return QToolTip::isVisible() && QToolTip::text() == text; }, 5000);
+    };
+
+    QTest::mouseMove(view->viewport(), CellCenter(0, kFileNameColumn));
+    ASSERT_TRUE(tipShows(names[0]));
+    QElapsedTimer clock;
+    clock.start();
+    QTest::mouseMove(view->viewport(), CellCenter(1, kFileNameColumn));
+    ASSERT_TRUE(tipShows(names[1]));
+    EXPECT_GE(clock.elapsed(), 450) << "the next cell's tip waits the full pause";
+    clock.restart();
+    ASSERT_TRUE(QTest::qWaitFor([] { return !QToolTip::isVisible(); }, 5000));
+    EXPECT_GE(clock.elapsed(), kDisplayMs - 100);
+    QApplication::setStyle(appStyle);
 }
 
 TEST_F(ResultListViewTest, PathColumnOnlyGrowsForLongerPaths) {
