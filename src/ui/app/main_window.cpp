@@ -55,6 +55,9 @@ MainWindow::MainWindow(AppSettings& settings, std::string& pendingIPMessage, std
     setWindowTitle(QStringLiteral("Hubsift v1.2"));
     setFont(DesignFont());
     resize(949, 655);
+    // The bottom band keeps its design positions up to x 942, so a narrower window would cut its right part off;
+    // 300 pixels high leave the list about ten rows.
+    setMinimumSize(949, 300);
     CreateControls();
     m_resultListener = std::make_unique<UdpListener>(
         *m_gui, [this](const std::vector<std::string_view>& datagrams) { OnResultDatagrams(datagrams); });

@@ -58,12 +58,6 @@ TEST(MainWindowLayoutTest, TallerMovesTheBandDownAndWiderStretchesOnlyListAndBar
     EXPECT_EQ(wider.progress.width(), design.progress.width() + 300);
 }
 
-TEST(MainWindowLayoutTest, TinyWindowClampsSizesToZero) {
-    const Geometry g = LayOut(10, 60);
-    EXPECT_EQ(g.list.size(), QSize(0, 0));
-    EXPECT_EQ(g.progress.width(), 0);
-}
-
 TEST(MainWindowLayoutTest, SizeConditionEnablesItsValueBoxesWithoutClearingThem) {
     AppSettings settings;
     std::string pending;
