@@ -11,13 +11,14 @@
 #include <cctype>
 #include <chrono>
 #include <stdexcept>
+#include <string_view>
 
 namespace {
 
 // No test waits longer than this for a client to send its request.
 constexpr int kRequestTimeoutMs = 10000;
 
-bool SendAll(int fd, const std::string& data) {
+bool SendAll(int fd, std::string_view data) {
     std::size_t sent = 0;
     while (sent < data.size()) {
         const ssize_t n = send(fd, data.data() + sent, data.size() - sent, MSG_NOSIGNAL);
@@ -105,11 +106,14 @@ void HttpResponder::Answer(int client) {
 
     std::string head = "HTTP/1.1 " + std::to_string(m_reply.status) + " " + m_reply.reason + "\r\n";
     for (const auto& [name, value] : m_reply.headers) head += name + ": " + value + "\r\n";
-    if (!NamesHeader(m_reply.headers, "Content-Length"))
+    if (m_reply.announcesLength && !NamesHeader(m_reply.headers, "Content-Length"))
         head += "Content-Length: " + std::to_string(m_reply.body.size()) + "\r\n";
     head += "Connection: close\r\n\r\n";
     const bool stall = m_reply.stallAfter < m_reply.body.size();
-    if (!SendAll(client, head + m_reply.body.substr(0, stall ? m_reply.stallAfter : std::string::npos))) return;
+    // Head and body apart: bodies of tens of megabytes are not copied.
+    if (!SendAll(client, head) ||
+        !SendAll(client, std::string_view(m_reply.body).substr(0, stall ? m_reply.stallAfter : std::string::npos)))
+        return;
     if (!stall) {
         shutdown(client, SHUT_WR);
         return;

@@ -11,12 +11,14 @@
 struct HttpReply {
     int status = 200;
     std::string reason = "OK";
-    std::vector<std::pair<std::string, std::string>> headers;  // Content-Length is added unless named here
+    std::vector<std::pair<std::string, std::string>> headers;  // Content-Length is added unless named here or off
     std::string body;
     // Sends only this many body bytes, then keeps the connection open without a word until the responder stops.
     std::size_t stallAfter = SIZE_MAX;
     // Reads the request and closes without any reply.
     bool closeWithoutReply = false;
+    // False: no Content-Length, so only the closed connection ends the body.
+    bool announcesLength = true;
 };
 
 // A scripted HTTP/1.1 server on 127.0.0.1 (port 0) answering every connection with the same reply, one connection

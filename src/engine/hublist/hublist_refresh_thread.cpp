@@ -43,8 +43,13 @@ bool Decompress(std::string_view compressed, int fd, std::int64_t limit) {
 }  // namespace
 
 HublistRefreshThread::HublistRefreshThread(GuiThread& gui, std::string url, std::string dataDir,
-                                           HublistRefreshSteps steps, std::chrono::milliseconds readTimeout)
-    : m_gui(gui), m_url(std::move(url)), m_dataDir(std::move(dataDir)), m_steps(std::move(steps)) {
+                                           HublistRefreshSteps steps, std::chrono::milliseconds readTimeout,
+                                           std::int64_t maxListSize)
+    : m_gui(gui),
+      m_url(std::move(url)),
+      m_dataDir(std::move(dataDir)),
+      m_steps(std::move(steps)),
+      m_maxListSize(maxListSize) {
     m_http.SetReadTimeout(readTimeout);
     m_thread = std::thread([this] { Execute(); });
 }
@@ -90,7 +95,7 @@ bool HublistRefreshThread::Refresh() {
     std::string temporary = target + ".XXXXXX";
     const int fd = mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0) return false;
-    bool ok = Decompress(download.body, fd, kMaxListSize);
+    bool ok = Decompress(download.body, fd, m_maxListSize);
     ok = close(fd) == 0 && ok;
     ok = ok && std::rename(temporary.c_str(), target.c_str()) == 0;
     if (!ok) unlink(temporary.c_str());

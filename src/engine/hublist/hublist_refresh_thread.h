@@ -28,8 +28,10 @@ class HublistRefreshThread {
 public:
     static constexpr std::int64_t kMaxListSize = std::int64_t{512} << 20;
 
+    // maxListSize: the most bytes the decompressed list may have (tests lower it).
     HublistRefreshThread(GuiThread& gui, std::string url, std::string dataDir, HublistRefreshSteps steps,
-                         std::chrono::milliseconds readTimeout = std::chrono::milliseconds(60000));
+                         std::chrono::milliseconds readTimeout = std::chrono::milliseconds(60000),
+                         std::int64_t maxListSize = kMaxListSize);
     // Cancels and joins. If the worker may be waiting for a step, the GUI side must have been closed first.
     ~HublistRefreshThread();
     HublistRefreshThread(const HublistRefreshThread&) = delete;
@@ -52,6 +54,7 @@ private:
     const std::string m_url;
     const std::string m_dataDir;
     const HublistRefreshSteps m_steps;
+    const std::int64_t m_maxListSize;
     HttpClient m_http;
     std::atomic<bool> m_finished{false};
     std::thread m_thread;

@@ -74,14 +74,15 @@ struct Outcome {
     std::vector<std::string> files;
 };
 
-Outcome Refresh(const std::string& url, std::chrono::milliseconds readTimeout = 60s) {
+Outcome Refresh(const std::string& url, std::chrono::milliseconds readTimeout = 60s,
+                std::int64_t maxListSize = HublistRefreshThread::kMaxListSize) {
     TempDir dir;
     WriteFile(HubListPath(dir.Path()), kStoredList);
     FakeGuiThread gui;
     Recorder recorder;
     Outcome out;
     {
-        HublistRefreshThread refresh(gui, url, dir.Path(), recorder.Steps(), readTimeout);
+        HublistRefreshThread refresh(gui, url, dir.Path(), recorder.Steps(), readTimeout, maxListSize);
         out.completed = recorder.WaitFor("completed");
         refresh.Wait();
         EXPECT_EQ(refresh.Finished(), out.completed);
@@ -188,6 +189,35 @@ TEST(HublistRefresh, BodyAnnouncedAbove64MiBIsRefusedBeforeTransfer) {
     const Outcome outcome = Refresh(server.Url());
     EXPECT_EQ(outcome.events, std::vector<std::string>{"completed failed"});
     EXPECT_EQ(outcome.stored, kStoredList);
+}
+
+TEST(HublistRefresh, BodyWithoutALengthIsCutOffAt64MiB) {
+    // Only the count of bytes received keeps a server that announces no size from filling the memory.
+    HttpReply reply{200, "OK", {}, std::string(HttpClient::kMaxBodySize + 1, 'x')};
+    reply.announcesLength = false;
+    HttpResponder server(std::move(reply));
+    const Outcome outcome = Refresh(server.Url());
+    EXPECT_TRUE(outcome.failed);
+    ASSERT_GE(outcome.events.size(), 3u);
+    EXPECT_EQ(outcome.events.front(), "begins 0");
+    const std::string& lastProgress = outcome.events[outcome.events.size() - 3];
+    ASSERT_EQ(lastProgress.rfind("progresses ", 0), 0u) << lastProgress;
+    EXPECT_LE(std::stoull(lastProgress.substr(11)), HttpClient::kMaxBodySize);
+    EXPECT_EQ(outcome.stored, kStoredList);
+}
+
+TEST(HublistRefresh, ListThatDecompressesBeyondTheLimitIsNotStored) {
+    // The limit (512 MiB in the program) keeps a bzip2 bomb from filling the disk; a small one stands in for it.
+    const std::string list = NewList(200);
+    HttpResponder server({200, "OK", {}, Bzip2Compress(list)});
+    const auto size = static_cast<std::int64_t>(list.size());
+    const Outcome over = Refresh(server.Url(), 60s, size - 1);
+    EXPECT_TRUE(over.failed);
+    EXPECT_EQ(over.stored, kStoredList);
+    EXPECT_EQ(over.files, std::vector<std::string>{"hublist.xml"}) << "no temporary file is left";
+    const Outcome at = Refresh(server.Url(), 60s, size);
+    EXPECT_FALSE(at.failed);
+    EXPECT_EQ(at.stored, list);
 }
 
 TEST(HublistRefresh, UnreachableOrUnusableUrlsFail) {
