@@ -2,6 +2,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
+#include <QClipboard>
 #include <QContextMenuEvent>
 #include <QElapsedTimer>
 #include <QHeaderView>
@@ -259,6 +260,13 @@ TEST_F(ResultListViewTest, F2EditsAndClicksNeverDo) {
     QTest::keyClick(view.get(), Qt::Key_F2);
     ASSERT_NE(Editor(), nullptr);
     EXPECT_EQ(Editor()->text(), "user");
+}
+
+TEST_F(ResultListViewTest, CtrlCCopiesTheFocusedCell) {
+    view->Append(Make("first.txt"));
+    view->setCurrentIndex(view->Model()->index(0, kUserColumn));
+    QTest::keySequence(view.get(), QKeySequence::Copy);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "user");
 }
 
 TEST_F(ResultListViewTest, ToolTipOnlyForCutOffCells) {
