@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <cstdlib>
 #include <stdexcept>
 #include <string_view>
 
@@ -28,16 +29,35 @@ bool SendAll(int fd, std::string_view data) {
     return true;
 }
 
+bool SameName(const std::string& a, const std::string& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](char x, char y) { return std::tolower(x) == std::tolower(y); });
+}
+
 bool NamesHeader(const std::vector<std::pair<std::string, std::string>>& headers, const std::string& name) {
-    return std::any_of(headers.begin(), headers.end(), [&](const auto& header) {
-        return std::equal(header.first.begin(), header.first.end(), name.begin(), name.end(),
-                          [](char a, char b) { return std::tolower(a) == std::tolower(b); });
-    });
+    return std::any_of(headers.begin(), headers.end(),
+                       [&](const auto& header) { return SameName(header.first, name); });
+}
+
+// The Content-Length of a request head, 0 without one.
+std::size_t BodyLength(const std::string& head) {
+    for (std::size_t start = head.find("\r\n"); start != std::string::npos; start = head.find("\r\n", start + 2)) {
+        const std::size_t colon = head.find(':', start);
+        if (colon == std::string::npos) break;
+        if (SameName(head.substr(start + 2, colon - start - 2), "Content-Length"))
+            return std::strtoul(head.c_str() + colon + 1, nullptr, 10);
+    }
+    return 0;
 }
 
 }  // namespace
 
-HttpResponder::HttpResponder(HttpReply reply) : m_reply(std::move(reply)) {
+HttpResponder::HttpResponder(HttpReply reply) : HttpResponder(std::move(reply), nullptr) {}
+
+HttpResponder::HttpResponder(HttpHandler handler) : HttpResponder({}, std::move(handler)) {}
+
+HttpResponder::HttpResponder(HttpReply reply, HttpHandler handler)
+    : m_reply(std::move(reply)), m_handler(std::move(handler)) {
     m_listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -88,7 +108,11 @@ void HttpResponder::Serve() {
 void HttpResponder::Answer(int client) {
     std::string request;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kRequestTimeoutMs);
-    while (request.find("\r\n\r\n") == std::string::npos) {
+    const auto complete = [&request] {
+        const std::size_t headEnd = request.find("\r\n\r\n");
+        return headEnd != std::string::npos && request.size() >= headEnd + 4 + BodyLength(request.substr(0, headEnd));
+    };
+    while (!complete()) {
         pollfd fds[2] = {{client, POLLIN, 0}, {m_wake[0], POLLIN, 0}};
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
@@ -102,17 +126,19 @@ void HttpResponder::Answer(int client) {
         std::lock_guard lock(m_mutex);
         m_requests.push_back(request);
     }
-    if (m_reply.closeWithoutReply) return;
+    HttpReply handled;
+    const HttpReply& reply = m_handler ? (handled = m_handler(request)) : m_reply;
+    if (reply.closeWithoutReply) return;
 
-    std::string head = "HTTP/1.1 " + std::to_string(m_reply.status) + " " + m_reply.reason + "\r\n";
-    for (const auto& [name, value] : m_reply.headers) head += name + ": " + value + "\r\n";
-    if (m_reply.announcesLength && !NamesHeader(m_reply.headers, "Content-Length"))
-        head += "Content-Length: " + std::to_string(m_reply.body.size()) + "\r\n";
+    std::string head = "HTTP/1.1 " + std::to_string(reply.status) + " " + reply.reason + "\r\n";
+    for (const auto& [name, value] : reply.headers) head += name + ": " + value + "\r\n";
+    if (reply.announcesLength && !NamesHeader(reply.headers, "Content-Length"))
+        head += "Content-Length: " + std::to_string(reply.body.size()) + "\r\n";
     head += "Connection: close\r\n\r\n";
-    const bool stall = m_reply.stallAfter < m_reply.body.size();
+    const bool stall = reply.stallAfter < reply.body.size();
     // Head and body apart: bodies of tens of megabytes are not copied.
     if (!SendAll(client, head) ||
-        !SendAll(client, std::string_view(m_reply.body).substr(0, stall ? m_reply.stallAfter : std::string::npos)))
+        !SendAll(client, std::string_view(reply.body).substr(0, stall ? reply.stallAfter : std::string::npos)))
         return;
     if (!stall) {
         shutdown(client, SHUT_WR);

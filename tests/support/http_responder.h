@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -21,27 +22,33 @@ struct HttpReply {
     bool announcesLength = true;
 };
 
-// A scripted HTTP/1.1 server on 127.0.0.1 (port 0) answering every connection with the same reply, one connection
-// at a time, on a thread of its own. Stops and joins on destruction.
+// Picks the reply to a request (head and body, whole); runs on the responder's thread.
+using HttpHandler = std::function<HttpReply(const std::string& request)>;
+
+// A scripted HTTP/1.1 server on 127.0.0.1 (port 0) answering every connection with the same reply, or with the
+// handler's, one connection at a time, on a thread of its own. Stops and joins on destruction.
 class HttpResponder {
 public:
     explicit HttpResponder(HttpReply reply);
+    explicit HttpResponder(HttpHandler handler);
     ~HttpResponder();
     HttpResponder(const HttpResponder&) = delete;
     HttpResponder& operator=(const HttpResponder&) = delete;
 
     std::uint16_t Port() const { return m_port; }
     std::string Url(const std::string& path = "/hublist.xml.bz2") const;
-    // Request heads received so far, whole.
+    // Requests received so far: heads and bodies, whole.
     std::vector<std::string> Requests() const;
 
 private:
+    HttpResponder(HttpReply reply, HttpHandler handler);
     void Serve();
     void Answer(int client);
     // Waits until fd is readable or the responder stops; false on stop.
     bool WaitReadable(int fd) const;
 
     const HttpReply m_reply;
+    const HttpHandler m_handler;  // when set, picks the reply instead
     int m_listener = -1;
     int m_wake[2] = {-1, -1};
     std::uint16_t m_port = 0;
