@@ -162,9 +162,12 @@ std::optional<RouterMapping> PortMapper::Core::MapWith(RouterProtocol protocol, 
     if (protocol == RouterProtocol::Upnp) {
         granted = upnp->MapUdp(internalPort, internalPort, config.Lease, config.Description);
         if (granted.Error.empty()) external = upnp->ExternalAddress();
+        // A port nobody can be told about is no use; it goes at once rather than with its lease.
+        if (granted.Error.empty() && !external.Error.empty()) upnp->UnmapUdp(granted.ExternalPort);
     } else {
         granted = natPmp->MapUdp(internalPort, internalPort, config.Lease, deadline);
         if (granted.Error.empty()) external = natPmp->ExternalAddress(deadline);
+        if (granted.Error.empty() && !external.Error.empty()) natPmp->UnmapUdp(internalPort, deadline);
     }
     error = granted.Error.empty() ? external.Error : granted.Error;
     if (!error.empty()) {
@@ -208,7 +211,8 @@ void PortMapper::Core::Record(const std::optional<RouterMapping>& mapping, const
     if (!mapping) return;
     status.Protocol = mapping->Protocol;
     status.ExternalAddress = mapping->ExternalAddress;
-    if (mapping->Lease.count() > 0) renewAt = Clock::now() + mapping->Lease / 2;
+    if (mapping->Lease.count() > 0)
+        renewAt = Clock::now() + std::chrono::duration_cast<milliseconds>(mapping->Lease) / 2;
 }
 
 void PortMapper::Core::Renew() {

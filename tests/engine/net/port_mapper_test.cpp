@@ -142,14 +142,14 @@ TEST(PortMapper, NewPortReplacesTheOldMapping) {
 TEST(PortMapper, LeaseIsRenewedAtHalfItsTime) {
     FakeNatPmpGateway gateway({});
     PortMapperConfig config = Config(nullptr, &gateway);
-    config.Lease = 2s;
+    config.Lease = 1s;
     PortMapper mapper(config);
     std::string error;
     ASSERT_TRUE(mapper.MapUdpPort(Port, error)) << error;
     // Discovery asked for the address, the mapping took two requests; a renewal is two more.
     const int afterMapping = gateway.RequestCount();
     EXPECT_TRUE(gateway.WaitForRequests(afterMapping + 2, Patience));
-    EXPECT_EQ(gateway.Mappings().at(Port).lifetime, 2u);
+    EXPECT_EQ(gateway.Mappings().at(Port).lifetime, 1u);
 }
 
 TEST(PortMapper, SilentGatewayEndsDiscoveryAtItsOwnDeadline) {
