@@ -59,7 +59,8 @@ public:
 
     // Forwards the router's port of the same number (or the one it offers instead) to internalPort, replacing an
     // earlier mapping, and reads the external address. Waits for a discovery still running, within CallTimeout.
-    // The mapping, or the reason in error.
+    // The mapping, or the reason in error. A mapping the router grants after the wait has ended shows in Status()
+    // and is removed like any other.
     std::optional<RouterMapping> MapUdpPort(uint16_t internalPort, std::string& error);
     // Ends the mapping; nothing to do without one. Waits at most CallTimeout.
     void RemoveMapping();
