@@ -1,7 +1,13 @@
 #include <QApplication>
 
-#include <cstdio>
+#include <unistd.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+#include "engine/sys/log.h"
+#include "engine/sys/stream_log_sink.h"
 #include "ui/app/hubsift_program.h"
 #include "ui/support/hint_style.h"
 
@@ -14,6 +20,25 @@ bool GraphicalSessionMissing() {
            qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
+// HUBSIFT_LOG=error|warning|info|debug sends the engine's log at that level and above to stderr for the process's
+// life; the sink is removed (and drained) only after every window and worker is gone.
+class StderrLog {
+public:
+    StderrLog() {
+        const char* name = std::getenv("HUBSIFT_LOG");
+        if (name == nullptr || *name == '\0') return;
+        const std::optional<LogLevel> level = ParseLogLevel(name);
+        if (!level) {
+            std::fprintf(stderr, "hubsift: HUBSIFT_LOG=%s is not a level (error, warning, info, debug)\n", name);
+            return;
+        }
+        InstallLogSink(std::make_shared<StreamLogSink>(STDERR_FILENO), *level);
+    }
+    ~StderrLog() { RemoveLogSink(); }
+    StderrLog(const StderrLog&) = delete;
+    StderrLog& operator=(const StderrLog&) = delete;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -24,6 +49,7 @@ int main(int argc, char** argv) {
             stderr);
         return 1;
     }
+    const StderrLog log;
     // Windows and dialogs are laid out in fixed pixels.
     if (qEnvironmentVariableIsEmpty("QT_ENABLE_HIGHDPI_SCALING")) qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
     QApplication app(argc, argv);
