@@ -61,9 +61,9 @@ Sweep BareSweep(HubQueue& queue, int workers) {
         threads.emplace_back([&] {
             TcpClient client;
             while (const HubEntry* hub = queue.NextHub()) {
-                if (RunHubExchange(client, std::string(hub->Host), hub->Port, values, SweepTimings,
-                                   [] { return true; }) == ExchangeOutcome::Searched)
-                    ++searched;
+                const ExchangeResult result = RunHubExchange(client, std::string(hub->Host), hub->Port, values,
+                                                             SweepTimings, [] { return true; });
+                if (result.end == ExchangeEnd::Searched) ++searched;
             }
         });
     }

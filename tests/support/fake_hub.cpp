@@ -115,6 +115,14 @@ int FakeHubServer::OpenConnections(int hub) const {
     return m_hubs.at(static_cast<std::size_t>(hub))->open;
 }
 
+void FakeHubServer::CloseConnections(int hub) {
+    std::lock_guard lock(m_mutex);
+    std::vector<uint64_t> ids;
+    for (const auto& [id, connection] : m_connections)
+        if (connection->hub == hub) ids.push_back(id);
+    for (const uint64_t id : ids) Close(id);
+}
+
 bool FakeHubServer::WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) const {
     const auto deadline = Clock::now() + timeout;
     while (!condition()) {
@@ -188,6 +196,7 @@ void FakeHubServer::Accept(int hubIndex) {
         m_connections[id] = std::move(connection);
         const FakeHubBehaviour& behaviour = hub.behaviour;
         Later(behaviour.answerDelay, [this, id, &behaviour] {
+            if (behaviour.closeBeforeLock) return Close(id);
             Send(id, "$Lock " + behaviour.lock + " Pk=FakeHub|");
             if (behaviour.closeAfterLock) return Close(id);
             if (behaviour.longLine) Send(id, std::string(LongLineLength, 'x') + "|");
@@ -240,6 +249,7 @@ void FakeHubServer::Handle(Connection& connection, const std::string& message) {
     } else if (message.starts_with("$ValidateNick ")) {
         connection.nick = message.substr(14);
         const std::string nick = connection.nick;
+        if (!behaviour.chat.empty()) Later(delay, [this, id, &behaviour] { Send(id, behaviour.chat + "|"); });
         switch (behaviour.nickAnswer) {
             case FakeHubBehaviour::NickAnswer::Hello:
                 Later(delay, [this, id, nick, &behaviour] {
@@ -253,6 +263,12 @@ void FakeHubServer::Handle(Connection& connection, const std::string& message) {
             case FakeHubBehaviour::NickAnswer::AskPassword:
                 Later(delay, [this, id] { Send(id, "$GetPass|"); });
                 break;
+            case FakeHubBehaviour::NickAnswer::Full:
+                Later(delay, [this, id] {
+                    Send(id, "$HubIsFull|");
+                    Close(id);
+                });
+                break;
             case FakeHubBehaviour::NickAnswer::Silent:
                 break;
             case FakeHubBehaviour::NickAnswer::Trickle:
@@ -260,7 +276,8 @@ void FakeHubServer::Handle(Connection& connection, const std::string& message) {
                 break;
         }
     } else if (message.starts_with("$MyINFO $ALL " + connection.nick + " ")) {
-        if (behaviour.requireSupports && extended && !connection.supports) return Close(id);
+        if (behaviour.closeOnMyInfo || (behaviour.requireSupports && extended && !connection.supports))
+            return Close(id);
         Later(delay, [this, id, message] {
             Send(id, message + "|");
             if (auto found = m_connections.find(id); found != m_connections.end()) found->second->echoed = true;

@@ -18,6 +18,7 @@ struct FakeHubBehaviour {
         Hello,        // "$Hello " + nick (after another user's $Hello when otherUserFirst)
         Refuse,       // $ValidateDenide, then silence
         AskPassword,  // $GetPass, then silence
+        Full,         // $HubIsFull, then closes
         Silent,       // nothing at all
         Trickle,      // a chat line every trickleInterval, forever, never $Hello
     };
@@ -25,7 +26,10 @@ struct FakeHubBehaviour {
     std::string lock = "FakeHubLockText";  // begin it with EXTENDEDPROTOCOL for an extended hub
     NickAnswer nickAnswer = NickAnswer::Hello;
     bool otherUserFirst = false;
+    std::string chat;  // a chat line ("<HubBot> …", without "|") sent just before the answer to $ValidateNick
+    bool closeBeforeLock = false;
     bool closeAfterLock = false;
+    bool closeOnMyInfo = false;
     bool longLine = false;                          // a line of more than 16384 bytes right after the lock
     std::chrono::milliseconds answerDelay{0};       // before each answer
     std::chrono::milliseconds trickleInterval{20};  // 0: a flood of lines that never pauses
@@ -55,6 +59,8 @@ public:
     std::vector<std::string> Forwarded(int hub) const;
     std::vector<std::string> Ignored(int hub) const;
     int OpenConnections(int hub) const;
+    // Closes every open connection of the hub, as a hub that drops its users.
+    void CloseConnections(int hub);
     // Waits until condition holds (it is re-checked at every change and at least every 50 ms).
     bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) const;
 

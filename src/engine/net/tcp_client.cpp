@@ -2,7 +2,6 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
-#include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -12,10 +11,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
-#include <memory>
-#include <system_error>
-#include <thread>
 
 using Clock = std::chrono::steady_clock;
 
@@ -26,40 +21,57 @@ int MillisecondsUntil(Clock::time_point deadline) {
     return static_cast<int>(std::clamp<int64_t>(left, 0, 24 * 3600 * 1000));
 }
 
-// Name resolution cannot be interrupted, so it runs on a detached thread that shares only this state; the caller
-// waits on its eventfd together with the abort event and may leave before the answer comes.
-struct Resolution {
-    Resolution() : doneFd(eventfd(0, EFD_CLOEXEC)) {}
-    ~Resolution() {
-        if (doneFd >= 0) close(doneFd);
+// The cause of a failed connect, from its errno.
+TcpStatus ConnectError(int error) {
+    switch (error) {
+        case ECONNREFUSED:
+            return TcpStatus::Refused;
+        case ENETUNREACH:
+        case EHOSTUNREACH:
+        case ENETDOWN:
+        case EHOSTDOWN:
+            return TcpStatus::Unreachable;
+        case ETIMEDOUT:
+            return TcpStatus::TimedOut;
+        default:
+            return TcpStatus::Failed;
     }
-    Resolution(const Resolution&) = delete;
-    Resolution& operator=(const Resolution&) = delete;
-
-    int doneFd;
-    std::mutex lock;
-    bool found = false;
-    uint32_t address = 0;
-};
-
-void ResolveInto(const std::shared_ptr<Resolution>& resolution, const std::string& host) {
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* list = nullptr;
-    if (getaddrinfo(host.c_str(), nullptr, &hints, &list) == 0 && list != nullptr) {
-        std::lock_guard guard(resolution->lock);
-        resolution->found = true;
-        resolution->address = reinterpret_cast<const sockaddr_in*>(list->ai_addr)->sin_addr.s_addr;
-    }
-    if (list != nullptr) freeaddrinfo(list);
-    const uint64_t one = 1;
-    [[maybe_unused]] const auto written = write(resolution->doneFd, &one, sizeof one);
 }
 
 }  // namespace
 
-TcpClient::TcpClient() : m_abortFd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+const char* DescribeTcpStatus(TcpStatus status) {
+    switch (status) {
+        case TcpStatus::Ok:
+            return "ok";
+        case TcpStatus::InvalidTarget:
+            return "no usable host and port";
+        case TcpStatus::NameNotFound:
+            return "name not resolved";
+        case TcpStatus::LookupFailed:
+            return "name lookup failed";
+        case TcpStatus::LookupTimedOut:
+            return "name lookup timed out";
+        case TcpStatus::Refused:
+            return "connection refused";
+        case TcpStatus::Unreachable:
+            return "host unreachable";
+        case TcpStatus::TimedOut:
+            return "timed out";
+        case TcpStatus::PeerClosed:
+            return "closed by the other side";
+        case TcpStatus::LineTooLong:
+            return "line too long";
+        case TcpStatus::Failed:
+            return "network error";
+        case TcpStatus::Aborted:
+            return "cut short";
+    }
+    return "?";
+}
+
+TcpClient::TcpClient(std::string nameServers)
+    : m_resolver(std::move(nameServers)), m_abortFd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
 
 TcpClient::~TcpClient() {
     Disconnect();
@@ -111,32 +123,25 @@ TcpStatus TcpClient::Resolve(const std::string& host, Clock::time_point deadline
         address = numeric.s_addr;
         return TcpStatus::Ok;
     }
-    auto resolution = std::make_shared<Resolution>();
-    if (resolution->doneFd < 0) return TcpStatus::ResolveFailed;
-    try {
-        std::thread(ResolveInto, resolution, host).detach();
-    } catch (const std::system_error&) {
-        return TcpStatus::ResolveFailed;
+    switch (m_resolver.Resolve(host, deadline, m_abortFd, address)) {
+        case LookupStatus::Found:
+            return TcpStatus::Ok;
+        case LookupStatus::NotFound:
+            return TcpStatus::NameNotFound;
+        case LookupStatus::Failed:
+            return TcpStatus::LookupFailed;
+        case LookupStatus::TimedOut:
+            return TcpStatus::LookupTimedOut;
+        case LookupStatus::Aborted:
+            return TcpStatus::Aborted;
     }
-    pollfd fds[2] = {{resolution->doneFd, POLLIN, 0}, {m_abortFd, POLLIN, 0}};
-    while (true) {
-        const int ready = poll(fds, 2, MillisecondsUntil(deadline));
-        if (ready < 0 && errno == EINTR) continue;
-        if (ready < 0) return TcpStatus::ResolveFailed;
-        if (fds[1].revents != 0) return TcpStatus::Aborted;
-        if (fds[0].revents != 0) break;
-        if (Clock::now() >= deadline) return TcpStatus::TimedOut;
-    }
-    std::lock_guard guard(resolution->lock);
-    if (!resolution->found) return TcpStatus::ResolveFailed;
-    address = resolution->address;
-    return TcpStatus::Ok;
+    return TcpStatus::LookupFailed;
 }
 
 TcpStatus TcpClient::Connect(const std::string& host, int32_t port, std::chrono::milliseconds timeout) {
     Disconnect();
     if (Aborted()) return TcpStatus::Aborted;
-    if (host.empty() || port < 1 || port > 65535) return TcpStatus::ConnectFailed;
+    if (host.empty() || port < 1 || port > 65535) return TcpStatus::InvalidTarget;
     const auto deadline = Clock::now() + timeout;
     uint32_t address = 0;
     if (const TcpStatus resolved = Resolve(host, deadline, address); resolved != TcpStatus::Ok) return resolved;
@@ -151,16 +156,17 @@ TcpStatus TcpClient::Connect(const std::string& host, int32_t port, std::chrono:
     target.sin_addr.s_addr = address;
     if (connect(m_socket, reinterpret_cast<const sockaddr*>(&target), sizeof target) != 0) {
         if (errno != EINPROGRESS) {
+            const int error = errno;
             Disconnect();
-            return TcpStatus::ConnectFailed;
+            return ConnectError(error);
         }
         const TcpStatus waited = WaitSocket(POLLOUT, deadline);
         int error = 0;
         socklen_t length = sizeof error;
-        if (waited == TcpStatus::Ok && getsockopt(m_socket, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0)
-            return TcpStatus::Ok;
+        if (waited == TcpStatus::Ok && getsockopt(m_socket, SOL_SOCKET, SO_ERROR, &error, &length) != 0) error = errno;
+        if (waited == TcpStatus::Ok && error == 0) return TcpStatus::Ok;
         Disconnect();
-        return waited == TcpStatus::Ok ? TcpStatus::ConnectFailed : waited;
+        return waited == TcpStatus::Ok ? ConnectError(error) : waited;
     }
     return TcpStatus::Ok;
 }

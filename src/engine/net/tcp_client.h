@@ -7,7 +7,25 @@
 #include <string>
 #include <string_view>
 
-enum class TcpStatus { Ok, ResolveFailed, ConnectFailed, TimedOut, PeerClosed, LineTooLong, Failed, Aborted };
+#include "engine/net/name_resolver.h"
+
+enum class TcpStatus {
+    Ok,
+    InvalidTarget,   // an empty host, or a port outside 1 to 65535
+    NameNotFound,    // the name does not exist or has no IPv4 address
+    LookupFailed,    // no name server gave a usable answer
+    LookupTimedOut,  // the time-out passed while the name was being looked up
+    Refused,         // nothing listens at the address
+    Unreachable,     // no route to the host or its network
+    TimedOut,
+    PeerClosed,  // closed or reset by the other side
+    LineTooLong,
+    Failed,  // any other system error
+    Aborted,
+};
+
+// The status in a few plain words, e.g. "connection refused".
+const char* DescribeTcpStatus(TcpStatus status);
 
 // A blocking IPv4 TCP client for one thread (the owner). Every blocking operation takes its own time-out and can be
 // cut short from any other thread with Abort(), which makes it and every later operation return Aborted until the
@@ -16,7 +34,8 @@ class TcpClient {
 public:
     static constexpr std::size_t MaxLineLength = 16384;
 
-    TcpClient();
+    // nameServers: see NameResolver; empty for the system's.
+    explicit TcpClient(std::string nameServers = {});
     ~TcpClient();
     TcpClient(const TcpClient&) = delete;
     TcpClient& operator=(const TcpClient&) = delete;
@@ -41,6 +60,7 @@ private:
     TcpStatus WaitSocket(short events, std::chrono::steady_clock::time_point deadline);
     TcpStatus Resolve(const std::string& host, std::chrono::steady_clock::time_point deadline, uint32_t& address);
 
+    const NameResolver m_resolver;
     int m_socket = -1;
     int m_abortFd = -1;  // eventfd, readable while aborted
     std::mutex m_abortLock;

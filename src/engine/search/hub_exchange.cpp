@@ -1,7 +1,7 @@
 #include "engine/search/hub_exchange.h"
 
 #include <algorithm>
-#include <chrono>
+#include <optional>
 #include <string_view>
 
 #include "engine/nmdc/nmdc_text.h"
@@ -14,9 +14,12 @@ namespace {
 constexpr unsigned char KeyMagic = 5;
 constexpr int LoginTimeoutFactor = 4;
 constexpr std::string_view ExtendedLockPrefix = "EXTENDEDPROTOCOL";
+// A hub's chat line is kept for the log and the report, not for reading at length.
+constexpr std::size_t MaxHubMessage = 512;
 
+// Rounded up, so that a wait for it ends at or after the deadline, never just before.
 milliseconds Until(Clock::time_point deadline) {
-    return std::max(milliseconds(0), std::chrono::duration_cast<milliseconds>(deadline - Clock::now()));
+    return std::max(milliseconds(0), std::chrono::ceil<milliseconds>(deadline - Clock::now()));
 }
 
 std::string MyInfo(const RunValues& values) {
@@ -28,7 +31,15 @@ std::string SearchCommand(const RunValues& values) {
            values.SearchPattern + "|";
 }
 
-// Everything up to the written $Search; false when the hub fails.
+// A refusal the hub may send instead of our $Hello; the login still waits, as the hub may change its mind.
+std::optional<ExchangeEnd> Refusal(std::string_view line) {
+    if (line.starts_with("$ValidateDenide")) return ExchangeEnd::NickRefused;
+    if (line == "$GetPass") return ExchangeEnd::PasswordAsked;
+    if (line == "$HubIsFull") return ExchangeEnd::HubFull;
+    return std::nullopt;
+}
+
+// Everything up to the written $Search.
 class Login {
 public:
     Login(TcpClient& client, const RunValues& values, const HubExchangeTimings& timings)
@@ -36,38 +47,55 @@ public:
           m_values(values),
           m_timings(timings),
           m_readTimeout(std::chrono::seconds(std::max(values.SearchTimeout, 1))),
-          m_deadline(Clock::now() + LoginTimeoutFactor * m_readTimeout) {}
+          m_deadline(Clock::now() + timings.LoginDeadline.value_or(LoginTimeoutFactor * m_readTimeout)) {}
 
-    ExchangeOutcome Run(const std::string& host, int32_t port, const std::function<bool()>& stillWanted) {
+    ExchangeResult Run(const std::string& host, int32_t port, const std::function<bool()>& stillWanted) {
+        m_status = m_client.Connect(host, port, Limit());
+        if (m_status != TcpStatus::Ok) return Failed();
+        m_result.stage = ExchangeStage::Lock;
         std::string line;
-        if (m_client.Connect(host, port, Limit()) != TcpStatus::Ok || !Read(line)) return ExchangeOutcome::Failed;
+        if (!Read(line)) return Failed();
         std::size_t position = 6;
         const std::string_view lock = NextToken(line, ' ', position);
         // The key needs the last two lock bytes.
-        if (lock.size() < 2) return ExchangeOutcome::Failed;
+        if (lock.size() < 2) return Ended(ExchangeEnd::BadLock);
         std::string greeting;
         if (lock.starts_with(ExtendedLockPrefix)) greeting = "$Supports NoGetINFO NoHello|";
         greeting += "$Key " + LockToKey(lock, KeyMagic) + "|$ValidateNick " + m_values.Nick + "|";
-        if (!Write(greeting)) return ExchangeOutcome::Failed;
+        m_result.stage = ExchangeStage::Hello;
+        if (!Write(greeting)) return Failed();
 
         const std::string hello = "$Hello " + m_values.Nick;
         while (true) {
-            if (!Read(line)) return ExchangeOutcome::Failed;
+            if (!Read(line)) return Failed();
             if (line == hello) break;
-            if (!stillWanted()) return ExchangeOutcome::GivenUp;
+            Note(line);
+            if (const std::optional<ExchangeEnd> refusal = Refusal(line)) m_refusal = refusal;
+            if (!stillWanted()) return Ended(ExchangeEnd::GivenUp);
         }
-        if (!stillWanted()) return ExchangeOutcome::GivenUp;
-        if (!Write("$Version 1,0091|" + MyInfo(m_values)) || !AwaitEcho()) return ExchangeOutcome::Failed;
-        return Write(SearchCommand(m_values)) ? ExchangeOutcome::Searched : ExchangeOutcome::Failed;
+        m_refusal.reset();
+        if (!stillWanted()) return Ended(ExchangeEnd::GivenUp);
+        m_result.stage = ExchangeStage::MyInfo;
+        if (!Write("$Version 1,0091|" + MyInfo(m_values)) || !AwaitEcho()) return Failed();
+        m_result.stage = ExchangeStage::Search;
+        if (!Write(SearchCommand(m_values))) return Failed();
+        return Ended(ExchangeEnd::Searched);
     }
 
 private:
     milliseconds Limit() const { return std::min(m_readTimeout, Until(m_deadline)); }
     // The deadline is checked here too: a hub that never pauses always has a line ready, whatever the time-out.
     bool Read(std::string& line) {
-        return Clock::now() < m_deadline && m_client.ReadLine('|', Limit(), line) == TcpStatus::Ok;
+        m_status = Clock::now() < m_deadline ? m_client.ReadLine('|', Limit(), line) : TcpStatus::TimedOut;
+        return m_status == TcpStatus::Ok;
     }
-    bool Write(std::string_view bytes) { return m_client.WriteAll(bytes, Limit()) == TcpStatus::Ok; }
+    bool Write(std::string_view bytes) {
+        m_status = m_client.WriteAll(bytes, Limit());
+        return m_status == TcpStatus::Ok;
+    }
+    void Note(const std::string& line) {
+        if (line.starts_with('<')) m_result.hubMessage.assign(line, 0, MaxHubMessage);
+    }
 
     // Hubs announce a user to the others by echoing $MyINFO; a search sent before that is dropped by many. After
     // EchoWait the search goes anyway; only a broken connection fails the hub.
@@ -76,12 +104,27 @@ private:
         const auto until = std::min(Clock::now() + m_timings.EchoWait, m_deadline);
         std::string line;
         while (Clock::now() < until) {
-            const TcpStatus status = m_client.ReadLine('|', Until(until), line);
-            if (status == TcpStatus::TimedOut) return true;
-            if (status != TcpStatus::Ok) return false;
+            m_status = m_client.ReadLine('|', Until(until), line);
+            if (m_status == TcpStatus::TimedOut) return true;
+            if (m_status != TcpStatus::Ok) return false;
             if (line.starts_with(echo)) return true;
+            Note(line);
         }
         return true;
+    }
+
+    ExchangeResult Ended(ExchangeEnd end) {
+        m_result.end = end;
+        if (end != ExchangeEnd::Searched) m_client.Disconnect();
+        return std::move(m_result);
+    }
+    // The last network step failed: a refusal the hub sent explains it best, then the deadline; an Abort is ours.
+    ExchangeResult Failed() {
+        m_result.connection = m_status;
+        if (m_status == TcpStatus::Aborted) return Ended(ExchangeEnd::Connection);
+        if (m_refusal) return Ended(*m_refusal);
+        if (m_status == TcpStatus::TimedOut && Clock::now() >= m_deadline) return Ended(ExchangeEnd::LoginTooLong);
+        return Ended(ExchangeEnd::Connection);
     }
 
     TcpClient& m_client;
@@ -89,23 +132,99 @@ private:
     const HubExchangeTimings& m_timings;
     const milliseconds m_readTimeout;
     const Clock::time_point m_deadline;
+    TcpStatus m_status = TcpStatus::Ok;
+    std::optional<ExchangeEnd> m_refusal;
+    ExchangeResult m_result;
 };
 
-// Hubs that forward searches in batches drop those of users who have already left, so stay a little, reading and
-// ignoring whatever comes. The hub closing or an Abort only ends the stay early.
-void Linger(TcpClient& client, milliseconds duration) {
-    const auto until = Clock::now() + duration;
-    std::string line;
-    while (Clock::now() < until && client.ReadLine('|', Until(until), line) == TcpStatus::Ok) {
+const char* Awaiting(ExchangeStage stage) {
+    switch (stage) {
+        case ExchangeStage::Connect:
+            return "connecting";
+        case ExchangeStage::Lock:
+            return "waiting for $Lock";
+        case ExchangeStage::Hello:
+            return "waiting for $Hello";
+        case ExchangeStage::MyInfo:
+            return "sending $MyINFO";
+        case ExchangeStage::Search:
+            return "sending $Search";
+    }
+    return "?";
+}
+
+std::string DescribeConnection(ExchangeStage stage, TcpStatus status) {
+    if (stage == ExchangeStage::Connect)
+        return status == TcpStatus::TimedOut ? "connect timed out" : DescribeTcpStatus(status);
+    switch (status) {
+        case TcpStatus::TimedOut:
+            return std::string("timed out ") + Awaiting(stage);
+        case TcpStatus::PeerClosed:
+            switch (stage) {
+                case ExchangeStage::Lock:
+                    return "closed by the hub before the lock";
+                case ExchangeStage::Hello:
+                    return "closed by the hub before $Hello";
+                case ExchangeStage::MyInfo:
+                    return "closed by the hub after $MyINFO";
+                default:
+                    return "closed by the hub before $Search was sent";
+            }
+        default:
+            return std::string(DescribeTcpStatus(status)) + " while " + Awaiting(stage);
     }
 }
 
 }  // namespace
 
-ExchangeOutcome RunHubExchange(TcpClient& client, const std::string& host, int32_t port, const RunValues& values,
-                               const HubExchangeTimings& timings, const std::function<bool()>& stillWanted) {
-    const ExchangeOutcome outcome = Login(client, values, timings).Run(host, port, stillWanted);
-    if (outcome == ExchangeOutcome::Searched) Linger(client, timings.Linger);
+std::string DescribeExchange(const ExchangeResult& result) {
+    std::string text;
+    switch (result.end) {
+        case ExchangeEnd::Searched:
+            text = "searched";
+            break;
+        case ExchangeEnd::GivenUp:
+            text = "given up while waiting for $Hello";
+            break;
+        case ExchangeEnd::Connection:
+            text = DescribeConnection(result.stage, result.connection);
+            break;
+        case ExchangeEnd::BadLock:
+            text = "no usable lock in the hub's first line";
+            break;
+        case ExchangeEnd::NickRefused:
+            text = "nick refused ($ValidateDenide)";
+            break;
+        case ExchangeEnd::PasswordAsked:
+            text = "password asked ($GetPass)";
+            break;
+        case ExchangeEnd::HubFull:
+            text = "hub full ($HubIsFull)";
+            break;
+        case ExchangeEnd::LoginTooLong:
+            text = std::string("login deadline passed while ") + Awaiting(result.stage);
+            break;
+    }
+    if (!result.hubMessage.empty()) text += "; the hub said: " + result.hubMessage;
+    return text;
+}
+
+ExchangeResult LogInAndSearch(TcpClient& client, const std::string& host, int32_t port, const RunValues& values,
+                              const HubExchangeTimings& timings, const std::function<bool()>& stillWanted) {
+    return Login(client, values, timings).Run(host, port, stillWanted);
+}
+
+void LingerAndLeave(TcpClient& client, milliseconds linger) {
+    const auto until = Clock::now() + linger;
+    std::string line;
+    while (Clock::now() < until && client.ReadLine('|', Until(until), line) == TcpStatus::Ok) {
+    }
     client.Disconnect();
-    return outcome;
+}
+
+ExchangeResult RunHubExchange(TcpClient& client, const std::string& host, int32_t port, const RunValues& values,
+                              const HubExchangeTimings& timings, const std::function<bool()>& stillWanted) {
+    ExchangeResult result = LogInAndSearch(client, host, port, values, timings, stillWanted);
+    if (result.end == ExchangeEnd::Searched) LingerAndLeave(client, timings.Linger);
+    return result;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -7,14 +8,49 @@
 #include "engine/net/tcp_client.h"
 #include "engine/search/run_values.h"
 
-enum class ExchangeOutcome {
-    Searched,  // $Search was written
-    Failed,    // the hub could not be searched
-    GivenUp,   // stillWanted() said no while waiting for $Hello
+// The step of the exchange under way when it ended.
+enum class ExchangeStage {
+    Connect,  // looking the name up and connecting
+    Lock,     // waiting for the hub's $Lock
+    Hello,    // sending $Key and $ValidateNick, then waiting for our $Hello
+    MyInfo,   // sending $Version and $MyINFO, then waiting for the hub's echo of it
+    Search,   // sending $Search
 };
 
-// One hub's NMDC login and search on the calling thread, message by message. The login (up to $Search) ends after
-// four times the search time-out at most, however the hub trickles lines. stillWanted is asked after each line
-// that is not the awaited $Hello. Leaves the client disconnected.
-ExchangeOutcome RunHubExchange(TcpClient& client, const std::string& host, int32_t port, const RunValues& values,
-                               const HubExchangeTimings& timings, const std::function<bool()>& stillWanted);
+// Why the exchange ended.
+enum class ExchangeEnd {
+    Searched,       // $Search was written
+    GivenUp,        // no longer wanted while waiting for $Hello
+    Connection,     // the connection failed or was cut short: ExchangeResult::connection says how
+    BadLock,        // the first line held no usable lock
+    NickRefused,    // the hub sent $ValidateDenide and no $Hello
+    PasswordAsked,  // the hub sent $GetPass and no $Hello (the nick is registered there)
+    HubFull,        // the hub sent $HubIsFull and no $Hello
+    LoginTooLong,   // the login deadline passed: a hub that trickles or floods lines without our $Hello
+};
+
+// How one hub's exchange went: kept for the log and for a per-hub report.
+struct ExchangeResult {
+    ExchangeEnd end = ExchangeEnd::Connection;
+    ExchangeStage stage = ExchangeStage::Connect;
+    TcpStatus connection = TcpStatus::Ok;  // for ExchangeEnd::Connection
+    std::string hubMessage;                // the last chat line from the hub ("<HubBot> …"), empty if none
+};
+
+// The result in plain words, e.g. "timed out waiting for $Hello; the hub said: <HubBot> Registered users only".
+std::string DescribeExchange(const ExchangeResult& result);
+
+// One hub's NMDC login and search on the calling thread, message by message, up to the written $Search. The login
+// ends at the login deadline at most (HubExchangeTimings), however the hub trickles lines. stillWanted is asked
+// after each line that is not the awaited $Hello. After a written $Search the connection stays open for
+// LingerAndLeave; on any other end it is closed.
+ExchangeResult LogInAndSearch(TcpClient& client, const std::string& host, int32_t port, const RunValues& values,
+                              const HubExchangeTimings& timings, const std::function<bool()>& stillWanted);
+
+// After a written $Search: stays up to linger reading and ignoring whatever comes (hubs that forward searches in
+// batches drop those of users who have already left), then disconnects. The hub closing or an Abort ends it early.
+void LingerAndLeave(TcpClient& client, std::chrono::milliseconds linger);
+
+// LogInAndSearch, then LingerAndLeave with timings.Linger when it searched.
+ExchangeResult RunHubExchange(TcpClient& client, const std::string& host, int32_t port, const RunValues& values,
+                              const HubExchangeTimings& timings, const std::function<bool()>& stillWanted);

@@ -4,8 +4,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <cstdio>
 
 #include "engine/search/hub_exchange.h"
+#include "engine/sys/log.h"
 
 namespace {
 
@@ -15,6 +18,19 @@ void LowerPriority() {
     errno = 0;
     const int current = getpriority(PRIO_PROCESS, static_cast<id_t>(thread));
     if (errno == 0) setpriority(PRIO_PROCESS, static_cast<id_t>(thread), current + 1);
+}
+
+void LogExchange(const std::string& host, int32_t port, const ExchangeResult& result,
+                 std::chrono::steady_clock::duration took) {
+    if (!LogEnabled(LogLevel::Info)) return;
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.2f s", std::chrono::duration<double>(took).count());
+    const char* outcome = result.end == ExchangeEnd::Searched       ? "searched"
+                          : result.end == ExchangeEnd::GivenUp      ? "given up"
+                          : result.connection == TcpStatus::Aborted ? "cut short"
+                                                                    : "failed";
+    Log(LogLevel::Info, "hub " + host + ":" + std::to_string(port) + " " + outcome + " after " + seconds + ": " +
+                            DescribeExchange(result));
 }
 
 }  // namespace
@@ -64,10 +80,18 @@ std::optional<HubWorker::Ticket> HubWorker::TakeHub() {
     return Ticket{std::string(hub->Host), hub->Port, m_values, m_run};
 }
 
-bool HubWorker::Report(const Ticket& ticket, bool failed) {
-    if (!m_context.counters.Count(ticket.run, failed)) return true;
+bool HubWorker::Finish(const Ticket& ticket, bool searched) {
+    if (!m_context.counters.Count(ticket.run, !searched)) return true;
+    if (!HandOverProgress()) return false;
+    if (!searched) return true;
+    // Lingering cannot change the outcome, but the run is over only once the last hub has been left.
+    LingerAndLeave(Client, m_context.timings.Linger);
+    return !m_context.counters.LingerEnded(ticket.run) || HandOverProgress();
+}
+
+bool HubWorker::HandOverProgress() {
     // Workers finishing together would otherwise queue one hand-over each and wait in line. The flag is cleared
-    // before the update reads the counters, so a hub counted after that read always hands over a new update.
+    // before the update reads the counters, so a change made after that read always hands over a new update.
     if (m_context.progressPending.exchange(true)) return true;
     return m_context.gui.RunAndWait([this] {
         m_context.progressPending = false;
@@ -83,17 +107,22 @@ void HubWorker::Execute() {
         if (Terminated) break;
         bool guiClosed = false;
         while (const std::optional<Ticket> ticket = TakeHub()) {
-            const ExchangeOutcome outcome =
-                RunHubExchange(Client, ticket->host, ticket->port, *ticket->values, m_context.timings, stillWanted);
-            if (outcome == ExchangeOutcome::GivenUp || Terminated || !Active) break;
-            if (Abandoned) continue;
-            if (!Report(*ticket, outcome == ExchangeOutcome::Failed)) {
+            const auto started = std::chrono::steady_clock::now();
+            const ExchangeResult result =
+                LogInAndSearch(Client, ticket->host, ticket->port, *ticket->values, m_context.timings, stillWanted);
+            LogExchange(ticket->host, ticket->port, result, std::chrono::steady_clock::now() - started);
+            if (result.end == ExchangeEnd::GivenUp || Terminated || !Active) break;
+            if (Abandoned) {
+                Client.Disconnect();
+                continue;
+            }
+            if (!Finish(*ticket, result.end == ExchangeEnd::Searched)) {
                 guiClosed = true;
                 break;
             }
         }
+        Client.Disconnect();
         if (Terminated || guiClosed) break;
     }
-    Client.Disconnect();
     m_finished = true;
 }

@@ -20,16 +20,17 @@
 struct WorkerContext {
     GuiThread& gui;
     RunCounters& counters;
-    // Runs on the GUI thread after counted hubs, while the worker that handed it over waits. It must read the
-    // counters when it runs: one update serves every hub counted while it was pending.
+    // Runs on the GUI thread after counted hubs and ended lingers, while the worker that handed it over waits. It
+    // must read the counters when it runs: one update serves every change made while it was pending.
     std::function<void()> updateRunProgress;
     HubExchangeTimings timings;
     std::atomic<bool> progressPending{false};
 };
 
 // One connection slot of a search run: a thread that sleeps until woken, then takes hubs from the run's queue and
-// searches each, until the queue is exhausted or the run is stopped. Every method but the destructor may be called
-// from the GUI thread and never blocks on the worker.
+// searches each, until the queue is exhausted or the run is stopped. A hub counts as searched once its $Search is
+// written; the worker then lingers on it before the next. Each exchange is logged (Info) with its outcome. Every method
+// but the destructor may be called from the GUI thread and never blocks on the worker.
 class HubWorker {
 public:
     explicit HubWorker(WorkerContext& context);
@@ -64,8 +65,10 @@ private:
 
     void Execute();
     std::optional<Ticket> TakeHub();
-    // Counts the hub and updates the window; false when the GUI thread has closed.
-    bool Report(const Ticket& ticket, bool failed);
+    // Counts the hub, lingers after a search and updates the window; false when the GUI thread has closed.
+    bool Finish(const Ticket& ticket, bool searched);
+    // Hands an update of the run's progress to the GUI thread; false when it has closed.
+    bool HandOverProgress();
 
     WorkerContext& m_context;
     TcpClient Client;

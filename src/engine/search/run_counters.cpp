@@ -4,6 +4,7 @@ uint64_t RunCounters::BeginRun() {
     std::lock_guard guard(m_lock);
     SearchedCount = 0;
     FailedCount = 0;
+    m_lingering = 0;
     return ++m_run;
 }
 
@@ -16,5 +17,18 @@ bool RunCounters::Count(uint64_t run, bool failed) {
     std::lock_guard guard(m_lock);
     if (run != m_run) return false;
     ++(failed ? FailedCount : SearchedCount);
+    if (!failed) ++m_lingering;
     return true;
+}
+
+bool RunCounters::LingerEnded(uint64_t run) {
+    std::lock_guard guard(m_lock);
+    if (run != m_run) return false;
+    --m_lingering;
+    return true;
+}
+
+bool RunCounters::AllDone(int32_t hubs) const {
+    std::lock_guard guard(m_lock);
+    return SearchedCount + FailedCount == hubs && m_lingering == 0;
 }

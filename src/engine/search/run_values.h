@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 // The settings and search values of one run, copied when it starts: a Settings change during a run takes effect
@@ -18,9 +19,16 @@ struct RunValues {
 
 // Waits of the hub exchange that real hubs need; tests and benchmarks shorten them.
 struct HubExchangeTimings {
+    HubExchangeTimings() = default;
+    HubExchangeTimings(std::chrono::milliseconds echoWait, std::chrono::milliseconds linger)
+        : EchoWait(echoWait), Linger(linger) {}
+
     // After $MyINFO: how long to wait for the hub's echo of it before searching anyway (many hubs drop a search
     // from a user they have not announced yet).
     std::chrono::milliseconds EchoWait{2000};
     // After $Search: how long to stay, so that a hub that forwards searches in batches still has the user online.
     std::chrono::milliseconds Linger{2000};
+    // The most the login (up to the written $Search) may take, however a hub trickles or floods lines; unset: four
+    // times the run's search time-out.
+    std::optional<std::chrono::milliseconds> LoginDeadline;
 };

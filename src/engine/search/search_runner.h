@@ -40,8 +40,8 @@ public:
 
     int32_t SearchedCount() const { return m_counters.Searched(); }
     int32_t FailedCount() const { return m_counters.Failed(); }
-    // Every hub of the run has been counted.
-    bool IsComplete(int32_t queueCount) const { return SearchedCount() + FailedCount() == queueCount; }
+    // The run is over: every hub has been counted and the last linger has ended.
+    bool IsComplete(int32_t queueCount) const { return m_counters.AllDone(queueCount); }
     std::size_t PoolSize() const { return WorkerPool.size(); }
 
 private:

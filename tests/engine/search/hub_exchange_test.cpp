@@ -1,12 +1,21 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <ostream>
 #include <string>
+#include <thread>
 
 #include "engine/nmdc/nmdc_text.h"
 #include "engine/search/hub_exchange.h"
+#include "support/closed_port.h"
 #include "support/fake_hub.h"
+#include "support/fake_name_server.h"
 #include "support/test_run_values.h"
+
+// Failed expectations show the result in words; found by argument lookup, so it sits beside ExchangeResult.
+void PrintTo(const ExchangeResult& result, std::ostream* out) {
+    *out << DescribeExchange(result);
+}
 
 namespace {
 
@@ -18,11 +27,34 @@ const std::string MyInfo = "$MyINFO $ALL tester <++ V:0.705,M:A,H:1/0/0,S:10>$ $
 const std::string Login = "$ValidateNick tester|";
 const std::string AfterHello = "$Version 1,0091|" + MyInfo + "$Search 127.0.0.1:1025 F?F?0?1?big$buck|";
 
+// Run values whose time-out (an hour) is far longer than any test runs: an exchange that ends did so for another
+// reason.
+RunValues PatientValues() {
+    RunValues values = TestRunValues();
+    values.SearchTimeout = 3600;
+    return values;
+}
+
+struct Expected {
+    ExchangeEnd end;
+    ExchangeStage stage;
+    TcpStatus connection = TcpStatus::Ok;
+};
+
+void PrintTo(const Expected& expected, std::ostream* out) {
+    *out << DescribeExchange({expected.end, expected.stage, expected.connection, {}});
+}
+
+bool operator==(const ExchangeResult& result, const Expected& expected) {
+    return result.end == expected.end && result.stage == expected.stage && result.connection == expected.connection;
+}
+
 struct ExchangeCase {
     const char* name;
     FakeHubBehaviour hub;
-    ExchangeOutcome outcome;
+    Expected result;
     std::string received;  // every byte the hub got
+    std::string description;
 };
 
 FakeHubBehaviour Hub(std::string lock, NickAnswer answer = NickAnswer::Hello) {
@@ -32,49 +64,93 @@ FakeHubBehaviour Hub(std::string lock, NickAnswer answer = NickAnswer::Hello) {
     return hub;
 }
 
-ExchangeOutcome Exchange(FakeHubServer& server, int hub, const RunValues& values, const HubExchangeTimings& timings) {
+ExchangeResult Exchange(FakeHubServer& server, int hub, const RunValues& values, const HubExchangeTimings& timings) {
     TcpClient client;
     return RunHubExchange(client, "127.0.0.1", server.Port(hub), values, timings, [] { return true; });
 }
 
-TEST(HubExchange, SendsExactMessagesAndFailsHubsThatDoNotLetUsIn) {
+TEST(HubExchange, SendsExactMessagesAndSaysWhyHubsDoNotLetUsIn) {
     FakeHubBehaviour otherFirst = Hub("ABC");
     otherFirst.otherUserFirst = true;
-    FakeHubBehaviour closing = Hub("ABC");
-    closing.closeAfterLock = true;
+    FakeHubBehaviour closingBefore = Hub("ABC");
+    closingBefore.closeBeforeLock = true;
+    FakeHubBehaviour closingAfter = Hub("ABC");
+    closingAfter.closeAfterLock = true;
     FakeHubBehaviour longLine = Hub("ABC");
     longLine.longLine = true;
+    FakeHubBehaviour refusing = Hub("ABC", NickAnswer::Refuse);
+    refusing.chat = "<HubBot> This nick is taken";
+    FakeHubBehaviour closingOnMyInfo = Hub("ABC");
+    closingOnMyInfo.closeOnMyInfo = true;
+    closingOnMyInfo.chat = "<HubBot> Welcome";
     const std::string extendedLock = "EXTENDEDPROTOCOLabcdef";
     const std::string extendedKey = "$Key " + LockToKey(extendedLock, 5) + "|";
     FakeHubBehaviour requiresSupports = Hub(extendedLock);
     requiresSupports.requireSupports = true;
+    const std::string key = "$Key T0\x10|";
+    using End = ExchangeEnd;
+    using Stage = ExchangeStage;
+    const Expected searched{End::Searched, Stage::Search};
     const ExchangeCase cases[] = {
-        {"plain lock ABC", Hub("ABC"), ExchangeOutcome::Searched, "$Key T0\x10|" + Login + AfterHello},
-        {"escaped key byte", Hub("\x41\x86"), ExchangeOutcome::Searched, "$Key 8/%DCN124%/|" + Login + AfterHello},
-        {"another user's hello first", otherFirst, ExchangeOutcome::Searched, "$Key T0\x10|" + Login + AfterHello},
-        {"extended lock", Hub(extendedLock), ExchangeOutcome::Searched,
-         "$Supports NoGetINFO NoHello|" + extendedKey + Login + AfterHello},
-        {"hub that wants $Supports", requiresSupports, ExchangeOutcome::Searched,
-         "$Supports NoGetINFO NoHello|" + extendedKey + Login + AfterHello},
-        {"nick refused", Hub("ABC", NickAnswer::Refuse), ExchangeOutcome::Failed, "$Key T0\x10|" + Login},
-        {"password asked", Hub("ABC", NickAnswer::AskPassword), ExchangeOutcome::Failed, "$Key T0\x10|" + Login},
-        {"silent hub", Hub("ABC", NickAnswer::Silent), ExchangeOutcome::Failed, "$Key T0\x10|" + Login},
-        {"line over the limit", longLine, ExchangeOutcome::Failed, "$Key T0\x10|" + Login},
-        {"one-byte lock", Hub("A"), ExchangeOutcome::Failed, ""},
-        {"closed after the lock", closing, ExchangeOutcome::Failed, ""},
+        {"plain lock ABC", Hub("ABC"), searched, key + Login + AfterHello, "searched"},
+        {"escaped key byte", Hub("\x41\x86"), searched, "$Key 8/%DCN124%/|" + Login + AfterHello, "searched"},
+        {"another user's hello first", otherFirst, searched, key + Login + AfterHello, "searched"},
+        {"extended lock", Hub(extendedLock), searched,
+         "$Supports NoGetINFO NoHello|" + extendedKey + Login + AfterHello, "searched"},
+        {"hub that wants $Supports", requiresSupports, searched,
+         "$Supports NoGetINFO NoHello|" + extendedKey + Login + AfterHello, "searched"},
+        {"nick refused",
+         refusing,
+         {End::NickRefused, Stage::Hello, TcpStatus::TimedOut},
+         key + Login,
+         "nick refused ($ValidateDenide); the hub said: <HubBot> This nick is taken"},
+        {"password asked",
+         Hub("ABC", NickAnswer::AskPassword),
+         {End::PasswordAsked, Stage::Hello, TcpStatus::TimedOut},
+         key + Login,
+         "password asked ($GetPass)"},
+        {"hub full",
+         Hub("ABC", NickAnswer::Full),
+         {End::HubFull, Stage::Hello, TcpStatus::PeerClosed},
+         key + Login,
+         "hub full ($HubIsFull)"},
+        {"silent hub",
+         Hub("ABC", NickAnswer::Silent),
+         {End::Connection, Stage::Hello, TcpStatus::TimedOut},
+         key + Login,
+         "timed out waiting for $Hello"},
+        {"line over the limit",
+         longLine,
+         {End::Connection, Stage::Hello, TcpStatus::LineTooLong},
+         key + Login,
+         "line too long while waiting for $Hello"},
+        {"one-byte lock", Hub("A"), {End::BadLock, Stage::Lock}, "", "no usable lock in the hub's first line"},
+        {"closed before the lock",
+         closingBefore,
+         {End::Connection, Stage::Lock, TcpStatus::PeerClosed},
+         "",
+         "closed by the hub before the lock"},
+        {"closed after $MyINFO",
+         closingOnMyInfo,
+         {End::Connection, Stage::MyInfo, TcpStatus::PeerClosed},
+         key + Login + "$Version 1,0091|" + MyInfo,
+         "closed by the hub after $MyINFO; the hub said: <HubBot> Welcome"},
     };
     FakeHubServer server;
     for (const ExchangeCase& c : cases) {
         const int hub = server.AddHub(c.hub);
-        EXPECT_EQ(Exchange(server, hub, TestRunValues(), QuickTimings()), c.outcome) << c.name;
+        const ExchangeResult result = Exchange(server, hub, TestRunValues(), QuickTimings());
+        EXPECT_EQ(result, c.result) << c.name;
+        EXPECT_EQ(DescribeExchange(result), c.description) << c.name;
         ASSERT_TRUE(server.WaitUntil([&] { return server.OpenConnections(hub) == 0; }, 2s)) << c.name;
         const auto received = server.Received(hub);
         ASSERT_EQ(received.size(), 1u) << c.name;
-        // A hub that closes at once may or may not have taken the greeting before it went.
-        if (c.name != std::string("closed after the lock")) {
-            EXPECT_EQ(received[0], c.received) << c.name;
-        }
+        EXPECT_EQ(received[0], c.received) << c.name;
     }
+    // A hub that closes right after its lock may or may not have taken the greeting before it went.
+    const int hub = server.AddHub(closingAfter);
+    EXPECT_EQ(Exchange(server, hub, TestRunValues(), QuickTimings()),
+              (Expected{End::Connection, Stage::Hello, TcpStatus::PeerClosed}));
 }
 
 TEST(HubExchange, ImpossibleTargetsFailWithoutConnecting) {
@@ -87,22 +163,50 @@ TEST(HubExchange, ImpossibleTargetsFailWithoutConnecting) {
                                      {"127.0.0.1", 0},
                                      {"127.0.0.1", 65536},
                                      {"127.0.0.1", -411}})
-        EXPECT_EQ(RunHubExchange(client, host, port, values, QuickTimings(), wanted), ExchangeOutcome::Failed)
+        EXPECT_EQ(RunHubExchange(client, host, port, values, QuickTimings(), wanted),
+                  (Expected{ExchangeEnd::Connection, ExchangeStage::Connect, TcpStatus::InvalidTarget}))
             << host << ":" << port;
     EXPECT_TRUE(server.Received(hub).empty());
 }
 
-TEST(HubExchange, TricklingOrFloodingHubFailsAfterFourTimesTheTimeout) {
+TEST(HubExchange, ConnectFailuresNameTheirCause) {
+    FakeNameServer names({});
+    TcpClient client(names.Address());
+    const struct {
+        std::string host;
+        int32_t port;
+        TcpStatus status;
+        const char* description;
+    } cases[] = {
+        {"127.0.0.1", ClosedLoopbackPort(), TcpStatus::Refused, "connection refused"},
+        {"no-such-hub.test", 411, TcpStatus::NameNotFound, "name not resolved"},
+    };
+    for (const auto& c : cases) {
+        const ExchangeResult result =
+            RunHubExchange(client, c.host, c.port, TestRunValues(), QuickTimings(), [] { return true; });
+        EXPECT_EQ(result, (Expected{ExchangeEnd::Connection, ExchangeStage::Connect, c.status})) << c.host;
+        EXPECT_EQ(DescribeExchange(result), c.description) << c.host;
+    }
+}
+
+TEST(HubExchange, TricklingOrFloodingHubFailsAtTheLoginDeadline) {
+    HubExchangeTimings timings = QuickTimings();
+    timings.LoginDeadline = 200ms;
     for (const auto interval : {20ms, 0ms}) {
         FakeHubServer server;
         FakeHubBehaviour trickle = Hub("ABC", NickAnswer::Trickle);
         trickle.trickleInterval = interval;
         const int hub = server.AddHub(trickle);
         const auto started = Clock::now();
-        EXPECT_EQ(Exchange(server, hub, TestRunValues(), QuickTimings()), ExchangeOutcome::Failed);
-        const auto took = Clock::now() - started;
-        EXPECT_GE(took, 3900ms) << interval.count();
-        EXPECT_LT(took, 6s) << interval.count();
+        // Only the deadline can end this login.
+        const ExchangeResult result = Exchange(server, hub, PatientValues(), timings);
+        EXPECT_GE(Clock::now() - started, *timings.LoginDeadline) << interval.count();
+        EXPECT_EQ(result, (Expected{ExchangeEnd::LoginTooLong, ExchangeStage::Hello, TcpStatus::TimedOut}))
+            << interval.count();
+        EXPECT_EQ(
+            DescribeExchange(result).rfind("login deadline passed while waiting for $Hello; the hub said: <Hub> ", 0),
+            0u)
+            << interval.count();
     }
 }
 
@@ -112,8 +216,25 @@ TEST(HubExchange, GivesUpWhenNoLongerWantedWhileWaitingForHello) {
     TcpClient client;
     EXPECT_EQ(
         RunHubExchange(client, "127.0.0.1", server.Port(hub), TestRunValues(), QuickTimings(), [] { return false; }),
-        ExchangeOutcome::GivenUp);
+        (Expected{ExchangeEnd::GivenUp, ExchangeStage::Hello}));
     EXPECT_TRUE(server.WaitUntil([&] { return server.Received(hub).at(0) == "$Key T0\x10|" + Login; }, 2s));
+}
+
+TEST(HubExchange, AbortCutsTheLoginShort) {
+    FakeHubServer server;
+    const int hub = server.AddHub(Hub("ABC", NickAnswer::Silent));
+    TcpClient client;
+    std::thread aborter([&] {
+        EXPECT_TRUE(
+            server.WaitUntil([&] { return !server.Received(hub).empty() && !server.Received(hub)[0].empty(); }, 10s));
+        client.Abort();
+    });
+    const ExchangeResult result =
+        RunHubExchange(client, "127.0.0.1", server.Port(hub), PatientValues(), QuickTimings(), [] { return true; });
+    aborter.join();
+    EXPECT_EQ(result, (Expected{ExchangeEnd::Connection, ExchangeStage::Hello, TcpStatus::Aborted}));
+    EXPECT_EQ(DescribeExchange(result), "cut short while waiting for $Hello");
+    EXPECT_FALSE(client.Connected());
 }
 
 TEST(HubExchange, StrictHubForwardsTheSearchOnlyAfterEchoAndWhileWeStay) {
@@ -134,7 +255,7 @@ TEST(HubExchange, StrictHubForwardsTheSearchOnlyAfterEchoAndWhileWeStay) {
     FakeHubServer server;
     for (const auto& c : cases) {
         const int hub = server.AddHub(strict);
-        EXPECT_EQ(Exchange(server, hub, TestRunValues(), c.timings), ExchangeOutcome::Searched) << c.name;
+        EXPECT_EQ(Exchange(server, hub, TestRunValues(), c.timings).end, ExchangeEnd::Searched) << c.name;
         ASSERT_TRUE(
             server.WaitUntil([&] { return server.Forwarded(hub).size() + server.Ignored(hub).size() == 1; }, 3s))
             << c.name;

@@ -1,0 +1,60 @@
+#include "engine/search/hub_worker.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <mutex>
+#include <vector>
+
+#include "support/fake_gui_thread.h"
+#include "support/fake_hub.h"
+#include "support/log_recorder.h"
+#include "support/test_run_values.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// What one progress update saw on the GUI side.
+struct Update {
+    int32_t searched;
+    bool runOver;
+};
+
+TEST(HubWorker, CountsAHubWhenItsSearchIsWrittenAndEndsTheRunWhenItsLingerEnds) {
+    FakeHubServer hubs;
+    const int hub = hubs.AddHub(FakeHubBehaviour{});
+    HubQueue queue;
+    queue.AddHub("127.0.0.1", hubs.Port(hub));
+    FakeGuiThread gui;
+    RunCounters counters;
+    std::mutex lock;
+    std::vector<Update> updates;
+    // The linger is an hour: only the hub closing the connection ends it.
+    WorkerContext context{gui, counters, {}, HubExchangeTimings(0ms, std::chrono::hours(1))};
+    context.updateRunProgress = [&] {
+        std::lock_guard guard(lock);
+        updates.push_back({counters.Searched(), counters.AllDone(queue.Count())});
+    };
+    const auto seen = [&] {
+        std::lock_guard guard(lock);
+        return updates;
+    };
+    LogRecorder log;
+    HubWorker worker(context);
+    worker.Activate(queue, std::make_shared<const RunValues>(TestRunValues()), counters.BeginRun());
+    worker.Wake();
+
+    ASSERT_TRUE(hubs.WaitUntil([&] { return !seen().empty(); }, 10s));
+    EXPECT_EQ(seen()[0].searched, 1);
+    EXPECT_FALSE(seen()[0].runOver);
+    EXPECT_FALSE(counters.AllDone(1));
+    EXPECT_EQ(hubs.OpenConnections(hub), 1);
+    EXPECT_EQ(log.Matching({"info: hub 127.0.0.1:", " searched after "}).size(), 1u);
+
+    hubs.CloseConnections(hub);
+    ASSERT_TRUE(hubs.WaitUntil([&] { return seen().back().runOver; }, 10s));
+    EXPECT_TRUE(counters.AllDone(1));
+}
+
+}  // namespace
