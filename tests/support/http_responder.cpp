@@ -129,12 +129,18 @@ void HttpResponder::Answer(int client) {
     HttpReply handled;
     const HttpReply& reply = m_handler ? (handled = m_handler(request)) : m_reply;
     if (reply.closeWithoutReply) return;
+    if (reply.endlessContinue) {
+        while (SendAll(client, "HTTP/1.1 100 Continue\r\n\r\n") && Pause(client, reply.trickleInterval)) {
+        }
+        return;
+    }
 
     std::string head = "HTTP/1.1 " + std::to_string(reply.status) + " " + reply.reason + "\r\n";
     for (const auto& [name, value] : reply.headers) head += name + ": " + value + "\r\n";
     if (reply.announcesLength && !NamesHeader(reply.headers, "Content-Length"))
         head += "Content-Length: " + std::to_string(reply.body.size()) + "\r\n";
     head += "Connection: close\r\n\r\n";
+    if (reply.trickleInterval.count() > 0) return Trickle(client, head, reply);
     const bool stall = reply.stallAfter < reply.body.size();
     // Head and body apart: bodies of tens of megabytes are not copied.
     if (!SendAll(client, head) ||
@@ -149,4 +155,17 @@ void HttpResponder::Answer(int client) {
         char buffer[4096];
         if (recv(client, buffer, sizeof buffer, 0) <= 0) return;
     }
+}
+
+bool HttpResponder::Pause(int client, std::chrono::milliseconds interval) const {
+    pollfd fds[2] = {{client, POLLIN, 0}, {m_wake[0], POLLIN, 0}};
+    // The client sends nothing more after its request: readable means it has gone.
+    return poll(fds, 2, static_cast<int>(interval.count())) == 0;
+}
+
+void HttpResponder::Trickle(int client, const std::string& head, const HttpReply& reply) {
+    if (!SendAll(client, head)) return;
+    for (const char byte : reply.body)
+        if (!Pause(client, reply.trickleInterval) || !SendAll(client, std::string_view(&byte, 1))) return;
+    shutdown(client, SHUT_WR);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -20,6 +21,10 @@ struct HttpReply {
     bool closeWithoutReply = false;
     // False: no Content-Length, so only the closed connection ends the body.
     bool announcesLength = true;
+    // Above zero: sends the body one byte per interval; with endlessContinue, sends "100 Continue" heads at this
+    // interval for as long as the client stays, and never the reply.
+    std::chrono::milliseconds trickleInterval{0};
+    bool endlessContinue = false;
 };
 
 // Picks the reply to a request (head and body, whole); runs on the responder's thread.
@@ -46,6 +51,10 @@ private:
     void Answer(int client);
     // Waits until fd is readable or the responder stops; false on stop.
     bool WaitReadable(int fd) const;
+    // Waits for interval unless the responder stops or the client goes first; false then.
+    bool Pause(int client, std::chrono::milliseconds interval) const;
+    // Sends bytes one per trickle interval, then the rest of the reply.
+    void Trickle(int client, const std::string& head, const HttpReply& reply);
 
     const HttpReply m_reply;
     const HttpHandler m_handler;  // when set, picks the reply instead

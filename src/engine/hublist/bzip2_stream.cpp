@@ -31,6 +31,7 @@ std::optional<std::size_t> Bzip2ReadStream::Read(char* buffer, std::size_t capac
         const int result = BZ2_bzDecompress(&m_stream);
         const std::size_t made = want - m_stream.avail_out;
         produced += made;
+        if (result == BZ_DATA_ERROR_MAGIC) return Fail("not bzip2 data");
         if (result < 0) return Fail("damaged bzip2 data (" + std::to_string(result) + ")");
         if (result == BZ_STREAM_END) {
             m_ended = true;

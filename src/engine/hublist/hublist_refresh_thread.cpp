@@ -5,11 +5,13 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <system_error>
 #include <vector>
 
 #include "engine/hublist/bzip2_stream.h"
 #include "engine/hublist/hublist_loader.h"
 #include "engine/sys/gui_thread.h"
+#include "engine/sys/log.h"
 
 namespace {
 
@@ -26,31 +28,65 @@ bool WriteAll(int fd, const char* data, std::size_t size) {
     return true;
 }
 
-// Streams the decompressed list into fd, at most limit bytes.
-bool Decompress(std::string_view compressed, int fd, std::int64_t limit) {
+std::string SystemError(int error) {
+    return std::error_code(error, std::generic_category()).message();
+}
+
+std::string SizeText(std::int64_t bytes) {
+    constexpr std::int64_t MiB = std::int64_t{1} << 20;
+    return bytes % MiB == 0 ? std::to_string(bytes / MiB) + " MiB" : std::to_string(bytes) + " bytes";
+}
+
+// Streams the decompressed list into fd, at most limit bytes; why it failed, or nothing.
+std::optional<std::string> Decompress(std::string_view compressed, int fd, std::int64_t limit) {
     Bzip2ReadStream stream(compressed);
     std::vector<char> buffer(kWriteBuffer);
     std::int64_t written = 0;
     while (true) {
         const std::optional<std::size_t> got = stream.Read(buffer.data(), buffer.size());
-        if (!got) return false;
-        if (*got == 0) return true;
+        if (!got) return stream.Error();
+        if (*got == 0) return std::nullopt;
         written += static_cast<std::int64_t>(*got);
-        if (written > limit || !WriteAll(fd, buffer.data(), *got)) return false;
+        if (written > limit) return "the hub list is larger than " + SizeText(limit);
+        if (!WriteAll(fd, buffer.data(), *got)) return "cannot write the hub list: " + SystemError(errno);
     }
+}
+
+const char* OutcomeName(HublistRefreshResult::Outcome outcome) {
+    switch (outcome) {
+        case HublistRefreshResult::Outcome::Replaced:
+            return "replaced the stored list";
+        case HublistRefreshResult::Outcome::Failed:
+            return "failed";
+        case HublistRefreshResult::Outcome::Cancelled:
+            return "cancelled";
+    }
+    return "?";
+}
+
+void LogRefresh(const std::string& url, const HublistRefreshResult& result, int64_t downloaded,
+                std::chrono::steady_clock::duration took) {
+    const LogLevel level = result.outcome == HublistRefreshResult::Outcome::Failed ? LogLevel::Warning : LogLevel::Info;
+    if (!LogEnabled(level)) return;
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.2f s", std::chrono::duration<double>(took).count());
+    std::string line = "hub list refresh from " + url + ": " + OutcomeName(result.outcome) + " after " + seconds +
+                       ", " + std::to_string(downloaded) + " bytes downloaded";
+    if (!result.reason.empty()) line += ": " + result.reason;
+    Log(level, line);
 }
 
 }  // namespace
 
 HublistRefreshThread::HublistRefreshThread(GuiThread& gui, std::string url, std::string dataDir,
-                                           HublistRefreshSteps steps, std::chrono::milliseconds readTimeout,
+                                           HublistRefreshSteps steps, const HttpLimits& limits,
                                            std::int64_t maxListSize)
     : m_gui(gui),
       m_url(std::move(url)),
       m_dataDir(std::move(dataDir)),
       m_steps(std::move(steps)),
       m_maxListSize(maxListSize) {
-    m_http.SetReadTimeout(readTimeout);
+    m_http.SetLimits(limits);
     m_thread = std::thread([this] { Execute(); });
 }
 
@@ -60,6 +96,7 @@ HublistRefreshThread::~HublistRefreshThread() {
 }
 
 void HublistRefreshThread::Cancel() {
+    m_cancelled = true;
     m_http.Cancel();
 }
 
@@ -68,9 +105,19 @@ void HublistRefreshThread::Wait() {
 }
 
 void HublistRefreshThread::Execute() {
-    const bool failed = !Refresh();
+    const auto started = std::chrono::steady_clock::now();
+    const std::optional<std::string> failure = Refresh();
+    HublistRefreshResult result;
+    if (!failure) {
+        result.outcome = HublistRefreshResult::Outcome::Replaced;
+    } else if (m_cancelled) {
+        result.outcome = HublistRefreshResult::Outcome::Cancelled;
+    } else {
+        result.reason = *failure;
+    }
+    LogRefresh(m_url, result, m_downloaded, std::chrono::steady_clock::now() - started);
     m_gui.RunAndWait([&] {
-        if (m_steps.Completed) m_steps.Completed(failed);
+        if (m_steps.Completed) m_steps.Completed(result);
     });
     m_finished = true;
 }
@@ -80,7 +127,7 @@ void HublistRefreshThread::RunStep(const std::function<void()>& step) {
     if (!m_gui.RunAndWait(step)) m_http.Cancel();
 }
 
-bool HublistRefreshThread::Refresh() {
+std::optional<std::string> HublistRefreshThread::Refresh() {
     HttpTransferEvents events;
     if (m_steps.TransferBegins)
         events.Begins = [this](int64_t size) { RunStep([&] { m_steps.TransferBegins(size); }); };
@@ -88,16 +135,18 @@ bool HublistRefreshThread::Refresh() {
         events.Progresses = [this](int64_t count) { RunStep([&] { m_steps.TransferProgresses(count); }); };
     if (m_steps.TransferEnds) events.Ends = [this] { RunStep(m_steps.TransferEnds); };
     const HttpGetResult download = m_http.Get(m_url, events);
-    if (!download.ok) return false;
+    m_downloaded = download.received;
+    if (!download.ok) return download.error;
 
     // The stored list is replaced only by a complete new one: a failed refresh leaves it as it was.
     const std::string target = HubListPath(m_dataDir);
     std::string temporary = target + ".XXXXXX";
     const int fd = mkostemp(temporary.data(), O_CLOEXEC);
-    if (fd < 0) return false;
-    bool ok = Decompress(download.body, fd, m_maxListSize);
-    ok = close(fd) == 0 && ok;
-    ok = ok && std::rename(temporary.c_str(), target.c_str()) == 0;
-    if (!ok) unlink(temporary.c_str());
-    return ok;
+    if (fd < 0) return "cannot create a file in " + m_dataDir + ": " + SystemError(errno);
+    std::optional<std::string> failure = Decompress(download.body, fd, m_maxListSize);
+    if (close(fd) != 0 && !failure) failure = "cannot write the hub list: " + SystemError(errno);
+    if (!failure && std::rename(temporary.c_str(), target.c_str()) != 0)
+        failure = "cannot replace " + target + ": " + SystemError(errno);
+    if (failure) unlink(temporary.c_str());
+    return failure;
 }

@@ -28,7 +28,6 @@ struct HttpClient::Transfer {
     std::string body;
     std::string error;
     bool begun = false;
-    std::chrono::steady_clock::time_point lastData = std::chrono::steady_clock::now();
 
     bool Refuse(std::string why) {
         error = std::move(why);
@@ -57,13 +56,11 @@ bool HttpClient::Transfer::Append(const char* data, std::size_t size) {
     if (size > kMaxBodySize - body.size()) return Refuse("response body too large");
     body.append(data, size);
     if (events->Progresses) events->Progresses(static_cast<int64_t>(body.size()));
-    lastData = std::chrono::steady_clock::now();
     return true;
 }
 
 std::size_t HttpClient::OnHeader(char* data, std::size_t size, std::size_t count, void* transfer) {
     auto* t = static_cast<Transfer*>(transfer);
-    t->lastData = std::chrono::steady_clock::now();
     const std::size_t length = size * count;
     const bool blankLine = (length == 2 && data[0] == '\r') || (length == 1 && data[0] == '\n');
     if (blankLine && !t->HeadersEnded()) return 0;
@@ -96,7 +93,7 @@ HttpGetResult HttpClient::Get(const std::string& url, const HttpTransferEvents& 
     t.easy = curl_easy_init();
     if (t.easy == nullptr || m_multi == nullptr) {
         if (t.easy != nullptr) curl_easy_cleanup(t.easy);
-        return {false, {}, "libcurl unavailable"};
+        return {false, {}, 0, "libcurl unavailable"};
     }
     char curlError[CURL_ERROR_SIZE] = {};
     curl_easy_setopt(t.easy, CURLOPT_URL, url.c_str());
@@ -108,14 +105,16 @@ HttpGetResult HttpClient::Get(const std::string& url, const HttpTransferEvents& 
     curl_easy_setopt(t.easy, CURLOPT_SSL_VERIFYHOST, 2L);
     curl_easy_setopt(t.easy, CURLOPT_USERAGENT, kUserAgent);
     curl_easy_setopt(t.easy, CURLOPT_ERRORBUFFER, curlError);
+    curl_easy_setopt(t.easy, CURLOPT_LOW_SPEED_LIMIT, static_cast<long>(m_limits.lowSpeedBytesPerSecond));
+    curl_easy_setopt(t.easy, CURLOPT_LOW_SPEED_TIME, static_cast<long>(m_limits.lowSpeedWindow.count()));
+    curl_easy_setopt(t.easy, CURLOPT_TIMEOUT_MS, static_cast<long>(m_limits.overall.count()));
     curl_easy_setopt(t.easy, CURLOPT_HEADERFUNCTION, &HttpClient::OnHeader);
     curl_easy_setopt(t.easy, CURLOPT_HEADERDATA, &t);
     curl_easy_setopt(t.easy, CURLOPT_WRITEFUNCTION, &HttpClient::OnBody);
     curl_easy_setopt(t.easy, CURLOPT_WRITEDATA, &t);
     curl_multi_add_handle(m_multi, t.easy);
 
-    // libcurl's own low-speed limit counts whole seconds; this loop gives a millisecond time-out and wakes at once
-    // on Cancel.
+    // libcurl enforces the limits; this loop only wakes at once on Cancel.
     CURLcode outcome = CURLE_OK;
     bool finished = false;
     while (!finished) {
@@ -135,13 +134,7 @@ HttpGetResult HttpClient::Get(const std::string& url, const HttpTransferEvents& 
             t.error = "cancelled";
             break;
         }
-        const auto idle = std::chrono::steady_clock::now() - t.lastData;
-        if (idle >= m_readTimeout) {
-            t.error = "read time-out";
-            break;
-        }
-        const auto wait = std::chrono::ceil<std::chrono::milliseconds>(m_readTimeout - idle);
-        curl_multi_poll(m_multi, nullptr, 0, static_cast<int>(std::min<int64_t>(wait.count(), 1000)), nullptr);
+        curl_multi_poll(m_multi, nullptr, 0, 1000, nullptr);
     }
     curl_multi_remove_handle(m_multi, t.easy);
     long status = 0;
@@ -150,6 +143,7 @@ HttpGetResult HttpClient::Get(const std::string& url, const HttpTransferEvents& 
     if (t.begun && events.Ends) events.Ends();
 
     HttpGetResult result;
+    result.received = static_cast<int64_t>(t.body.size());
     if (finished && outcome == CURLE_OK && IsSuccess(status)) {
         result.ok = true;
         result.body = std::move(t.body);

@@ -34,6 +34,9 @@
 namespace {
 
 const char* const kDownloadingText = "Downloading hublist... please wait";
+// The refresh button's captions: it cancels the refresh under way.
+const char* const kRefreshCaption = "Refresh Hublist";
+const char* const kCancelRefreshCaption = "Cancel";
 
 QComboBox* MakeList(QWidget* parent, const char* name, int left, int top, int width, const QStringList& items,
                     int selected) {
@@ -118,7 +121,7 @@ void MainWindow::CreateControls() {
     m_upperSizeEdit = PlaceControl<QLineEdit>(this, "upperSizeEdit", 650, 570, 50, 22);
     m_upperSizeUnitBox = MakeList(this, "upperSizeUnitBox", 708, 570, 50, units, 2);
     m_refreshButton = PlaceControl<QPushButton>(this, "refreshButton", 765, 570, 112, 24);
-    m_refreshButton->setText(QStringLiteral("Refresh Hublist"));
+    m_refreshButton->setText(QString::fromLatin1(kRefreshCaption));
     m_settingsButton = PlaceControl<QPushButton>(this, "settingsButton", 884, 570, 58, 24);
     m_settingsButton->setText(QStringLiteral("Settings"));
     m_aboutButton = PlaceControl<QPushButton>(this, "aboutButton", 884, 601, 58, 24);
@@ -261,8 +264,13 @@ bool MainWindow::RefreshInProgress() const {
 }
 
 void MainWindow::OnRefreshClicked() {
+    // During a refresh the button reads "Cancel": a server that holds the download must not hold the user.
+    if (RefreshInProgress()) {
+        if (m_refresh) m_refresh->Cancel();
+        return;
+    }
     // A run's workers take hubs from the queue that a refresh replaces: no refresh while one is in progress.
-    if (RefreshInProgress() || RunInProgress()) return;
+    if (RunInProgress()) return;
     SetProgressState(m_progressBar, ProgressState::Normal);
     m_searchButton->setEnabled(false);
     HublistRefreshSteps steps;
@@ -274,23 +282,25 @@ void MainWindow::OnRefreshClicked() {
         m_progressBar->setValue(static_cast<int>(std::min<int64_t>(count, m_progressBar->maximum())));
     };
     steps.TransferEnds = [this] { m_progressBar->setValue(0); };
-    steps.Completed = [this](bool refreshFailed) { RefreshCompleted(refreshFailed); };
+    steps.Completed = [this](const HublistRefreshResult& result) { RefreshCompleted(result); };
     m_refresh.reset();  // a finished earlier refresh, if its clean-up has not run yet
     ++m_refreshGeneration;
     m_refresh = std::make_unique<HublistRefreshThread>(*m_gui, m_settings.HublistURL, m_appDataDir, steps);
     m_startupRefresh = m_startupLoadPending;
     SetLabelText(m_hubCountLabel, kDownloadingText);
+    m_refreshButton->setText(QString::fromLatin1(kCancelRefreshCaption));
     m_startupLoadPending = false;
 }
 
-void MainWindow::RefreshCompleted(bool refreshFailed) {
+void MainWindow::RefreshCompleted(const HublistRefreshResult& result) {
+    m_refreshButton->setText(QString::fromLatin1(kRefreshCaption));
     m_queue = std::make_unique<HubQueue>();
     // With no stored list the window would keep showing the download: show the (empty) count instead.
     if (!LoadHubList()) ShowHubCount();
     m_progressBar->setValue(0);
-    if (refreshFailed) {
-        ShowMessage("Error updating hublist!", MessageIcon::Information, this);
-    } else if (!m_startupRefresh) {
+    if (result.outcome == HublistRefreshResult::Outcome::Failed) {
+        ShowMessage("Error updating hublist!", MessageIcon::Information, this, result.reason);
+    } else if (result.outcome == HublistRefreshResult::Outcome::Replaced && !m_startupRefresh) {
         ShowMessage("Hublist updated. Total hubs: " + std::to_string(m_hubCount), MessageIcon::Information, this);
     }
     // The worker is still returning from this step: it is joined from the event loop, not from here.

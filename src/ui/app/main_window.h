@@ -24,6 +24,7 @@ class QtGuiThread;
 class SearchRunner;
 class UdpListener;
 class HublistRefreshThread;
+struct HublistRefreshResult;
 class HubQueue;
 
 // The main window: the result list on top, the search form, buttons, status labels and progress bar below.
@@ -98,7 +99,7 @@ private:
     void StartRun();
     void StopRun();
     void EndRun();
-    void RefreshCompleted(bool refreshFailed);
+    void RefreshCompleted(const HublistRefreshResult& result);
     bool RefreshInProgress() const;
     // Ends every background thread; the window stays usable for nothing after it. Safe to call twice.
     void Shutdown();

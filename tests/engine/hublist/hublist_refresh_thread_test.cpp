@@ -13,8 +13,10 @@
 #include "engine/hublist/hublist_loader.h"
 #include "engine/search/hub_queue.h"
 #include "support/bzip2_compress.h"
+#include "support/closed_port.h"
 #include "support/fake_gui_thread.h"
 #include "support/http_responder.h"
+#include "support/log_recorder.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -32,13 +34,13 @@ std::string NewList(int hubs) {
     return text + "</Hubs></Hublist>\n";
 }
 
-// What the GUI side saw, in order: "begins N", "progresses N", "ends", "completed ok|failed".
+// What the GUI side saw, in order: "begins N", "progresses N", "ends", "completed ok|cancelled|failed: reason".
 class Recorder {
 public:
     HublistRefreshSteps Steps() {
         return {[this](int64_t max) { Add("begins " + std::to_string(max)); },
                 [this](int64_t count) { Add("progresses " + std::to_string(count)); }, [this] { Add("ends"); },
-                [this](bool failed) { Add(failed ? "completed failed" : "completed ok"); }};
+                [this](const HublistRefreshResult& result) { Add(Completion(result)); }};
     }
     // Waits until an event starting with prefix has been seen; false at the deadline.
     bool WaitFor(const std::string& prefix) {
@@ -55,6 +57,17 @@ public:
     }
 
 private:
+    static std::string Completion(const HublistRefreshResult& result) {
+        switch (result.outcome) {
+            case HublistRefreshResult::Outcome::Replaced:
+                return "completed ok";
+            case HublistRefreshResult::Outcome::Cancelled:
+                return "completed cancelled";
+            case HublistRefreshResult::Outcome::Failed:
+                return "completed failed: " + result.reason;
+        }
+        return "?";
+    }
     void Add(std::string event) {
         std::lock_guard lock(m_mutex);
         m_events.push_back(std::move(event));
@@ -69,12 +82,13 @@ private:
 struct Outcome {
     bool completed = false;
     bool failed = false;
+    std::string reason;
     std::vector<std::string> events;
     std::string stored;
     std::vector<std::string> files;
 };
 
-Outcome Refresh(const std::string& url, std::chrono::milliseconds readTimeout = 60s,
+Outcome Refresh(const std::string& url, const HttpLimits& limits = {},
                 std::int64_t maxListSize = HublistRefreshThread::kMaxListSize) {
     TempDir dir;
     WriteFile(HubListPath(dir.Path()), kStoredList);
@@ -82,37 +96,32 @@ Outcome Refresh(const std::string& url, std::chrono::milliseconds readTimeout = 
     Recorder recorder;
     Outcome out;
     {
-        HublistRefreshThread refresh(gui, url, dir.Path(), recorder.Steps(), readTimeout, maxListSize);
+        HublistRefreshThread refresh(gui, url, dir.Path(), recorder.Steps(), limits, maxListSize);
         out.completed = recorder.WaitFor("completed");
         refresh.Wait();
         EXPECT_EQ(refresh.Finished(), out.completed);
     }
     out.events = recorder.Events();
-    out.failed = !out.events.empty() && out.events.back() == "completed failed";
+    const std::string failedPrefix = "completed failed: ";
+    out.failed = !out.events.empty() && out.events.back().starts_with(failedPrefix);
+    if (out.failed) out.reason = out.events.back().substr(failedPrefix.size());
     out.stored = ReadFile(HubListPath(dir.Path()));
     for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
         out.files.push_back(entry.path().filename().string());
     return out;
 }
 
-// A port on 127.0.0.1 that nothing listens on.
-std::uint16_t ClosedPort() {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    close(fd);
-    return ntohs(address.sin_port);
-}
-
 TEST(HublistRefresh, ReplacesTheStoredListWithTheDownloadedOne) {
     const std::string list = NewList(3000);
-    HttpResponder server({200, "OK", {{"Content-Type", "application/x-bzip2"}}, Bzip2Compress(list)});
+    const std::string body = Bzip2Compress(list);
+    HttpResponder server({200, "OK", {{"Content-Type", "application/x-bzip2"}}, body});
+    LogRecorder log;
     const Outcome outcome = Refresh(server.Url());
     ASSERT_TRUE(outcome.completed);
+    EXPECT_EQ(log.Matching({"info: hub list refresh from " + server.Url() + ": replaced the stored list after ",
+                            ", " + std::to_string(body.size()) + " bytes downloaded"})
+                  .size(),
+              1u);
     EXPECT_FALSE(outcome.failed);
     EXPECT_EQ(outcome.stored, list);
     EXPECT_EQ(outcome.files, std::vector<std::string>{"hublist.xml"});
@@ -149,34 +158,53 @@ TEST(HublistRefresh, EmptyBodyStoresAnEmptyList) {
     EXPECT_EQ(outcome.stored, "");
 }
 
-TEST(HublistRefresh, FailuresKeepTheStoredList) {
+TEST(HublistRefresh, FailuresKeepTheStoredListAndSayWhy) {
     const std::string whole = Bzip2Compress(NewList(2000));
     std::string corrupted = whole;
     corrupted[corrupted.size() / 2] ^= 0x20;
+    // A server slower than 512 bytes a second over one second is given up; one that keeps just above a lower
+    // limit meets the overall deadline.
+    const HttpLimits slow{512, 1s, std::chrono::hours(1)};
+    const HttpLimits deadline{10, 1s, 400ms};
+    HttpReply trickling{200, "OK", {}, whole};
+    trickling.trickleInterval = 20ms;
+    HttpReply continuing{200, "OK", {}, whole};
+    continuing.trickleInterval = 20ms;
+    continuing.endlessContinue = true;
     struct Case {
         const char* name;
         HttpReply reply;
-        std::chrono::milliseconds readTimeout = 60s;
+        std::string reason;  // a part of the reason given
+        HttpLimits limits = {};
     };
     const Case cases[] = {
-        {"404", {404, "Not Found", {}, Bzip2Compress(NewList(1))}},
-        {"500", {500, "Internal Server Error", {}, ""}},
-        {"redirect", {302, "Found", {{"Location", "/elsewhere.xml.bz2"}}, ""}},
-        {"plain XML", {200, "OK", {}, NewList(5)}},
-        {"HTML page", {200, "OK", {}, "<html><body>Not here</body></html>"}},
-        {"corrupted", {200, "OK", {}, corrupted}},
-        {"two streams", {200, "OK", {}, whole + Bzip2Compress(NewList(1))}},
-        {"trailing garbage", {200, "OK", {}, whole + "\r\n"}},
-        {"truncated", {200, "OK", {}, whole.substr(0, whole.size() - 10)}},
-        {"closed early", {200, "OK", {{"Content-Length", std::to_string(whole.size())}}, whole.substr(0, 100)}},
-        {"no reply", {200, "OK", {}, whole, SIZE_MAX, true}},
-        {"stalled", {200, "OK", {}, whole, whole.size() / 2}, 300ms},
+        {"404", {404, "Not Found", {}, Bzip2Compress(NewList(1))}, "HTTP status 404"},
+        {"500", {500, "Internal Server Error", {}, ""}, "HTTP status 500"},
+        {"redirect", {302, "Found", {{"Location", "/elsewhere.xml.bz2"}}, ""}, "HTTP status 302"},
+        {"plain XML", {200, "OK", {}, NewList(5)}, "not bzip2 data"},
+        {"HTML page", {200, "OK", {}, "<html><body>Not here</body></html>"}, "not bzip2 data"},
+        {"corrupted", {200, "OK", {}, corrupted}, "damaged bzip2 data"},
+        {"two streams", {200, "OK", {}, whole + Bzip2Compress(NewList(1))}, "data after the end of the bzip2 stream"},
+        {"trailing garbage", {200, "OK", {}, whole + "\r\n"}, "data after the end of the bzip2 stream"},
+        {"truncated", {200, "OK", {}, whole.substr(0, whole.size() - 10)}, "cut off before its end"},
+        {"closed early",
+         {200, "OK", {{"Content-Length", std::to_string(whole.size())}}, whole.substr(0, 100)},
+         "transfer closed"},
+        {"no reply", {200, "OK", {}, whole, SIZE_MAX, true}, "Empty reply from server"},
+        {"stalled", {200, "OK", {}, whole, 10}, "too slow", slow},
+        {"trickling", trickling, "too slow", slow},
+        {"endless 100 Continue", continuing, "too slow", slow},
+        {"overall deadline", trickling, "timed out after 400 milliseconds", deadline},
     };
     for (const Case& c : cases) {
+        LogRecorder log;
         HttpResponder server(c.reply);
-        const Outcome outcome = Refresh(server.Url(), c.readTimeout);
+        const Outcome outcome = Refresh(server.Url(), c.limits);
         EXPECT_TRUE(outcome.completed) << c.name;
         EXPECT_TRUE(outcome.failed) << c.name;
+        EXPECT_NE(outcome.reason.find(c.reason), std::string::npos) << c.name << ": " << outcome.reason;
+        EXPECT_EQ(log.Matching({"warning: hub list refresh from " + server.Url() + ": failed", c.reason}).size(), 1u)
+            << c.name;
         EXPECT_EQ(outcome.stored, kStoredList) << c.name;
         EXPECT_EQ(outcome.files, std::vector<std::string>{"hublist.xml"}) << c.name;
         EXPECT_LE(server.Requests().size(), 1u) << c.name;
@@ -187,7 +215,7 @@ TEST(HublistRefresh, BodyAnnouncedAbove64MiBIsRefusedBeforeTransfer) {
     // The server then sends nothing: only the refusal can end this before the read time-out.
     HttpResponder server({200, "OK", {{"Content-Length", std::to_string((64 << 20) + 1)}}, "x", 0});
     const Outcome outcome = Refresh(server.Url());
-    EXPECT_EQ(outcome.events, std::vector<std::string>{"completed failed"});
+    EXPECT_EQ(outcome.events, std::vector<std::string>{"completed failed: response body too large"});
     EXPECT_EQ(outcome.stored, kStoredList);
 }
 
@@ -211,18 +239,19 @@ TEST(HublistRefresh, ListThatDecompressesBeyondTheLimitIsNotStored) {
     const std::string list = NewList(200);
     HttpResponder server({200, "OK", {}, Bzip2Compress(list)});
     const auto size = static_cast<std::int64_t>(list.size());
-    const Outcome over = Refresh(server.Url(), 60s, size - 1);
+    const Outcome over = Refresh(server.Url(), {}, size - 1);
     EXPECT_TRUE(over.failed);
+    EXPECT_EQ(over.reason, "the hub list is larger than " + std::to_string(size - 1) + " bytes");
     EXPECT_EQ(over.stored, kStoredList);
     EXPECT_EQ(over.files, std::vector<std::string>{"hublist.xml"}) << "no temporary file is left";
-    const Outcome at = Refresh(server.Url(), 60s, size);
+    const Outcome at = Refresh(server.Url(), {}, size);
     EXPECT_FALSE(at.failed);
     EXPECT_EQ(at.stored, list);
 }
 
 TEST(HublistRefresh, UnreachableOrUnusableUrlsFail) {
     const std::string urls[] = {
-        "http://127.0.0.1:" + std::to_string(ClosedPort()) + "/hublist.xml.bz2",
+        "http://127.0.0.1:" + std::to_string(ClosedLoopbackPort()) + "/hublist.xml.bz2",
         "",
         "not a url",
         "file:///etc/hostname",
@@ -240,7 +269,8 @@ TEST(HublistRefresh, MissingDataFolderFails) {
     Recorder recorder;
     HublistRefreshThread refresh(gui, server.Url(), "/nonexistent-hubsift-folder", recorder.Steps());
     ASSERT_TRUE(recorder.WaitFor("completed"));
-    EXPECT_EQ(recorder.Events().back(), "completed failed");
+    EXPECT_EQ(recorder.Events().back(),
+              "completed failed: cannot create a file in /nonexistent-hubsift-folder: No such file or directory");
 }
 
 TEST(HublistRefresh, CancelEndsAStalledDownloadPromptly) {
@@ -250,12 +280,13 @@ TEST(HublistRefresh, CancelEndsAStalledDownloadPromptly) {
     WriteFile(HubListPath(dir.Path()), kStoredList);
     FakeGuiThread gui;
     Recorder recorder;
-    HublistRefreshThread refresh(gui, server.Url(), dir.Path(), recorder.Steps());
+    // Limits of an hour: only the cancel can end the transfer.
+    const HttpLimits patient{512, std::chrono::hours(1), std::chrono::hours(1)};
+    HublistRefreshThread refresh(gui, server.Url(), dir.Path(), recorder.Steps(), patient);
     ASSERT_TRUE(recorder.WaitFor("progresses 10"));
     gui.RunAndWait([&] { refresh.Cancel(); });
-    // The read time-out is a minute; only the cancel can end the transfer within the deadline.
     ASSERT_TRUE(recorder.WaitFor("completed"));
-    EXPECT_EQ(recorder.Events().back(), "completed failed");
+    EXPECT_EQ(recorder.Events().back(), "completed cancelled");
     EXPECT_EQ(ReadFile(HubListPath(dir.Path())), kStoredList);
 }
 
