@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <system_error>
@@ -16,6 +18,17 @@
 namespace {
 
 constexpr std::size_t kWriteBuffer = 65536;
+// The decompressed list goes to hublist.xml followed by this suffix, whose X are replaced by mkostemp.
+constexpr std::string_view kTemporarySuffix = ".XXXXXX";
+
+// A name mkostemp made from the stored list's name and kTemporarySuffix.
+bool IsTemporaryName(std::string_view name) {
+    const std::string_view stem = kHubListFileName;
+    if (name.size() != stem.size() + kTemporarySuffix.size() || !name.starts_with(stem) || name[stem.size()] != '.')
+        return false;
+    return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(stem.size()) + 1, name.end(),
+                       [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; });
+}
 
 bool WriteAll(int fd, const char* data, std::size_t size) {
     while (size > 0) {
@@ -140,7 +153,7 @@ std::optional<std::string> HublistRefreshThread::Refresh() {
 
     // The stored list is replaced only by a complete new one: a failed refresh leaves it as it was.
     const std::string target = HubListPath(m_dataDir);
-    std::string temporary = target + ".XXXXXX";
+    std::string temporary = target + std::string(kTemporarySuffix);
     const int fd = mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0) return "cannot create a file in " + m_dataDir + ": " + SystemError(errno);
     std::optional<std::string> failure = Decompress(download.body, fd, m_maxListSize);
@@ -149,4 +162,21 @@ std::optional<std::string> HublistRefreshThread::Refresh() {
         failure = "cannot replace " + target + ": " + SystemError(errno);
     if (failure) unlink(temporary.c_str());
     return failure;
+}
+
+int HublistRefreshThread::RemoveStaleTemporaryFiles(const std::string& dataDir,
+                                                    std::filesystem::file_time_type startedAt) {
+    int removed = 0;
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(dataDir, error), end; !error && it != end; it.increment(error)) {
+        const std::filesystem::directory_entry& entry = *it;
+        std::error_code ignored;
+        if (!IsTemporaryName(entry.path().filename().string()) || !entry.is_regular_file(ignored) ||
+            entry.last_write_time(ignored) >= startedAt)
+            continue;
+        if (!std::filesystem::remove(entry.path(), ignored)) continue;
+        ++removed;
+        Log(LogLevel::Info, "removed " + entry.path().string() + ", left by an unfinished hub list refresh");
+    }
+    return removed;
 }

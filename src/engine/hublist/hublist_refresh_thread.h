@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
@@ -50,6 +51,10 @@ public:
     void Wait();
     // True once Completed has run, or was refused by a closed GUI side.
     bool Finished() const { return m_finished; }
+
+    // At start-up: removes the temporary files that refreshes of earlier processes left in dataDir (one ended by a
+    // signal or a crash mid-way), i.e. those last written before startedAt. Returns how many went.
+    static int RemoveStaleTemporaryFiles(const std::string& dataDir, std::filesystem::file_time_type startedAt);
 
 private:
     void Execute();

@@ -181,7 +181,7 @@ std::string DescribeExchange(const ExchangeResult& result) {
     std::string text;
     switch (result.end) {
         case ExchangeEnd::Searched:
-            text = "searched";
+            text = "$Search sent";
             break;
         case ExchangeEnd::GivenUp:
             text = "given up while waiting for $Hello";

@@ -37,7 +37,8 @@ struct ExchangeResult {
     std::string hubMessage;                // the last chat line from the hub ("<HubBot> …"), empty if none
 };
 
-// The result in plain words, e.g. "timed out waiting for $Hello; the hub said: <HubBot> Registered users only".
+// The result in plain words, e.g. "timed out waiting for $Hello; the hub said: <HubBot> Registered users only" or
+// "$Search sent".
 std::string DescribeExchange(const ExchangeResult& result);
 
 // One hub's NMDC login and search on the calling thread, message by message, up to the written $Search. The login

@@ -25,10 +25,10 @@ void LogExchange(const std::string& host, int32_t port, const ExchangeResult& re
     if (!LogEnabled(LogLevel::Info)) return;
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.2f s", std::chrono::duration<double>(took).count());
-    const char* outcome = result.end == ExchangeEnd::Searched       ? "searched"
-                          : result.end == ExchangeEnd::GivenUp      ? "given up"
-                          : result.connection == TcpStatus::Aborted ? "cut short"
-                                                                    : "failed";
+    // A hub given up or cut short is not counted: the run that wanted it was stopped.
+    const bool stopped = result.end == ExchangeEnd::GivenUp ||
+                         (result.end == ExchangeEnd::Connection && result.connection == TcpStatus::Aborted);
+    const char* outcome = result.end == ExchangeEnd::Searched ? "searched" : stopped ? "stopped" : "failed";
     Log(LogLevel::Info, "hub " + host + ":" + std::to_string(port) + " " + outcome + " after " + seconds + ": " +
                             DescribeExchange(result));
 }

@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 
+#include "engine/hublist/hublist_refresh_thread.h"
 #include "engine/settings/settings_store.h"
 #include "engine/sys/data_dir.h"
 #include "ui/app/main_window.h"
@@ -21,6 +22,7 @@ bool HubsiftProgram::Start() {
         return false;
     }
     m_appDataDir = *dataDir.path;
+    HublistRefreshThread::RemoveStaleTemporaryFiles(m_appDataDir, m_startedAt);
     const std::string settingsFile = m_appDataDir + "/Hubsift.ini";
 
     m_mainWindow = std::make_unique<MainWindow>(m_settings, m_pendingIPMessage, m_appDataDir);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -16,8 +17,8 @@ public:
     HubsiftProgram();
     ~HubsiftProgram();
 
-    // The start-up sequence up to the message loop: data folder, windows, settings, placement, IP detection,
-    // the first-start rule. False when the program must end (its message has been shown).
+    // The start-up sequence up to the message loop: data folder (and its stale temporary files), windows, settings,
+    // placement, IP detection, the first-start rule. False when the program must end (its message has been shown).
     bool Start();
 
     MainWindow* GetMainWindow() const { return m_mainWindow.get(); }
@@ -28,6 +29,8 @@ public:
 private:
     void PlaceGetMainWindow();
 
+    // Files of ours last written before this are left over from earlier processes.
+    const std::filesystem::file_time_type m_startedAt = std::filesystem::file_time_type::clock::now();
     AppSettings m_settings;
     std::string m_pendingIPMessage;
     std::string m_appDataDir;

@@ -10,6 +10,7 @@
 #include "engine/sys/stream_log_sink.h"
 #include "ui/app/hubsift_program.h"
 #include "ui/support/hint_style.h"
+#include "ui/support/termination_signals.h"
 
 namespace {
 
@@ -55,6 +56,11 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Hubsift"));
     QApplication::setStyle(new HintStyle);
+    // SIGTERM and SIGINT close the windows as the user would, so every background thread ends in its order.
+    const TerminationSignals termination([] {
+        QApplication::closeAllWindows();
+        QCoreApplication::quit();
+    });
     HubsiftProgram program;
     if (!program.Start()) return 1;
     return QApplication::exec();

@@ -302,4 +302,31 @@ TEST(HublistRefresh, EndsWithoutCompletingOnceTheGuiSideIsClosed) {
     for (const auto& event : recorder.Events()) EXPECT_EQ(event.rfind("completed", 0), std::string::npos);
 }
 
+TEST(HublistRefresh, StartUpRemovesOnlyTheTemporaryFilesOfEarlierRefreshes) {
+    TempDir dir;
+    const auto startedAt = std::filesystem::file_time_type::clock::now();
+    const struct {
+        const char* name;
+        bool older;
+        bool removed;
+    } files[] = {
+        {"hublist.xml.AbC123", true, true},  {"hublist.xml.0zZ9aa", true, true},   {"hublist.xml.Now123", false, false},
+        {"hublist.xml", true, false},        {"hublist.xml.bak", true, false},     {"hublist.xml.ab-123", true, false},
+        {"Hubsift.ini.AbC123", true, false}, {"hublist.xml.AbC1234", true, false},
+    };
+    for (const auto& file : files) {
+        WriteFile(dir.File(file.name), "x");
+        std::filesystem::last_write_time(dir.File(file.name), startedAt + (file.older ? -1h : 1h));
+    }
+    std::filesystem::create_directory(dir.File("hublist.xml.Dir123"));
+    std::filesystem::last_write_time(dir.File("hublist.xml.Dir123"), startedAt - 1h);
+    LogRecorder log;
+
+    EXPECT_EQ(HublistRefreshThread::RemoveStaleTemporaryFiles(dir.Path(), startedAt), 2);
+    for (const auto& file : files) EXPECT_EQ(std::filesystem::exists(dir.File(file.name)), !file.removed) << file.name;
+    EXPECT_TRUE(std::filesystem::is_directory(dir.File("hublist.xml.Dir123")));
+    EXPECT_EQ(log.Matching({"info: removed " + dir.File("hublist.xml.AbC123")}).size(), 1u);
+    EXPECT_EQ(HublistRefreshThread::RemoveStaleTemporaryFiles(dir.File("missing"), startedAt), 0);
+}
+
 }  // namespace

@@ -92,13 +92,13 @@ TEST(HubExchange, SendsExactMessagesAndSaysWhyHubsDoNotLetUsIn) {
     using Stage = ExchangeStage;
     const Expected searched{End::Searched, Stage::Search};
     const ExchangeCase cases[] = {
-        {"plain lock ABC", Hub("ABC"), searched, key + Login + AfterHello, "searched"},
-        {"escaped key byte", Hub("\x41\x86"), searched, "$Key 8/%DCN124%/|" + Login + AfterHello, "searched"},
-        {"another user's hello first", otherFirst, searched, key + Login + AfterHello, "searched"},
+        {"plain lock ABC", Hub("ABC"), searched, key + Login + AfterHello, "$Search sent"},
+        {"escaped key byte", Hub("\x41\x86"), searched, "$Key 8/%DCN124%/|" + Login + AfterHello, "$Search sent"},
+        {"another user's hello first", otherFirst, searched, key + Login + AfterHello, "$Search sent"},
         {"extended lock", Hub(extendedLock), searched,
-         "$Supports NoGetINFO NoHello|" + extendedKey + Login + AfterHello, "searched"},
+         "$Supports NoGetINFO NoHello|" + extendedKey + Login + AfterHello, "$Search sent"},
         {"hub that wants $Supports", requiresSupports, searched,
-         "$Supports NoGetINFO NoHello|" + extendedKey + Login + AfterHello, "searched"},
+         "$Supports NoGetINFO NoHello|" + extendedKey + Login + AfterHello, "$Search sent"},
         {"nick refused",
          refusing,
          {End::NickRefused, Stage::Hello, TcpStatus::TimedOut},
