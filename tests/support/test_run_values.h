@@ -17,6 +17,14 @@ inline RunValues TestRunValues() {
     return values;
 }
 
+// Run values whose time-out (an hour) is longer than any test may run: an exchange that ends did so because it was
+// cut short or for a reason of its own.
+inline RunValues PatientValues() {
+    RunValues values = TestRunValues();
+    values.SearchTimeout = 3600;
+    return values;
+}
+
 // Short waits for hubs that echo at once and forward at once.
 inline HubExchangeTimings QuickTimings() {
     return HubExchangeTimings{std::chrono::milliseconds(300), std::chrono::milliseconds(0)};

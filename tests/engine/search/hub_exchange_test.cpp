@@ -27,14 +27,6 @@ const std::string MyInfo = "$MyINFO $ALL tester <++ V:0.705,M:A,H:1/0/0,S:10>$ $
 const std::string Login = "$ValidateNick tester|";
 const std::string AfterHello = "$Version 1,0091|" + MyInfo + "$Search 127.0.0.1:1025 F?F?0?1?big$buck|";
 
-// Run values whose time-out (an hour) is far longer than any test runs: an exchange that ends did so for another
-// reason.
-RunValues PatientValues() {
-    RunValues values = TestRunValues();
-    values.SearchTimeout = 3600;
-    return values;
-}
-
 struct Expected {
     ExchangeEnd end;
     ExchangeStage stage;
