@@ -194,7 +194,7 @@ TEST(HublistRefresh, FailuresKeepTheStoredListAndSayWhy) {
         {"stalled", {200, "OK", {}, whole, 10}, "too slow", slow},
         {"trickling", trickling, "too slow", slow},
         {"endless 100 Continue", continuing, "too slow", slow},
-        {"overall deadline", trickling, "timed out after 400 milliseconds", deadline},
+        {"overall deadline", trickling, "timed out after", deadline},
     };
     for (const Case& c : cases) {
         LogRecorder log;
