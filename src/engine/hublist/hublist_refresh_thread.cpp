@@ -119,6 +119,7 @@ void HublistRefreshThread::Wait() {
 
 void HublistRefreshThread::Execute() {
     const auto started = std::chrono::steady_clock::now();
+    Log(LogLevel::Debug, "hub list refresh from " + m_url + " started");
     const std::optional<std::string> failure = Refresh();
     HublistRefreshResult result;
     if (!failure) {

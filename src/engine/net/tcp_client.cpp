@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "engine/sys/log.h"
+
 using Clock = std::chrono::steady_clock;
 
 namespace {
@@ -125,6 +127,11 @@ TcpStatus TcpClient::Resolve(const std::string& host, Clock::time_point deadline
     }
     switch (m_resolver.Resolve(host, deadline, m_abortFd, address)) {
         case LookupStatus::Found:
+            if (LogEnabled(LogLevel::Debug)) {
+                char dotted[INET_ADDRSTRLEN] = {};
+                inet_ntop(AF_INET, &address, dotted, sizeof dotted);
+                Log(LogLevel::Debug, "name " + host + " is " + dotted);
+            }
             return TcpStatus::Ok;
         case LookupStatus::NotFound:
             return TcpStatus::NameNotFound;
