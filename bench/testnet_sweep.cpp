@@ -111,15 +111,17 @@ bool LoadNetworkList(const std::string& url, HubQueue& queue, double& seconds) {
     bool completed = false;
     bool loaded = false;
     HublistRefreshSteps steps;
-    steps.Completed = [&](bool refreshFailed) {
-        const HubListLoad load = refreshFailed ? HubListLoad{} : LoadHubList(HubListPath(dataDir.Path()), queue);
+    steps.Completed = [&](const HublistRefreshResult& result) {
+        const HubListLoad load = result.outcome != HublistRefreshResult::Outcome::Replaced
+                                     ? HubListLoad{}
+                                     : LoadHubList(HubListPath(dataDir.Path()), queue);
         std::lock_guard lock(mutex);
         loaded = load.read && !load.failed;
         completed = true;
         changed.notify_all();
     };
     const auto started = Clock::now();
-    HublistRefreshThread refresh(gui, url, dataDir.Path(), steps, 10000ms);
+    HublistRefreshThread refresh(gui, url, dataDir.Path(), steps, HttpLimits{512, 10s, 10000ms});
     {
         std::unique_lock lock(mutex);
         changed.wait_for(lock, 30s, [&] { return completed; });

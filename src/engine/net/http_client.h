@@ -29,7 +29,7 @@ struct HttpGetResult {
     bool ok = false;
     std::string body;
     int64_t received = 0;  // body bytes that came, whether or not the transfer succeeded
-    std::string error;  // why it failed, in plain words, for the log and the user's details
+    std::string error;     // why it failed, in plain words, for the log and the user's details
 };
 
 // One GET at a time into memory over http or https (certificates verified). Redirects are not followed: any status
