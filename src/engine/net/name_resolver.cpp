@@ -5,6 +5,7 @@
 #include <poll.h>
 
 #include <cerrno>
+#include <optional>
 
 using Clock = std::chrono::steady_clock;
 
@@ -52,22 +53,79 @@ LookupStatus StatusOf(int aresStatus) {
     }
 }
 
-// The channel of one lookup; destroying it ends whatever it still has under way.
-class Channel {
+int MillisecondsOf(const timeval& time) {
+    return static_cast<int>(time.tv_sec * 1000 + (time.tv_usec + 999) / 1000);
+}
+
+// One lookup on a channel of its own. Destroying the channel ends the lookup, calling back into m_answer, which is
+// therefore declared first.
+class Lookup {
 public:
-    Channel() : m_ok(InitAres() && ares_init(&m_channel) == ARES_SUCCESS) {}
-    ~Channel() {
+    Lookup() = default;
+    ~Lookup() {
         if (m_ok) ares_destroy(m_channel);
     }
-    Channel(const Channel&) = delete;
-    Channel& operator=(const Channel&) = delete;
+    Lookup(const Lookup&) = delete;
+    Lookup& operator=(const Lookup&) = delete;
 
-    bool Ok() const { return m_ok; }
-    ares_channel Get() const { return m_channel; }
+    // False when the channel cannot be set up.
+    bool Start(const std::string& host, const std::string& nameServers) {
+        m_ok = InitAres() && ares_init(&m_channel) == ARES_SUCCESS;
+        if (!m_ok) return false;
+        if (!nameServers.empty() && ares_set_servers_ports_csv(m_channel, nameServers.c_str()) != ARES_SUCCESS)
+            return false;
+        ares_addrinfo_hints hints{};
+        hints.ai_family = AF_INET;
+        ares_getaddrinfo(m_channel, host.c_str(), nullptr, &hints, &OnAnswer, &m_answer);
+        return true;
+    }
+
+    bool Done() const { return m_answer.done; }
+
+    // Waits for the channel's sockets until its next time-out, the deadline or an abort, then lets c-ares handle
+    // what came (or its own retries). A status when the wait itself ended the lookup.
+    std::optional<LookupStatus> Step(Clock::time_point deadline, int abortFd) {
+        ares_socket_t sockets[ARES_GETSOCK_MAXNUM];
+        const int mask = ares_getsock(m_channel, sockets, ARES_GETSOCK_MAXNUM);
+        pollfd fds[ARES_GETSOCK_MAXNUM + 1];
+        nfds_t count = 0;
+        for (int i = 0; i < ARES_GETSOCK_MAXNUM; ++i) {
+            const short events = static_cast<short>((ARES_GETSOCK_READABLE(mask, i) ? POLLIN : 0) |
+                                                    (ARES_GETSOCK_WRITABLE(mask, i) ? POLLOUT : 0));
+            if (events != 0) fds[count++] = {sockets[i], events, 0};
+        }
+        const nfds_t channelFds = count;
+        if (abortFd >= 0) fds[count++] = {abortFd, POLLIN, 0};
+
+        const auto now = Clock::now();
+        if (now >= deadline) return LookupStatus::TimedOut;
+        const auto left = std::chrono::ceil<std::chrono::microseconds>(deadline - now).count();
+        timeval maximum{static_cast<time_t>(left / 1000000), static_cast<suseconds_t>(left % 1000000)};
+        timeval buffer{};
+        const int ready = poll(fds, count, MillisecondsOf(*ares_timeout(m_channel, &maximum, &buffer)));
+        if (ready < 0 && errno != EINTR) return LookupStatus::Failed;
+        if (ready > 0 && abortFd >= 0 && fds[channelFds].revents != 0) return LookupStatus::Aborted;
+        bool processed = false;
+        for (nfds_t i = 0; ready > 0 && i < channelFds; ++i) {
+            if (fds[i].revents == 0) continue;
+            const bool readable = (fds[i].revents & (POLLIN | POLLERR | POLLHUP)) != 0;
+            const bool writable = (fds[i].revents & POLLOUT) != 0;
+            ares_process_fd(m_channel, readable ? fds[i].fd : ARES_SOCKET_BAD, writable ? fds[i].fd : ARES_SOCKET_BAD);
+            processed = true;
+        }
+        if (!processed) ares_process_fd(m_channel, ARES_SOCKET_BAD, ARES_SOCKET_BAD);
+        return std::nullopt;
+    }
+
+    LookupStatus Result(uint32_t& address) const {
+        if (m_answer.status == ARES_SUCCESS) address = m_answer.address;
+        return StatusOf(m_answer.status);
+    }
 
 private:
+    Answer m_answer;
     ares_channel m_channel = nullptr;
-    bool m_ok;
+    bool m_ok = false;
 };
 
 }  // namespace
@@ -76,52 +134,9 @@ NameResolver::NameResolver(std::string nameServers) : m_nameServers(std::move(na
 
 LookupStatus NameResolver::Resolve(const std::string& host, Clock::time_point deadline, int abortFd,
                                    uint32_t& address) const {
-    // The channel goes first: its destruction reports the lookup it ends to answer.
-    Answer answer;
-    Channel channel;
-    if (!channel.Ok()) return LookupStatus::Failed;
-    if (!m_nameServers.empty() && ares_set_servers_ports_csv(channel.Get(), m_nameServers.c_str()) != ARES_SUCCESS)
-        return LookupStatus::Failed;
-    ares_addrinfo_hints hints{};
-    hints.ai_family = AF_INET;
-    ares_getaddrinfo(channel.Get(), host.c_str(), nullptr, &hints, &OnAnswer, &answer);
-
-    while (!answer.done) {
-        ares_socket_t sockets[ARES_GETSOCK_MAXNUM];
-        const int mask = ares_getsock(channel.Get(), sockets, ARES_GETSOCK_MAXNUM);
-        pollfd fds[ARES_GETSOCK_MAXNUM + 1];
-        nfds_t count = 0;
-        for (int i = 0; i < ARES_GETSOCK_MAXNUM; ++i) {
-            const short events = static_cast<short>((ARES_GETSOCK_READABLE(mask, i) ? POLLIN : 0) |
-                                                    (ARES_GETSOCK_WRITABLE(mask, i) ? POLLOUT : 0));
-            if (events != 0) fds[count++] = {sockets[i], events, 0};
-        }
-        const nfds_t lookupFds = count;
-        if (abortFd >= 0) fds[count++] = {abortFd, POLLIN, 0};
-
-        const auto now = Clock::now();
-        if (now >= deadline) return LookupStatus::TimedOut;
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - now);
-        timeval maximum{static_cast<time_t>(left.count() / 1000), static_cast<suseconds_t>(left.count() % 1000 * 1000)};
-        timeval buffer{};
-        const timeval* wait = ares_timeout(channel.Get(), &maximum, &buffer);
-        const int waitMs = static_cast<int>(wait->tv_sec * 1000 + (wait->tv_usec + 999) / 1000);
-
-        const int ready = poll(fds, count, waitMs);
-        if (ready < 0 && errno != EINTR) return LookupStatus::Failed;
-        if (abortFd >= 0 && ready > 0 && fds[lookupFds].revents != 0) return LookupStatus::Aborted;
-        bool processed = false;
-        for (nfds_t i = 0; ready > 0 && i < lookupFds; ++i) {
-            if (fds[i].revents == 0) continue;
-            const bool readable = (fds[i].revents & (POLLIN | POLLERR | POLLHUP)) != 0;
-            const bool writable = (fds[i].revents & POLLOUT) != 0;
-            ares_process_fd(channel.Get(), readable ? fds[i].fd : ARES_SOCKET_BAD,
-                            writable ? fds[i].fd : ARES_SOCKET_BAD);
-            processed = true;
-        }
-        // Nothing ready: let c-ares handle its own time-outs and retries.
-        if (!processed) ares_process_fd(channel.Get(), ARES_SOCKET_BAD, ARES_SOCKET_BAD);
-    }
-    if (answer.status == ARES_SUCCESS) address = answer.address;
-    return StatusOf(answer.status);
+    Lookup lookup;
+    if (!lookup.Start(host, m_nameServers)) return LookupStatus::Failed;
+    while (!lookup.Done())
+        if (const std::optional<LookupStatus> stopped = lookup.Step(deadline, abortFd)) return *stopped;
+    return lookup.Result(address);
 }
