@@ -10,6 +10,7 @@
 
 #include "engine/search/hub_queue.h"
 #include "support/bzip2_compress.h"
+#include "support/closed_port.h"
 #include "support/http_responder.h"
 #include "support/temp_dir.h"
 #include "ui/app/main_window.h"
@@ -93,7 +94,7 @@ TEST_F(HublistRefreshTest, FailedDownloadKeepsTheStoredListAndGivesTheReasonAsDe
 }
 
 TEST_F(HublistRefreshTest, FailureWithoutStoredListShowsTheCountAgainSoARetryCanStart) {
-    Open("http://127.0.0.1:1/hublist.xml.bz2");
+    Open("http://127.0.0.1:" + std::to_string(ClosedLoopbackPort()) + "/hublist.xml.bz2");
     QTest::mouseClick(m_window->m_refreshButton, Qt::LeftButton);
     ASSERT_TRUE(WaitForMessage());
     EXPECT_EQ(m_messages, std::vector<std::string>{"Error updating hublist!"});
