@@ -12,7 +12,7 @@ struct ResultFilter {
     int64_t SizeFilterLow = -1;   // bytes, -1 = none; for "At Most" the single limit
     int64_t SizeFilterHigh = -1;  // bytes, -1 = none
     bool AtMostShown = false;     // the size condition is "At Most"
-    bool OnlyFreeSlots = false;   // cbxOnlyFreeSlots is ticked
+    bool OnlyFreeSlots = false;   // "Only with free slots" is ticked
 };
 
 // Whether a file of this size passes the size filter. Directory results are never size-filtered.
