@@ -33,6 +33,8 @@ public:
     // Stores a row that views do not see until ShowStaged announces every staged row at once.
     void AppendStaged(const SearchResult& result);
     void ShowStaged();
+    // Rows stored, shown or staged.
+    int StoredRowCount() const { return static_cast<int>(m_store.Count()); }
     void Clear();
 
     // The cell text as shown: FileName, SizeText, SlotsText, User, HubAddress, Path for columns 0 to 5.

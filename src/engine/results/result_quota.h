@@ -1,0 +1,19 @@
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+#include <unordered_map>
+
+// Counts the results each user on each hub has given, so that one sender cannot fill the list. A user is known by
+// nick and hub address as its results name them. Not thread-safe.
+class ResultQuota {
+public:
+    // Counts one result of user on hub; false, counting nothing, once that user has had limit results.
+    bool Admit(std::string_view user, std::string_view hub, int32_t limit);
+    // Forgets every count and its memory.
+    void Clear();
+
+private:
+    // Keyed by a 64-bit hash of nick and hub: two senders sharing one by chance would only share their limit.
+    std::unordered_map<uint64_t, int32_t> m_counts;
+};
