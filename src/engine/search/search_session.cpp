@@ -95,7 +95,9 @@ void SearchSession::Shutdown() {
 void SearchSession::OnRunProgress() {
     m_observer.OnProgress(m_runner->SearchedCount(), m_runner->FailedCount());
     if (m_state != RunState::Running || !m_runner->IsComplete(m_queue->Count())) return;
-    // The result port stays open for late answers.
+    // The workers let go of the queue now, which a refresh may free once the front end hears of the end; the result
+    // port stays open for late answers.
+    m_runner->Stop();
     m_state = RunState::Idle;
     m_queue = nullptr;
     m_observer.OnRunEnded();

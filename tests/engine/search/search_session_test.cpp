@@ -31,9 +31,10 @@ public:
     void OnResults(std::span<const SearchResult> results) override {
         Record([&] { m_rows.insert(m_rows.end(), results.begin(), results.end()); });
     }
+    // The hook runs first, so that a test that saw the end sees its effects too.
     void OnRunEnded() override {
-        Record([&] { ++m_runsEnded; });
         if (m_onRunEnded) m_onRunEnded();
+        Record([&] { ++m_runsEnded; });
     }
     void OnResultLimitReached() override {
         Record([&] { ++m_limitNotices; });
@@ -190,6 +191,24 @@ TEST_F(SearchSessionTest, OneUserOnOneHubAndTheWholeRunAreLimited) {
     ASSERT_EQ(Start().failure, RunStartFailure::None);
     Send(Result("alice", "hub-a", 9));
     EXPECT_TRUE(m_reports.WaitFor([&] { return m_reports.m_rows.size() == 9; }));
+}
+
+TEST_F(SearchSessionTest, QueueMayBeFreedAsSoonAsTheRunHasEnded) {
+    // A refresh replaces the queue once a run has ended, while the worker that counted the last hub is still
+    // returning from its report: it must not read the freed queue (AddressSanitizer tells).
+    m_settings.Threads = 1;
+    AddHubs({{}});
+    m_reports.m_onRunEnded = [&] {
+        m_queue = std::make_unique<HubQueue>();
+        m_queue->AddHub("127.0.0.1", m_hubs.Port(m_hubs.AddHub({})));
+    };
+    ASSERT_EQ(Start().failure, RunStartFailure::None);
+    ASSERT_TRUE(m_reports.WaitFor([&] { return m_reports.m_runsEnded == 1; }));
+    m_reports.m_onRunEnded = {};
+    ASSERT_EQ(Start().failure, RunStartFailure::None);
+    ASSERT_TRUE(m_reports.WaitFor([&] { return m_reports.m_runsEnded == 2; }));
+    EXPECT_EQ(m_hubs.Received(0).size(), 1u);
+    EXPECT_EQ(m_hubs.Received(1).size(), 1u);
 }
 
 }  // namespace
