@@ -170,10 +170,11 @@ void ResultListView::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 // Rows are only appended between fits, and a sort measures what is new first, so rows at or past m_measuredRows
-// are exactly the unmeasured ones. Shaping a text is slow, so only paths whose sum of character advances comes near
-// the widest so far are measured exactly.
+// are exactly the unmeasured ones; rows still held back from views count too, or a fit that widens the column just
+// before they show would leave them cut off. Shaping a text is slow, so only paths whose sum of character advances
+// comes near the widest so far are measured exactly.
 void ResultListView::MeasureNewPaths() {
-    const int count = m_model->rowCount();
+    const int count = m_model->StoredRowCount();
     if (m_measuredRows >= count) return;
     const QFontMetrics metrics(font());
     if (m_byteAdvances.empty()) {

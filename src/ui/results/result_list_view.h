@@ -26,8 +26,9 @@ public:
     // Ends, for good, the start-up mode in which the Path column fills the space left (called at a run start).
     void StopFillingPathColumn();
 
-    // Widens the Path column to its widest cell if it is narrower; returns whether it grew. Only rows added since
-    // the last call are measured: the column never shrinks by itself, so the widest width so far is kept.
+    // Widens the Path column to its widest cell if it is narrower, rows not shown yet included; returns whether it
+    // grew. Only rows added since the last call are measured: the column never shrinks by itself, so the widest
+    // width so far is kept.
     bool FitPathColumn();
 
     // Sorts by column in that column's next direction, then flips it (Size and Slots start descending).
