@@ -344,6 +344,7 @@ bool MainWindow::RunChecksPass() {
 void MainWindow::StartRun() {
     m_resultList->StopFillingPathColumn();
     SetProgressState(m_progressBar, ProgressState::Normal);
+    m_progressBar->setTextVisible(false);
     SetLabelText(m_resultCountLabel, "Results: 0");
     m_resultList->Clear();
 
@@ -390,7 +391,11 @@ void MainWindow::OnRunEnded() {
     ShowRunState(RunState::Idle);
 }
 
-void MainWindow::OnResultLimitReached() {}
+void MainWindow::OnResultLimitReached() {
+    // The bar spans the window's width, so the notice shows whole at any width.
+    m_progressBar->setFormat(QStringLiteral("Result limit reached \u2014 refine the search"));
+    m_progressBar->setTextVisible(true);
+}
 
 void MainWindow::OnFitTimer() {
     if (m_pathFit != PathFit::RowsAdded) return;

@@ -201,6 +201,21 @@ TEST_F(SearchRunTest, PathColumnFitsRowsStillHeldBackAtTheTick) {
     EXPECT_GE(list.columnWidth(kPathColumn), list.fontMetrics().horizontalAdvance(QString::fromStdString(longest)));
 }
 
+TEST_F(SearchRunTest, ResultLimitShowsANoticeUntilTheNextRun) {
+    Open({{}});
+    m_window->Session().SetLimits({kResultsPerUserLimit, 2});
+    Search(QStringLiteral("song"));
+    m_client.SendTo(m_window->CurrentUdpPort(), kTwoResults +
+                                                    "$SR carol c.mp3\x05"
+                                                    "1 1/1\x05Hub (h)|");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_window->m_progressBar->isTextVisible(); }));
+    EXPECT_EQ(m_window->m_progressBar->text(), QStringLiteral("Result limit reached \u2014 refine the search"));
+    EXPECT_EQ(m_window->ResultCount(), 2);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_window->m_searchButton->text() == QStringLiteral("Search"); }, 5000));
+    Search(QStringLiteral("song"));
+    EXPECT_FALSE(m_window->m_progressBar->isTextVisible());
+}
+
 TEST_F(SearchRunTest, ClosingTheWindowDuringARunEndsPromptly) {
     Open({Silent(), Silent(), {}});
     Search(QStringLiteral("song"));
