@@ -2,7 +2,7 @@
 
 #include <cstdint>
 #include <string_view>
-#include <unordered_map>
+#include <vector>
 
 // Counts the results each user on each hub has given, so that one sender cannot fill the list. A user is known by
 // nick and hub address as its results name them. Not thread-safe.
@@ -14,6 +14,15 @@ public:
     void Clear();
 
 private:
-    // Keyed by a 64-bit hash of nick and hub: two senders sharing one by chance would only share their limit.
-    std::unordered_map<uint64_t, int32_t> m_counts;
+    // Keyed by a 64-bit hash of nick and hub (two senders sharing one by chance would only share their limit), in an
+    // open-addressed table: a flood of results from distinct users costs one probe each, not an allocation.
+    struct Slot {
+        uint64_t key = 0;  // 0: free
+        int32_t count = 0;
+    };
+
+    void Grow();
+
+    std::vector<Slot> m_slots;
+    std::size_t m_used = 0;
 };

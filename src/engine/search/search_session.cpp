@@ -8,20 +8,12 @@
 #include "engine/search/search_runner.h"
 #include "engine/search/udp_port.h"
 
-namespace {
-
-// Results reported to the observer at once; the batch's storage is reused from one to the next.
-constexpr std::size_t kBatchCapacity = 256;
-
-}  // namespace
-
 SearchSession::SearchSession(GuiThread& gui, SearchSessionObserver& observer, HubExchangeTimings timings)
     : m_gui(gui),
       m_observer(observer),
       m_listener(std::make_unique<UdpListener>(
           gui, [this](const std::vector<std::string_view>& datagrams) { OnDatagrams(datagrams); })),
-      m_runner(MakeRunner(timings)),
-      m_batch(kBatchCapacity) {}
+      m_runner(MakeRunner(timings)) {}
 
 SearchSession::~SearchSession() {
     Shutdown();
@@ -124,8 +116,8 @@ bool SearchSession::Accept(SearchResult& result) {
         return true;
     }
     ++m_resultCount;
+    if (m_batchSize == m_batch.size()) m_batch.emplace_back();
     std::swap(m_batch[m_batchSize++], result);
-    if (m_batchSize == m_batch.size()) DeliverBatch();
     return true;
 }
 

@@ -25,7 +25,7 @@ public:
 
     // The current run's hub counters; one call may stand for several hubs counted meanwhile.
     virtual void OnProgress(int32_t searched, int32_t failed) = 0;
-    // Results accepted from the result port, in arrival order; valid only during the call.
+    // Results accepted from one hand-over of datagrams, in arrival order; valid only during the call.
     virtual void OnResults(std::span<const SearchResult> results) = 0;
     // Every hub of the run has been counted. Not called for a run that Stop ended.
     virtual void OnRunEnded() = 0;
@@ -124,7 +124,8 @@ private:
     int32_t m_resultCount = 0;
     int32_t m_droppedCount = 0;
     bool m_limitReached = false;
-    // Accepted results not yet reported; the first m_batchSize entries are valid, the rest keep their storage.
+    // Accepted results of the hand-over under way, reported together at its end: the first m_batchSize entries are
+    // valid, the rest keep their storage for the next hand-over.
     std::vector<SearchResult> m_batch;
     std::size_t m_batchSize = 0;
 };
