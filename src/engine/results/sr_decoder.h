@@ -22,9 +22,9 @@ bool PassesSizeFilter(int64_t size, const ResultFilter& filter);
 // unspecified state, for anything that is not a well-formed "$SR " message or that the filter rejects.
 bool DecodeSearchResult(std::string_view message, const ResultFilter& filter, SearchResult& result);
 
-// Called for each accepted result of a datagram, in order; returning false ends the datagram. The result is only
-// valid during the call; the sink may take its contents (the decoder reuses whatever storage it leaves).
-using SearchResultSink = std::function<bool(SearchResult& result)>;
+// Called for each accepted result of a datagram, in order; returning false ends the datagram.
+// The result is only valid during the call.
+using SearchResultSink = std::function<bool(const SearchResult& result)>;
 
 // Cuts one datagram's payload into messages on "|" and hands every accepted $SR result to sink. Any bytes are safe.
 void DecodeDatagram(std::string_view datagram, const ResultFilter& filter, const SearchResultSink& sink);

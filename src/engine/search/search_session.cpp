@@ -1,7 +1,5 @@
 #include "engine/search/search_session.h"
 
-#include <utility>
-
 #include "engine/net/udp_listener.h"
 #include "engine/results/sr_decoder.h"
 #include "engine/search/hub_queue.h"
@@ -97,18 +95,19 @@ void SearchSession::OnRunProgress() {
 
 void SearchSession::OnDatagrams(const std::vector<std::string_view>& datagrams) {
     const ResultFilter filter{m_sizeFilterLow, m_sizeFilterHigh, m_atMostShown, m_onlyFreeSlots};
+    const int32_t before = m_resultCount;
+    const bool limitReachedBefore = m_limitReached;
     for (std::string_view datagram : datagrams) {
         if (m_limitReached || m_closed) break;
-        DecodeDatagram(datagram, filter, [this](SearchResult& result) { return Accept(result); });
+        DecodeDatagram(datagram, filter, [this](const SearchResult& result) { return Accept(result); });
     }
-    DeliverBatch();
+    if (m_resultCount != before) m_observer.OnResultsReported();
+    if (m_limitReached && !limitReachedBefore) m_observer.OnResultLimitReached();
 }
 
-bool SearchSession::Accept(SearchResult& result) {
+bool SearchSession::Accept(const SearchResult& result) {
     if (m_resultCount >= m_limits.perRun) {
         m_limitReached = true;
-        DeliverBatch();
-        m_observer.OnResultLimitReached();
         return false;
     }
     if (!m_quota.Admit(result.User, result.HubAddress, m_limits.perUser)) {
@@ -116,14 +115,6 @@ bool SearchSession::Accept(SearchResult& result) {
         return true;
     }
     ++m_resultCount;
-    if (m_batchSize == m_batch.size()) m_batch.emplace_back();
-    std::swap(m_batch[m_batchSize++], result);
+    m_observer.OnResult(result);
     return true;
-}
-
-void SearchSession::DeliverBatch() {
-    if (m_batchSize == 0) return;
-    const std::size_t size = m_batchSize;
-    m_batchSize = 0;
-    m_observer.OnResults(std::span<const SearchResult>(m_batch.data(), size));
 }

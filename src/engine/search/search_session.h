@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,8 +24,11 @@ public:
 
     // The current run's hub counters; one call may stand for several hubs counted meanwhile.
     virtual void OnProgress(int32_t searched, int32_t failed) = 0;
-    // Results accepted from one hand-over of datagrams, in arrival order; valid only during the call.
-    virtual void OnResults(std::span<const SearchResult> results) = 0;
+    // One accepted result, in arrival order; valid only during the call.
+    virtual void OnResult(const SearchResult& result) = 0;
+    // The results of one hand-over of datagrams have all been reported (called only when there were some): the
+    // moment to show them.
+    virtual void OnResultsReported() = 0;
     // Every hub of the run has been counted. Not called for a run that Stop ended.
     virtual void OnRunEnded() = 0;
     // The run's results reached the ceiling: later ones are dropped until the next start.
@@ -103,9 +105,8 @@ private:
     std::unique_ptr<SearchRunner> MakeRunner(const HubExchangeTimings& timings);
     void OnRunProgress();
     void OnDatagrams(const std::vector<std::string_view>& datagrams);
-    // Takes result's contents when it is accepted; false once the run's ceiling has been reached.
-    bool Accept(SearchResult& result);
-    void DeliverBatch();
+    // False once the run's ceiling has been reached.
+    bool Accept(const SearchResult& result);
 
     GuiThread& m_gui;
     SearchSessionObserver& m_observer;
@@ -124,8 +125,4 @@ private:
     int32_t m_resultCount = 0;
     int32_t m_droppedCount = 0;
     bool m_limitReached = false;
-    // Accepted results of the hand-over under way, reported together at its end: the first m_batchSize entries are
-    // valid, the rest keep their storage for the next hand-over.
-    std::vector<SearchResult> m_batch;
-    std::size_t m_batchSize = 0;
 };

@@ -406,20 +406,20 @@ int32_t MainWindow::ResultCount() const {
     return m_resultList->Model()->StoredRowCount();
 }
 
-void MainWindow::OnResults(std::span<const SearchResult> results) {
+void MainWindow::OnResult(const SearchResult& result) {
     ResultModel& model = *m_resultList->Model();
-    for (const SearchResult& result : results) {
-        model.AppendStaged(result);
-        if (m_pathFit != PathFit::NoResultYet) {
-            m_pathFit = PathFit::RowsAdded;
-            continue;
-        }
-        // The very first result is fitted at once, so it must be shown at once too.
+    model.AppendStaged(result);
+    if (m_pathFit != PathFit::NoResultYet) {
         m_pathFit = PathFit::RowsAdded;
-        model.ShowStaged();
-        OnFitTimer();
+        return;
     }
-    if (results.empty()) return;
+    // The very first result is fitted at once, so it must be shown at once too.
+    m_pathFit = PathFit::RowsAdded;
+    model.ShowStaged();
+    OnFitTimer();
+}
+
+void MainWindow::OnResultsReported() {
     if (!m_rowFlush->isActive()) m_rowFlush->start();
     SetLabelText(m_resultCountLabel, "Results: " + std::to_string(ResultCount()));
 }

@@ -3,7 +3,6 @@
 #include <QWidget>
 
 #include <memory>
-#include <span>
 #include <string>
 
 #include "engine/search/run_values.h"
@@ -69,7 +68,8 @@ public:
 
     void OnFitTimer();
     void OnProgress(int32_t searched, int32_t failed) override;
-    void OnResults(std::span<const SearchResult> results) override;
+    void OnResult(const SearchResult& result) override;
+    void OnResultsReported() override;
     void OnRunEnded() override;
     void OnResultLimitReached() override;
 

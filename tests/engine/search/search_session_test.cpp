@@ -28,8 +28,10 @@ public:
             m_failed = failed;
         });
     }
-    void OnResults(std::span<const SearchResult> results) override {
-        Record([&] { m_rows.insert(m_rows.end(), results.begin(), results.end()); });
+    void OnResult(const SearchResult& result) override { m_pending.push_back(result); }
+    void OnResultsReported() override {
+        Record([&] { m_rows.insert(m_rows.end(), m_pending.begin(), m_pending.end()); });
+        m_pending.clear();
     }
     // The hook runs first, so that a test that saw the end sees its effects too.
     void OnRunEnded() override {
@@ -54,6 +56,8 @@ public:
     std::vector<SearchResult> m_rows;
 
 private:
+    std::vector<SearchResult> m_pending;  // GUI thread only
+
     void Record(const std::function<void()>& change) {
         std::lock_guard lock(m_mutex);
         change();

@@ -188,7 +188,8 @@ TEST_F(SearchRunTest, PathColumnFitsRowsStillHeldBackAtTheTick) {
         SearchResult result;
         result.FileName = "f";
         result.Path = path;
-        m_window->OnResults(std::vector<SearchResult>{result});
+        m_window->OnResult(result);
+        m_window->OnResultsReported();
     };
     add("a\\");  // the first result is shown and fitted at once
     add(std::string(60, 'm') + "\\");
