@@ -36,7 +36,7 @@ public:
 };
 
 enum class RunState {
-    Idle,     // before the first run, after a run ended or was stopped; results may still arrive
+    Idle,     // before the first run, or after one ended (its result port stays open for late answers) or was stopped
     Running,  // hubs are being searched
 };
 

@@ -47,6 +47,11 @@ public:
         std::unique_lock lock(m_mutex);
         return m_changed.wait_for(lock, 10s, condition);
     }
+    // Runs look under the reports' lock.
+    void Inspect(const std::function<void()>& look) {
+        std::lock_guard lock(m_mutex);
+        look();
+    }
 
     std::function<void()> m_onRunEnded;
     int32_t m_searched = 0;
@@ -56,14 +61,13 @@ public:
     std::vector<SearchResult> m_rows;
 
 private:
-    std::vector<SearchResult> m_pending;  // GUI thread only
-
     void Record(const std::function<void()>& change) {
         std::lock_guard lock(m_mutex);
         change();
         m_changed.notify_all();
     }
 
+    std::vector<SearchResult> m_pending;  // GUI thread only
     std::mutex m_mutex;
     std::condition_variable m_changed;
 };
@@ -138,17 +142,19 @@ TEST_F(SearchSessionTest, RunCountsHubsAndDecodesTheAnswersSentToItsPort) {
     }
 
     ASSERT_TRUE(m_reports.WaitFor([&] { return m_reports.m_runsEnded == 1 && m_reports.m_rows.size() == 6; }));
-    EXPECT_EQ(m_reports.m_searched, 3);
-    EXPECT_EQ(m_reports.m_failed, 2);
     EXPECT_EQ(OnGui([&] { return m_session->State(); }), RunState::Idle);
-    const SearchResult& file = m_reports.m_rows[0];
-    EXPECT_EQ(file.FileName, "song.mp3");
-    EXPECT_EQ(file.Path, "music\\");
-    EXPECT_EQ(file.Size, 5242880);
-    EXPECT_EQ(file.User, "alice");
-    EXPECT_EQ(file.HubAddress, "10.0.0.1:411");
-    EXPECT_EQ(m_reports.m_rows[1].FileName, "Films\\New Stuff\\");
-    EXPECT_EQ(m_reports.m_rows[1].SizeText, "<DIR>");
+    m_reports.Inspect([&] {
+        EXPECT_EQ(m_reports.m_searched, 3);
+        EXPECT_EQ(m_reports.m_failed, 2);
+        const SearchResult& file = m_reports.m_rows[0];
+        EXPECT_EQ(file.FileName, "song.mp3");
+        EXPECT_EQ(file.Path, "music\\");
+        EXPECT_EQ(file.Size, 5242880);
+        EXPECT_EQ(file.User, "alice");
+        EXPECT_EQ(file.HubAddress, "10.0.0.1:411");
+        EXPECT_EQ(m_reports.m_rows[1].FileName, "Films\\New Stuff\\");
+        EXPECT_EQ(m_reports.m_rows[1].SizeText, "<DIR>");
+    });
 
     // The port stays open after the run ended by itself: late answers still count.
     Send(kTwoResults);
@@ -189,7 +195,7 @@ TEST_F(SearchSessionTest, OneUserOnOneHubAndTheWholeRunAreLimited) {
     for (int i = 0; i < 3; ++i) Send(Result("carol", "hub-a", i) + Result("dave", "hub-a", i));
     ASSERT_TRUE(m_reports.WaitFor([&] { return m_reports.m_limitNotices == 1; }));
     EXPECT_EQ(OnGui([&] { return m_session->ResultCount(); }), 8);
-    EXPECT_EQ(m_reports.m_rows.back().User, "carol");
+    m_reports.Inspect([&] { EXPECT_EQ(m_reports.m_rows.back().User, "carol"); });
 
     // The next run starts from nothing.
     ASSERT_EQ(Start().failure, RunStartFailure::None);
