@@ -16,7 +16,7 @@ uint64_t SenderKey(std::string_view user, std::string_view hub) {
 
 }  // namespace
 
-bool ResultQuota::Admit(std::string_view user, std::string_view hub, int32_t limit) {
+Admission ResultQuota::Admit(std::string_view user, std::string_view hub, int32_t limit) {
     // At most half full, so probe runs stay short.
     if (2 * (m_used + 1) > m_slots.size()) Grow();
     const uint64_t key = SenderKey(user, hub);
@@ -28,9 +28,13 @@ bool ResultQuota::Admit(std::string_view user, std::string_view hub, int32_t lim
         slot.key = key;
         ++m_used;
     }
-    if (slot.count >= limit) return false;
-    ++slot.count;
-    return true;
+    if (slot.count < limit) {
+        ++slot.count;
+        return Admission::Admitted;
+    }
+    if (slot.refused) return Admission::Refused;
+    slot.refused = true;
+    return Admission::FirstRefused;
 }
 
 void ResultQuota::Grow() {

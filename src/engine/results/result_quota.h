@@ -4,12 +4,18 @@
 #include <string_view>
 #include <vector>
 
+enum class Admission {
+    Admitted,
+    FirstRefused,  // the user's first result over the limit
+    Refused,
+};
+
 // Counts the results each user on each hub has given, so that one sender cannot fill the list. A user is known by
 // nick and hub address as its results name them. Not thread-safe.
 class ResultQuota {
 public:
-    // Counts one result of user on hub; false, counting nothing, once that user has had limit results.
-    bool Admit(std::string_view user, std::string_view hub, int32_t limit);
+    // Counts one result of user on hub, unless that user has had limit results already.
+    Admission Admit(std::string_view user, std::string_view hub, int32_t limit);
     // Forgets every count and its memory.
     void Clear();
 
@@ -19,6 +25,7 @@ private:
     struct Slot {
         uint64_t key = 0;  // 0: free
         int32_t count = 0;
+        bool refused = false;
     };
 
     void Grow();

@@ -5,6 +5,7 @@
 #include "engine/search/hub_queue.h"
 #include "engine/search/search_runner.h"
 #include "engine/search/udp_port.h"
+#include "engine/sys/log.h"
 
 SearchSession::SearchSession(GuiThread& gui, SearchSessionObserver& observer, HubExchangeTimings timings)
     : m_gui(gui),
@@ -108,10 +109,15 @@ void SearchSession::OnDatagrams(const std::vector<std::string_view>& datagrams) 
 bool SearchSession::Accept(const SearchResult& result) {
     if (m_resultCount >= m_limits.perRun) {
         m_limitReached = true;
+        Log(LogLevel::Info, "the run has " + std::to_string(m_resultCount) + " results; later ones are dropped");
         return false;
     }
-    if (!m_quota.Admit(result.User, result.HubAddress, m_limits.perUser)) {
+    const Admission admission = m_quota.Admit(result.User, result.HubAddress, m_limits.perUser);
+    if (admission != Admission::Admitted) {
         ++m_droppedCount;
+        if (admission == Admission::FirstRefused && LogEnabled(LogLevel::Info))
+            Log(LogLevel::Info, "user " + result.User + " on hub " + result.HubAddress + " sent more than " +
+                                    std::to_string(m_limits.perUser) + " results; the rest are dropped");
         return true;
     }
     ++m_resultCount;

@@ -12,6 +12,7 @@
 #include "engine/search/search_session.h"
 #include "support/fake_gui_thread.h"
 #include "support/fake_hub.h"
+#include "support/log_recorder.h"
 #include "support/test_run_values.h"
 #include "support/udp_test_sockets.h"
 
@@ -182,6 +183,7 @@ TEST_F(SearchSessionTest, FailedStartsContactNoHub) {
 }
 
 TEST_F(SearchSessionTest, OneUserOnOneHubAndTheWholeRunAreLimited) {
+    const LogRecorder log;
     AddHubs({Silent()});
     m_session->SetLimits({3, 8});
     ASSERT_EQ(Start().failure, RunStartFailure::None);
@@ -191,11 +193,13 @@ TEST_F(SearchSessionTest, OneUserOnOneHubAndTheWholeRunAreLimited) {
     Send(datagram);
     ASSERT_TRUE(m_reports.WaitFor([&] { return m_reports.m_rows.size() == 7; }));
     EXPECT_EQ(OnGui([&] { return m_session->DroppedCount(); }), 2) << "alice's fourth and fifth on hub-a";
+    EXPECT_EQ(log.Matching({"user alice on hub hub-a sent more than 3 results"}).size(), 1u);
 
     for (int i = 0; i < 3; ++i) Send(Result("carol", "hub-a", i) + Result("dave", "hub-a", i));
     ASSERT_TRUE(m_reports.WaitFor([&] { return m_reports.m_limitNotices == 1; }));
     EXPECT_EQ(OnGui([&] { return m_session->ResultCount(); }), 8);
     m_reports.Inspect([&] { EXPECT_EQ(m_reports.m_rows.back().User, "carol"); });
+    EXPECT_EQ(log.Matching({"the run has 8 results; later ones are dropped"}).size(), 1u);
 
     // The next run starts from nothing.
     ASSERT_EQ(Start().failure, RunStartFailure::None);
