@@ -8,11 +8,12 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <chrono>
 #include <cstdlib>
 #include <stdexcept>
 #include <string_view>
+
+#include "engine/text/ascii_case.h"
 
 namespace {
 
@@ -29,14 +30,9 @@ bool SendAll(int fd, std::string_view data) {
     return true;
 }
 
-bool SameName(const std::string& a, const std::string& b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                      [](char x, char y) { return std::tolower(x) == std::tolower(y); });
-}
-
 bool NamesHeader(const std::vector<std::pair<std::string, std::string>>& headers, const std::string& name) {
     return std::any_of(headers.begin(), headers.end(),
-                       [&](const auto& header) { return SameName(header.first, name); });
+                       [&](const auto& header) { return EqualsIgnoringAsciiCase(header.first, name); });
 }
 
 // The Content-Length of a request head, 0 without one.
@@ -44,7 +40,7 @@ std::size_t BodyLength(const std::string& head) {
     for (std::size_t start = head.find("\r\n"); start != std::string::npos; start = head.find("\r\n", start + 2)) {
         const std::size_t colon = head.find(':', start);
         if (colon == std::string::npos) break;
-        if (SameName(head.substr(start + 2, colon - start - 2), "Content-Length"))
+        if (EqualsIgnoringAsciiCase(head.substr(start + 2, colon - start - 2), "Content-Length"))
             return std::strtoul(head.c_str() + colon + 1, nullptr, 10);
     }
     return 0;

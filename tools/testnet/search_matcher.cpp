@@ -3,6 +3,8 @@
 #include <array>
 #include <utility>
 
+#include "engine/text/ascii_case.h"
+
 namespace {
 
 // The extension lists that clients agree on for the search types 2 … 7.
@@ -59,14 +61,6 @@ int SearchMatcher::TypeOfName(std::string_view name) {
         }
     }
     return 0;
-}
-
-std::string SearchMatcher::AsciiLower(std::string_view text) {
-    std::string lowered(text);
-    for (char& c : lowered) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return lowered;
 }
 
 bool SearchMatcher::HasEveryWord(std::string_view lowered) const {

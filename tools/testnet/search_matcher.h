@@ -18,13 +18,12 @@ public:
 
     explicit SearchMatcher(const SearchRequest& request);
 
-    // loweredPath is the file's whole path (folders and name) after AsciiLower.
+    // loweredPath is the file's whole path (folders and name) after AsciiLower (engine/text/ascii_case.h).
     bool MatchesFile(std::string_view loweredPath, int fileType, int64_t size, std::string_view tth) const;
     bool MatchesFolder(std::string_view loweredName) const;
 
     // The type code (2 audio … 7 video) of a file name by its extension; 0 when it belongs to none.
     static int TypeOfName(std::string_view name);
-    static std::string AsciiLower(std::string_view text);
 
 private:
     bool HasEveryWord(std::string_view lowered) const;

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "engine/text/ansi_codec.h"
+#include "engine/text/ascii_case.h"
 #include "search_matcher.h"
 
 namespace {
@@ -350,12 +351,12 @@ void ShareCatalog::Encode() {
         EncodedCatalog& encoded = m_encoded[static_cast<std::size_t>(charset)];
         for (const auto& folder : m_folders) {
             encoded.folderPaths.push_back(encode(codec, folder.path));
-            encoded.loweredFolderNames.push_back(SearchMatcher::AsciiLower(encode(codec, folder.name)));
+            encoded.loweredFolderNames.push_back(AsciiLower(encode(codec, folder.name)));
         }
         for (const auto& file : m_files) {
             const std::string path = encode(codec, m_folders[file.folder].path + "\\" + file.name);
             encoded.filePaths.push_back(path);
-            encoded.loweredFilePaths.push_back(SearchMatcher::AsciiLower(path));
+            encoded.loweredFilePaths.push_back(AsciiLower(path));
         }
     }
 }

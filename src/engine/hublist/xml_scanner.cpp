@@ -7,13 +7,13 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <mutex>
 #include <string_view>
 
 #include "engine/text/ansi_codec.h"
+#include "engine/text/ascii_case.h"
 
 namespace {
 
@@ -32,12 +32,6 @@ void InitLibxml2() {
         xmlInitParser();
         xmlSetExternalEntityLoader(RefuseExternalEntity);
     });
-}
-
-bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-           });
 }
 
 bool IsXmlSpace(char c) {
@@ -66,7 +60,7 @@ Declaration ReadDeclaration(std::string_view doc) {
     if (pos >= decl.size() || (decl[pos] != '"' && decl[pos] != '\'')) return {true, true};
     const std::size_t end = decl.find(decl[pos], pos + 1);
     const std::string_view name = decl.substr(pos + 1, end == std::string_view::npos ? end : end - pos - 1);
-    return {true, EqualsIgnoreCase(name, "UTF-8") || EqualsIgnoreCase(name, "UTF8")};
+    return {true, EqualsIgnoringAsciiCase(name, "UTF-8") || EqualsIgnoringAsciiCase(name, "UTF8")};
 }
 
 bool IsAscii(std::string_view text) {

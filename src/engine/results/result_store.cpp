@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "engine/results/result_compare.h"
+#include "engine/text/ascii_case.h"
 
 namespace {
 
@@ -16,9 +17,8 @@ constexpr std::size_t kChunk = 8;
 uint64_t TextChunk(std::string_view text, std::size_t offset, bool foldCase) {
     uint64_t key = 0;
     for (std::size_t i = offset; i < offset + kChunk; ++i) {
-        unsigned char c = i < text.size() ? static_cast<unsigned char>(text[i]) : 0;
-        if (foldCase && c >= 'A' && c <= 'Z') c = static_cast<unsigned char>(c + ('a' - 'A'));
-        key = (key << 8) | c;
+        const char c = i < text.size() ? text[i] : '\0';
+        key = (key << 8) | static_cast<unsigned char>(foldCase ? AsciiLower(c) : c);
     }
     return key;
 }

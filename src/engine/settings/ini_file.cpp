@@ -3,6 +3,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "engine/text/ascii_case.h"
 #include "engine/text/number_format.h"
 
 namespace {
@@ -17,14 +18,6 @@ std::string_view Trim(std::string_view text) {
     return text;
 }
 
-std::string Lower(std::string_view text) {
-    std::string lower(text);
-    for (char& c : lower) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return lower;
-}
-
 }  // namespace
 
 IniFile IniFile::FromText(std::string_view text) {
@@ -36,13 +29,13 @@ IniFile IniFile::FromText(std::string_view text) {
         text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
         if (line.empty() || line.front() == ';') continue;
         if (line.front() == '[' && line.back() == ']' && line.size() >= 2) {
-            current = &ini.m_sections[Lower(Trim(line.substr(1, line.size() - 2)))];
+            current = &ini.m_sections[AsciiLower(Trim(line.substr(1, line.size() - 2)))];
             current->clear();
             continue;
         }
         const std::size_t equals = line.find('=');
         if (current == nullptr || equals == std::string_view::npos) continue;
-        (*current)[Lower(Trim(line.substr(0, equals)))] = std::string(Trim(line.substr(equals + 1)));
+        (*current)[AsciiLower(Trim(line.substr(0, equals)))] = std::string(Trim(line.substr(equals + 1)));
     }
     return ini;
 }
@@ -54,9 +47,9 @@ IniFile IniFile::FromFile(const std::string& path) {
 }
 
 std::optional<std::string> IniFile::ReadValue(std::string_view section, std::string_view key) const {
-    const auto sectionIt = m_sections.find(Lower(section));
+    const auto sectionIt = m_sections.find(AsciiLower(section));
     if (sectionIt == m_sections.end()) return std::nullopt;
-    const auto keyIt = sectionIt->second.find(Lower(key));
+    const auto keyIt = sectionIt->second.find(AsciiLower(key));
     if (keyIt == sectionIt->second.end()) return std::nullopt;
     return keyIt->second;
 }

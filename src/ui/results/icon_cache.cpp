@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "engine/results/search_result.h"
+#include "engine/text/ascii_case.h"
 #include "ui/support/gui_text.h"
 
 namespace {
@@ -61,11 +62,7 @@ std::string IconCache::KeyFor(std::string_view fileName, bool isDirectory) {
     if (isDirectory) return std::string(kDirectorySizeText);
     const std::size_t dot = fileName.rfind('.');
     if (dot == std::string_view::npos || fileName.find_first_of("\\:", dot) != std::string_view::npos) return {};
-    std::string key(fileName.substr(dot));
-    for (char& c : key) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
-    }
-    return key;
+    return AsciiLower(fileName.substr(dot));
 }
 
 QIcon IconCache::Icon(const std::string& key) {
