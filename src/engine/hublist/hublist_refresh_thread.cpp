@@ -1,27 +1,24 @@
 #include "engine/hublist/hublist_refresh_thread.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <cstdio>
-#include <system_error>
 #include <vector>
 
 #include "engine/hublist/bzip2_stream.h"
 #include "engine/hublist/hublist_loader.h"
+#include "engine/sys/file_replacement.h"
 #include "engine/sys/gui_thread.h"
 #include "engine/sys/log.h"
 
 namespace {
 
 constexpr std::size_t kWriteBuffer = 65536;
-// The decompressed list goes to hublist.xml followed by this suffix, whose X are replaced by mkostemp.
+// The decompressed list goes to a FileReplacement's temporary file: hublist.xml followed by "." and six letters or
+// digits, as long as this suffix.
 constexpr std::string_view kTemporarySuffix = ".XXXXXX";
 
-// A name mkostemp made from the stored list's name and kTemporarySuffix.
+// A name of such a temporary file.
 bool IsTemporaryName(std::string_view name) {
     const std::string_view stem = kHubListFileName;
     if (name.size() != stem.size() + kTemporarySuffix.size() || !name.starts_with(stem) || name[stem.size()] != '.')
@@ -30,28 +27,13 @@ bool IsTemporaryName(std::string_view name) {
                        [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; });
 }
 
-bool WriteAll(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = write(fd, data, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-std::string SystemError(int error) {
-    return std::error_code(error, std::generic_category()).message();
-}
-
 std::string SizeText(std::int64_t bytes) {
     constexpr std::int64_t MiB = std::int64_t{1} << 20;
     return bytes % MiB == 0 ? std::to_string(bytes / MiB) + " MiB" : std::to_string(bytes) + " bytes";
 }
 
-// Streams the decompressed list into fd, at most limit bytes; why it failed, or nothing.
-std::optional<std::string> Decompress(std::string_view compressed, int fd, std::int64_t limit) {
+// Streams the decompressed list into file, at most limit bytes; why it failed, or nothing.
+std::optional<std::string> Decompress(std::string_view compressed, FileReplacement& file, std::int64_t limit) {
     Bzip2ReadStream stream(compressed);
     std::vector<char> buffer(kWriteBuffer);
     std::int64_t written = 0;
@@ -61,7 +43,7 @@ std::optional<std::string> Decompress(std::string_view compressed, int fd, std::
         if (*got == 0) return std::nullopt;
         written += static_cast<std::int64_t>(*got);
         if (written > limit) return "the hub list is larger than " + SizeText(limit);
-        if (!WriteAll(fd, buffer.data(), *got)) return "cannot write the hub list: " + SystemError(errno);
+        if (!file.Write({buffer.data(), *got})) return file.Error();
     }
 }
 
@@ -153,16 +135,9 @@ std::optional<std::string> HublistRefreshThread::Refresh() {
     if (!download.ok) return download.error;
 
     // The stored list is replaced only by a complete new one: a failed refresh leaves it as it was.
-    const std::string target = HubListPath(m_dataDir);
-    std::string temporary = target + std::string(kTemporarySuffix);
-    const int fd = mkostemp(temporary.data(), O_CLOEXEC);
-    if (fd < 0) return "cannot create a file in " + m_dataDir + ": " + SystemError(errno);
-    std::optional<std::string> failure = Decompress(download.body, fd, m_maxListSize);
-    if (close(fd) != 0 && !failure) failure = "cannot write the hub list: " + SystemError(errno);
-    if (!failure && std::rename(temporary.c_str(), target.c_str()) != 0)
-        failure = "cannot replace " + target + ": " + SystemError(errno);
-    if (failure) unlink(temporary.c_str());
-    return failure;
+    FileReplacement file(HubListPath(m_dataDir));
+    if (std::optional<std::string> failure = Decompress(download.body, file, m_maxListSize)) return failure;
+    return file.Commit();
 }
 
 int HublistRefreshThread::RemoveStaleTemporaryFiles(const std::string& dataDir,

@@ -1,15 +1,9 @@
 #include "engine/settings/settings_store.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cmath>
-#include <cstring>
-#include <vector>
 
 #include "engine/settings/ini_file.h"
+#include "engine/sys/file_replacement.h"
 #include "engine/text/number_format.h"
 
 namespace {
@@ -39,29 +33,6 @@ std::string FormatSettingsFile(const AppSettings& s) {
     return text;
 }
 
-std::string FileError(const std::string& path, int error) {
-    return "Cannot create file \"" + path + "\". " + std::strerror(error);
-}
-
-bool WriteAll(int fd, std::string_view data) {
-    while (!data.empty()) {
-        const ssize_t written = write(fd, data.data(), data.size());
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
-}
-
-// The replaced file keeps its permissions; a new one is readable by others, as an ordinary new file is.
-mode_t ModeFor(const std::string& path) {
-    struct stat existing {};
-    if (stat(path.c_str(), &existing) == 0) return existing.st_mode & 07777;
-    return 0644;
-}
-
 }  // namespace
 
 AppSettings LoadSettings(const std::string& settingsFile) {
@@ -82,26 +53,9 @@ AppSettings LoadSettings(const std::string& settingsFile) {
 }
 
 std::optional<std::string> SaveSettings(const std::string& settingsFile, const AppSettings& settings) {
-    std::vector<char> tempName(settingsFile.begin(), settingsFile.end());
-    for (char c : std::string_view(".XXXXXX")) tempName.push_back(c);
-    tempName.push_back('\0');
-    const int fd = mkostemp(tempName.data(), O_CLOEXEC);
-    if (fd < 0) return FileError(settingsFile, errno);
-
-    const std::string text = FormatSettingsFile(settings);
-    bool ok = fchmod(fd, ModeFor(settingsFile)) == 0 && WriteAll(fd, text) && fsync(fd) == 0;
-    int error = errno;
-    if (close(fd) != 0 && ok) {
-        ok = false;
-        error = errno;
-    }
-    if (ok && rename(tempName.data(), settingsFile.c_str()) != 0) {
-        ok = false;
-        error = errno;
-    }
-    if (ok) return std::nullopt;
-    unlink(tempName.data());
-    return FileError(settingsFile, error);
+    FileReplacement file(settingsFile);
+    file.Write(FormatSettingsFile(settings));
+    return file.Commit();
 }
 
 std::string ShareSizeToBytes(std::string_view shareSize) {

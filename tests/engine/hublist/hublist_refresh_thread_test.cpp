@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <condition_variable>
@@ -85,6 +86,7 @@ struct Outcome {
     std::string reason;
     std::vector<std::string> events;
     std::string stored;
+    mode_t storedMode = 0;
     std::vector<std::string> files;
 };
 
@@ -92,6 +94,7 @@ Outcome Refresh(const std::string& url, const HttpLimits& limits = {},
                 std::int64_t maxListSize = HublistRefreshThread::kMaxListSize) {
     TempDir dir;
     WriteFile(HubListPath(dir.Path()), kStoredList);
+    chmod(HubListPath(dir.Path()).c_str(), 0604);
     FakeGuiThread gui;
     Recorder recorder;
     Outcome out;
@@ -106,6 +109,8 @@ Outcome Refresh(const std::string& url, const HttpLimits& limits = {},
     out.failed = !out.events.empty() && out.events.back().starts_with(failedPrefix);
     if (out.failed) out.reason = out.events.back().substr(failedPrefix.size());
     out.stored = ReadFile(HubListPath(dir.Path()));
+    struct stat info {};
+    if (stat(HubListPath(dir.Path()).c_str(), &info) == 0) out.storedMode = info.st_mode & 07777;
     for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
         out.files.push_back(entry.path().filename().string());
     return out;
@@ -124,6 +129,7 @@ TEST(HublistRefresh, ReplacesTheStoredListWithTheDownloadedOne) {
               1u);
     EXPECT_FALSE(outcome.failed);
     EXPECT_EQ(outcome.stored, list);
+    EXPECT_EQ(outcome.storedMode, 0604u) << "the new list keeps the old one's permissions";
     EXPECT_EQ(outcome.files, std::vector<std::string>{"hublist.xml"});
     HubQueue queue;
     EXPECT_FALSE(LoadHubListText(outcome.stored, queue).failed);
@@ -270,7 +276,8 @@ TEST(HublistRefresh, MissingDataFolderFails) {
     HublistRefreshThread refresh(gui, server.Url(), "/nonexistent-hubsift-folder", recorder.Steps());
     ASSERT_TRUE(recorder.WaitFor("completed"));
     EXPECT_EQ(recorder.Events().back(),
-              "completed failed: cannot create a file in /nonexistent-hubsift-folder: No such file or directory");
+              "completed failed: Cannot create file \"/nonexistent-hubsift-folder/hublist.xml\". No such file or "
+              "directory");
 }
 
 TEST(HublistRefresh, CancelEndsAStalledDownloadPromptly) {
@@ -278,6 +285,7 @@ TEST(HublistRefresh, CancelEndsAStalledDownloadPromptly) {
     HttpResponder server({200, "OK", {}, whole, 10});
     TempDir dir;
     WriteFile(HubListPath(dir.Path()), kStoredList);
+    chmod(HubListPath(dir.Path()).c_str(), 0604);
     FakeGuiThread gui;
     Recorder recorder;
     // Limits of an hour: only the cancel can end the transfer.
