@@ -9,13 +9,14 @@
 #include "engine/search/hub_worker.h"
 #include "engine/search/run_counters.h"
 #include "engine/search/run_values.h"
+#include "engine/settings/app_settings.h"
 #include "engine/sys/gui_thread.h"
 
 // The pool of connection workers and the control of search runs. Every method runs on the GUI thread and returns
 // without waiting for a worker that might wait for the GUI thread.
 class SearchRunner {
 public:
-    static constexpr int32_t MaxThreads = 100;
+    static constexpr int32_t MaxThreads = kMaxThreads;
 
     // updateRunProgress runs on the GUI thread (through gui) after each counted hub.
     SearchRunner(GuiThread& gui, std::function<void()> updateRunProgress, HubExchangeTimings timings = {});

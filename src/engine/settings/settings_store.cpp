@@ -9,7 +9,6 @@
 namespace {
 
 constexpr char kSection[] = "Settings";
-constexpr int32_t kMaxThreads = 100;
 
 std::string FormatSettingsFile(const AppSettings& s) {
     std::string text = std::string("[") + kSection + "]\r\n";

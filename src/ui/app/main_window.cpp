@@ -52,7 +52,7 @@ MainWindow::MainWindow(AppSettings& settings, std::string& pendingIPMessage, std
       m_queue(std::make_unique<HubQueue>()),
       m_session(std::make_unique<SearchSession>(*m_gui, *this)) {
     setObjectName(QStringLiteral("mainWindow"));
-    setWindowTitle(QStringLiteral("Hubsift v1.2"));
+    setWindowTitle(QStringLiteral("Hubsift v" HUBSIFT_VERSION));
     setFont(DesignFont());
     resize(949, 655);
     // The bottom band keeps its design positions up to x 942, so a narrower window would cut its right part off;

@@ -9,6 +9,7 @@
 #include <QRadioButton>
 
 #include <iterator>
+#include <string>
 #include <utility>
 
 #include "engine/settings/ip_detection.h"
@@ -87,7 +88,8 @@ void SettingsDialog::CreateControls() {
     m_findIPButton = MakeButton<QPushButton>(p, "findIPButton", "Find IP...", 205, 143, 73, 24);
     m_threadsLabel = MakeLabel(p, "threadsLabel", "Connection threads:", 9, 177);
     m_threadsEdit = PlaceControl<QLineEdit>(p, "threadsEdit", 126, 173, 33, 22);
-    m_threadsRangeLabel = MakeLabel(p, "threadsRangeLabel", "(1-100)", 165, 177);
+    m_threadsRangeLabel =
+        MakeLabel(p, "threadsRangeLabel", ("(1-" + std::to_string(kMaxThreads) + ")").c_str(), 165, 177);
     m_portRangeLabel = MakeLabel(p, "portRangeLabel", "UDP port range:", 9, 206);
     m_minPortEdit = PlaceControl<QLineEdit>(p, "minPortEdit", 104, 202, 49, 22);
     m_portRangeToLabel = MakeLabel(p, "portRangeToLabel", "to", 159, 206);
@@ -196,7 +198,8 @@ std::string SettingsDialog::FirstFailedCheck() const {
     if (Text(m_ipEdit).empty()) return "Error: You haven't entered your IP address";
     const auto threads = ParseInt32(Text(m_threadsEdit));
     if (!threads) return "Error: 'Connection threads' must be an integer number";
-    if (*threads < 1 || *threads > 100) return "Error: 'Connection threads' must be from 1 to 100";
+    if (*threads < 1 || *threads > kMaxThreads)
+        return "Error: 'Connection threads' must be from 1 to " + std::to_string(kMaxThreads);
     if (!ParseInt32(Text(m_minPortEdit))) return "Error: 'Min UDP Port' must be an integer number";
     if (!ParseInt32(Text(m_maxPortEdit))) return "Error: 'Max UDP Port' must be an integer number";
     if (!ParseInt32(Text(m_timeoutEdit))) return "Error: 'Hub search timeout' must be an integer number";

@@ -70,7 +70,7 @@ TEST_F(ProgramStartTest, FirstStartCreatesTheDataFolderAndOpensSettingsOverTheMa
     EXPECT_TRUE(std::filesystem::is_directory(DataDir()));
     EXPECT_TRUE(program.GetMainWindow()->isVisible());
     EXPECT_TRUE(program.GetSettingsDialog()->isVisible());
-    EXPECT_EQ(program.GetMainWindow()->windowTitle(), QStringLiteral("Hubsift v1.2"));
+    EXPECT_EQ(program.GetMainWindow()->windowTitle(), QStringLiteral("Hubsift v" HUBSIFT_VERSION));
     QCoreApplication::processEvents();
     EXPECT_EQ(LabelText(program), QStringLiteral("0 hubs loaded in the list"));
 }

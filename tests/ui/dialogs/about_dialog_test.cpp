@@ -27,7 +27,7 @@ TEST(AboutDialogTest, ShowsNameAndLinkOpensTheHomePageCloseHides) {
     EXPECT_EQ(about.size(), QSize(331, 273));
     auto* title = about.findChild<QLabel*>("titleLabel");
     ASSERT_NE(title, nullptr);
-    EXPECT_EQ(title->text(), "Hubsift v1.2");
+    EXPECT_EQ(title->text(), "Hubsift v" HUBSIFT_VERSION);
     EXPECT_EQ(title->font().pixelSize(), 17);
 
     // Closed by a click, then by Enter.
