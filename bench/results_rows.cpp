@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/results/result_compare.h"
+#include "engine/results/result_column.h"
 #include "engine/results/sr_decoder.h"
 #include "results_data.h"
 #include "ui/results/result_list_view.h"

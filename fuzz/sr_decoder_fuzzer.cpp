@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "engine/results/result_compare.h"
+#include "engine/results/result_column.h"
 #include "engine/results/result_store.h"
 #include "engine/results/sr_decoder.h"
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "engine/results/result_compare.h"
+#include "engine/results/result_column.h"
 #include "engine/text/ascii_case.h"
 
 namespace {

@@ -20,8 +20,10 @@ public:
     // index < Count().
     ResultRow Row(std::size_t index) const;
 
-    // Reorders all rows in the order of CompareResultRows on column, stably in both directions (descending mirrors
-    // ascending). Returns the old index of the row now at each position.
+    // Reorders all rows by column (a ResultColumn), stably in both directions (descending mirrors ascending). Texts
+    // compare byte-wise as unsigned values with a prefix first, A to Z folded except in the hub address; Size
+    // compares signed (directories, -1, first); Slots compares free slots, then total slots. Returns the old index
+    // of the row now at each position.
     std::vector<uint32_t> Sort(int column, bool descending);
 
 private:

@@ -54,11 +54,6 @@ const HubEntry* HubQueue::NextHub() {
     return entry;
 }
 
-bool HubQueue::AtEnd() const {
-    std::lock_guard lock(QueueLock);
-    return Cursor == nullptr;
-}
-
 int32_t HubQueue::Remaining() const {
     std::lock_guard lock(QueueLock);
     return m_remaining;

@@ -27,7 +27,6 @@ public:
     void Rewind();
     // The next entry of this run, or nullptr when every entry has been handed out. Thread-safe.
     const HubEntry* NextHub();
-    bool AtEnd() const;
     // Entries not yet handed out in this run; an unlocked read is only a hint.
     int32_t Remaining() const;
     int32_t Count() const { return m_count; }

@@ -9,7 +9,7 @@
 
 #include <algorithm>
 
-#include "engine/results/result_compare.h"
+#include "engine/results/result_column.h"
 #include "ui/results/result_model.h"
 #include "ui/support/design_layout.h"
 #include "ui/support/gui_text.h"

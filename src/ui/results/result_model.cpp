@@ -1,6 +1,6 @@
 #include "ui/results/result_model.h"
 
-#include "engine/results/result_compare.h"
+#include "engine/results/result_column.h"
 #include "engine/results/size_format.h"
 #include "ui/support/gui_text.h"
 

@@ -6,8 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/results/result_compare.h"
+#include "engine/results/result_column.h"
 #include "engine/results/result_store.h"
+#include "support/result_row_order.h"
 
 namespace {
 
@@ -24,10 +25,6 @@ SearchResult Make(std::string fileName, int64_t size = 1, int32_t freeSlots = 1,
     r.HubAddress = std::move(hub);
     r.Path = std::move(path);
     return r;
-}
-
-int Sign(int value) {
-    return (value > 0) - (value < 0);
 }
 
 std::vector<std::string> FileNames(const ResultStore& store) {
@@ -69,7 +66,7 @@ TEST(ResultStore, KeepsEveryFieldOfEveryRow) {
     EXPECT_EQ(store.Row(0).FileName, "again");
 }
 
-TEST(ResultCompare, FollowsEachColumnsRule) {
+TEST(ResultStore, SortFollowsEachColumnsRule) {
     struct Case {
         const char* what;
         int column;
@@ -97,14 +94,18 @@ TEST(ResultCompare, FollowsEachColumnsRule) {
          Make("b", 1, 1, 1, "u", "h", "music\\"), 0},
         {"path prefix first", kPathColumn, Make("a", 1, 1, 1, "u", "h", "m\\"), Make("b", 1, 1, 1, "u", "h", "m\\x\\"),
          -1},
-        {"unknown column", 6, Make("a"), Make("b"), 0},
     };
+    // Equal rows keep their order in both directions; otherwise descending mirrors ascending.
     for (const Case& c : cases) {
-        ResultStore store;
-        store.Append(c.a);
-        store.Append(c.b);
-        EXPECT_EQ(Sign(CompareResultRows(store.Row(0), store.Row(1), c.column)), c.sign) << c.what;
-        EXPECT_EQ(Sign(CompareResultRows(store.Row(1), store.Row(0), c.column)), -c.sign) << c.what;
+        for (const bool descending : {false, true}) {
+            ResultStore store;
+            store.Append(c.a);
+            store.Append(c.b);
+            const bool swapped = descending ? c.sign < 0 : c.sign > 0;
+            const std::vector<uint32_t> expected = swapped ? std::vector<uint32_t>{1, 0} : std::vector<uint32_t>{0, 1};
+            EXPECT_EQ(store.Sort(c.column, descending), expected)
+                << c.what << (descending ? " descending" : " ascending");
+        }
     }
 }
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/results/result_compare.h"
+#include "engine/results/result_column.h"
 #include "support/fake_hub.h"
 #include "support/temp_dir.h"
 #include "support/udp_test_sockets.h"

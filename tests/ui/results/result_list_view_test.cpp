@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/results/result_compare.h"
+#include "engine/results/result_column.h"
 #include "ui/results/icon_cache.h"
 #include "ui/results/result_list_view.h"
 #include "ui/results/result_model.h"
