@@ -1,8 +1,6 @@
 #include "engine/settings/ini_file.h"
 
-#include <fstream>
-#include <iterator>
-
+#include "engine/sys/regular_file.h"
 #include "engine/text/ascii_case.h"
 #include "engine/text/number_format.h"
 
@@ -21,6 +19,9 @@ std::string_view Trim(std::string_view text) {
 }  // namespace
 
 IniFile IniFile::FromText(std::string_view text) {
+    // Editors may start a UTF-8 file with a byte order mark.
+    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
     IniFile ini;
     Section* current = nullptr;
     while (!text.empty()) {
@@ -41,9 +42,7 @@ IniFile IniFile::FromText(std::string_view text) {
 }
 
 IniFile IniFile::FromFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    const std::string text{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-    return FromText(text);
+    return FromText(ReadRegularFile(path).value_or(std::string()));
 }
 
 std::optional<std::string> IniFile::ReadValue(std::string_view section, std::string_view key) const {

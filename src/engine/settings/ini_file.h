@@ -6,13 +6,15 @@
 #include <string_view>
 #include <unordered_map>
 
-// A read-only view of an INI text. Lines are trimmed of blanks and control characters; ";" starts a comment line;
-// section and key names match without regard to ASCII letter case. A section that occurs again replaces the earlier
-// one, and a key that occurs again replaces its earlier value. Lines before the first section are ignored.
+// A read-only view of an INI text. A leading UTF-8 byte order mark is skipped; lines are trimmed of blanks and control
+// characters; ";" starts a comment line; section and key names match without regard to ASCII letter case. A section
+// that occurs again replaces the earlier one, and a key that occurs again replaces its earlier value. Lines before
+// the first section are ignored.
 class IniFile {
 public:
     static IniFile FromText(std::string_view text);
-    // A missing or unreadable file reads as an empty one.
+    // A missing or unreadable file, or one that is no regular file (a folder, a FIFO), reads as an empty one; reading
+    // never blocks on a FIFO.
     static IniFile FromFile(const std::string& path);
 
     // The trimmed value, empty when the key is present without one; nullopt when the key is missing.

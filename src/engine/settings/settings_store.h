@@ -8,8 +8,8 @@
 
 inline constexpr char kDefaultHublistURL[] = "https://dchublist.org/hublist.xml.bz2";
 
-// Reads the settings file; a missing or unreadable file gives every default. ShareSizeBytes is left empty: start-up
-// derives it from ShareSize when it fills the Settings dialog.
+// Reads the settings file; a missing or unreadable file (a folder, a FIFO, a read error) gives every default.
+// ShareSizeBytes is left empty: start-up derives it from ShareSize when it fills the Settings dialog.
 AppSettings LoadSettings(const std::string& settingsFile);
 
 // Replaces the settings file with the ten settings, atomically: a failure leaves the old file as it was.

@@ -5,6 +5,7 @@
 #include <functional>
 #include <tuple>
 
+#include "support/idle_fifo.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -87,6 +88,8 @@ INSTANTIATE_TEST_SUITE_P(
                      s.Nick = "ann";
                      s.Threads = 5;
                  }},
+        LoadCase{"byte order mark skipped", "\xEF\xBB\xBF[Settings]\r\nNick=ann\r\n",
+                 [](AppSettings& s) { s.Nick = "ann"; }},
         LoadCase{"nick trimmed", "[Settings]\r\nNick=  ann \t\r\n", [](AppSettings& s) { s.Nick = "ann"; }},
         LoadCase{"empty URL is not the default", "[Settings]\r\nHublistURL=\r\n",
                  [](AppSettings& s) { s.HublistURL = ""; }},
@@ -96,9 +99,16 @@ INSTANTIATE_TEST_SUITE_P(
         LoadCase{"bad share size kept as text", "[Settings]\r\nShareSize=lots\r\n",
                  [](AppSettings& s) { s.ShareSize = "lots"; }}));
 
-TEST(SettingsStoreTest, MissingFileGivesTheDefaults) {
+// A file that cannot be read is treated as a missing one, and reading it must neither throw nor block.
+TEST(SettingsStoreTest, MissingOrUnreadableFileGivesTheDefaults) {
     TempDir dir;
-    EXPECT_EQ(Fields(LoadSettings(dir.File("Hubsift.ini"))), Fields(Defaults()));
+    EXPECT_EQ(Fields(LoadSettings(dir.File("Hubsift.ini"))), Fields(Defaults())) << "missing";
+    EXPECT_EQ(Fields(LoadSettings(dir.Path())), Fields(Defaults())) << "a folder";
+    const IdleFifo fifo(dir.File("fifo.ini"));
+    ASSERT_TRUE(fifo.Made());
+    AppSettings loaded;
+    EXPECT_TRUE(fifo.ReadReturns([&] { loaded = LoadSettings(dir.File("fifo.ini")); })) << "a FIFO";
+    EXPECT_EQ(Fields(loaded), Fields(Defaults())) << "a FIFO";
 }
 
 struct ShareCase {
