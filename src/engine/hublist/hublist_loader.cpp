@@ -38,14 +38,16 @@ HubAddress ParseHubAddress(std::string_view address) {
 
 HubListLoad ScanHubs(XmlScanner& scanner, HubQueue& queue) {
     scanner.StartScan();
+    bool portOverflow = false;
     while (scanner.Next()) {
         if (scanner.PartType() != XmlPartType::EmptyElementTag || scanner.ElementName() != "Hub") continue;
         const std::string address = scanner.AttributeValue("Address");
         const HubAddress hub = ParseHubAddress(address);
-        if (hub.outcome == AddressOutcome::PortOverflow) return {true, true};
+        // One hub with a broken port must not cost the user the rest of the list.
+        if (hub.outcome == AddressOutcome::PortOverflow) portOverflow = true;
         if (hub.outcome == AddressOutcome::Entry) queue.AddHub(std::string(hub.host), hub.port);
     }
-    return {true, scanner.Failed()};
+    return {true, portOverflow || scanner.Failed()};
 }
 
 }  // namespace

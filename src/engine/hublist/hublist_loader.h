@@ -10,10 +10,11 @@ inline constexpr char kHubListFileName[] = "hublist.xml";
 std::string HubListPath(const std::string& dataDir);
 
 struct HubListLoad {
-    // False when the file is missing or unreadable: the queue is untouched and the caller changes nothing.
+    // False when the file is missing, unreadable or no regular file: the queue is untouched and the caller changes
+    // nothing.
     bool read = false;
-    // The document is malformed or a port does not fit 32 bits: the caller shows "Error loading hublist!". The hubs
-    // read before the fault stay in the queue.
+    // The document is malformed or a port does not fit 32 bits: the caller shows "Error loading hublist!" once.
+    // Every hub that could still be read, before the fault and after it, is in the queue.
     bool failed = false;
 };
 

@@ -7,6 +7,7 @@
 #include "engine/search/hub_queue.h"
 #include "engine/text/ansi_codec.h"
 #include "support/http_responder.h"
+#include "support/idle_fifo.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -90,13 +91,13 @@ TEST(LoadHubList, OnlyEmptyHubElementsWithAnAddressCountAndDuplicatesStay) {
     EXPECT_EQ(Load("<Hub Address=\"root:1\"/>").hubs, (Hubs{{"root", 1}}));
 }
 
-TEST(LoadHubList, PortAbove32BitsFailsAndKeepsTheHubsBefore) {
+TEST(LoadHubList, PortAbove32BitsFailsAndCostsOnlyItsHub) {
     for (const char* port : {"2147483648", "99999999999999999999999"}) {
         const Loaded loaded = Load(ListOf(HubWithAddress("a:1") + HubWithAddress("b:2") +
                                           HubWithAddress(std::string("big:") + port) + HubWithAddress("c:3")));
         EXPECT_TRUE(loaded.load.read);
         EXPECT_TRUE(loaded.load.failed) << port;
-        EXPECT_EQ(loaded.hubs, (Hubs{{"a", 1}, {"b", 2}})) << port;
+        EXPECT_EQ(loaded.hubs, (Hubs{{"a", 1}, {"b", 2}, {"c", 3}})) << port;
     }
 }
 
@@ -189,32 +190,52 @@ TEST(LoadHubList, EntityExpansionBombsFail) {
     }
 }
 
-TEST(LoadHubList, MalformedMarkupFailsAndKeepsTheHubsBefore) {
-    // The reader parses ahead in pieces; a comment keeps the fault out of the piece holding the good hubs.
-    const std::string good =
-        "<Hublist><Hub Address=\"a:1\"/><Hub Address=\"b:2\"/><!--" + std::string(4096, '-') + "- -->";
-    static constexpr char kControl[] = "<Hub \0\1\2 Address=\"c:3\"/></Hublist>";
-    const std::string kControlBytes(kControl, sizeof kControl - 1);
-    const std::string faults[] = {
-        "<Hub Address=\"c:3\"",
-        "<Hub Address=\"c:3\"/></Wrong></Hublist>",
-        "<Hub Address=c:3/></Hublist>",
-        "<Hub Address=\"<c:3\"/></Hublist>",
-        "<Hub Address=\"c:3\" Address=\"d:4\"/></Hublist>",
-        "<Hub Address=\"&undefined;\"/></Hublist>",
-        "<Hub Address=\"&#0;\"/></Hublist>",
-        kControlBytes,
-        "</Hublist><Second/>",
-        "",
+// Real lists carry stray bytes and broken markup: a fault costs at most the element it is in. The hubs right before
+// it (which a parser reading ahead could drop) and every hub after it are loaded.
+TEST(LoadHubList, AFaultCostsNoOtherHub) {
+    const Hubs around = {{"a", 1}, {"b", 2}, {"c", 3}};
+    const Hubs withFaultyHub = {{"a", 1}, {"b", 2}, {"w", 9}, {"c", 3}};
+    static constexpr char kControl[] = "<x \0\1\2 a=\"1\"/>";
+    const struct {
+        std::string fault;
+        Hubs hubs;
+    } cases[] = {
+        {"<Hub Name=\"Caf\xE9\" Address=\"w:9\"/>", withFaultyHub},  // a Windows-1252 byte in a UTF-8 list
+        {"<Hub Name=\"A & B\" Address=\"w:9\"/>", withFaultyHub},
+        {"<Hub Address=\"<w:9\"/>", around},
+        {"</Wrong>", around},
+        {"<x a=b/>", around},
+        {"<x a=\"1\" a=\"2\"/>", around},
+        {"<x a=\"&undefined;\"/>", around},
+        {"<x a=\"&#0;\"/>", around},
+        {std::string(kControl, sizeof kControl - 1), around},
     };
-    for (const std::string& fault : faults) {
-        const Loaded loaded = Load(good + fault);
+    for (const auto& c : cases) {
+        const Loaded loaded =
+            Load(ListOf(HubWithAddress("a:1") + HubWithAddress("b:2") + c.fault + HubWithAddress("c:3")));
         EXPECT_TRUE(loaded.load.read);
-        EXPECT_TRUE(loaded.load.failed) << fault;
-        EXPECT_EQ(loaded.hubs, (Hubs{{"a", 1}, {"b", 2}})) << fault;
+        EXPECT_TRUE(loaded.load.failed) << c.fault;
+        EXPECT_EQ(loaded.hubs, c.hubs) << c.fault;
+    }
+    // Where the document ends early or its root is over, the hubs before stay.
+    for (const std::string ending : {"<Hub Address=\"c:3\"", "</Hublist><Second/><Hub Address=\"c:3\"/>"}) {
+        const Loaded loaded = Load("<Hublist><Hub Address=\"a:1\"/><Hub Address=\"b:2\"/>" + ending);
+        EXPECT_TRUE(loaded.load.failed) << ending;
+        EXPECT_EQ(loaded.hubs, (Hubs{{"a", 1}, {"b", 2}})) << ending;
     }
     EXPECT_TRUE(Load("\xFF\xFE<\0H\0").load.failed);
     EXPECT_TRUE(Load("<?xml version=\"1.0\"?><l><Hub Address=\"\xC3(:1\"/></l>").load.failed);
+}
+
+TEST(LoadHubList, OneStrayByteInALongListCostsNoHub) {
+    std::string hubs;
+    for (int i = 0; i < 5000; ++i)
+        hubs += "<Hub Name=\"" + std::string(i == 2500 ? "Caf\xE9" : "Hub") + "\" Address=\"hub" + std::to_string(i) +
+                ".example.org:411\"/>\n";
+    const Loaded loaded = Load(ListOf(hubs));
+    EXPECT_TRUE(loaded.load.failed);
+    ASSERT_EQ(loaded.hubs.size(), 5000u);
+    EXPECT_EQ(loaded.hubs.back().first, "hub4999.example.org");
 }
 
 TEST(LoadHubList, EmptyMissingAndUnreadableFiles) {
@@ -231,6 +252,11 @@ TEST(LoadHubList, EmptyMissingAndUnreadableFiles) {
     TempDir dir;
     EXPECT_FALSE(LoadFile(dir.File("missing.xml")).load.read);
     EXPECT_FALSE(LoadFile(dir.Path()).load.read);
+    const IdleFifo fifo(dir.File("fifo.xml"));
+    ASSERT_TRUE(fifo.Made());
+    Loaded fromFifo;
+    EXPECT_TRUE(fifo.ReadReturns([&] { fromFifo = LoadFile(dir.File("fifo.xml")); }));
+    EXPECT_FALSE(fromFifo.load.read);
 }
 
 TEST(LoadHubList, AppendsToWhatTheQueueHolds) {

@@ -12,7 +12,7 @@ TEST(XmlScanner, ReportsEveryPartInDocumentOrder) {
     XmlScanner scanner;
     scanner.LoadText(
         "<?xml version=\"1.0\"?><!DOCTYPE l [<!ENTITY e \"v\">]><!-- c --><?pi data?>"
-        "<l a=\"1\"><Hub Address=\"x\"/><Hub Address=\"y\"></Hub>text<![CDATA[<raw>]]></l>");
+        "<l a=\"1\"><Hub Address=\"x\"/><Hub Address=\"y\"></Hub>te&amp;&e;xt<![CDATA[<raw>]]></l>");
     Parts parts;
     for (int pass = 0; pass < 2; ++pass) {
         parts.clear();
