@@ -9,6 +9,7 @@
 #include <QRadioButton>
 
 #include <iterator>
+#include <limits>
 #include <string>
 #include <utility>
 
@@ -39,6 +40,13 @@ Button* MakeButton(QWidget* parent, const char* name, const char* caption, int l
     auto* button = PlaceControl<Button>(parent, name, left, top, width, height);
     button->setText(QString::fromLatin1(caption));
     return button;
+}
+
+// A line edit cuts its text at 32,767 characters unless told otherwise; a setting must reach the file whole.
+QLineEdit* MakeEdit(QWidget* parent, const char* name, int left, int top, int width, int height) {
+    auto* edit = PlaceControl<QLineEdit>(parent, name, left, top, width, height);
+    edit->setMaxLength(std::numeric_limits<int>::max());
+    return edit;
 }
 
 std::string Text(const QLineEdit* edit) {
@@ -73,29 +81,29 @@ void SettingsDialog::CreateControls() {
     m_panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
     QWidget* p = m_panel;
     m_nickLabel = MakeLabel(p, "nickLabel", "Nick:", 48, 14);
-    m_nickEdit = PlaceControl<QLineEdit>(p, "nickEdit", 80, 10, 118, 22);
+    m_nickEdit = MakeEdit(p, "nickEdit", 80, 10, 118, 22);
     m_nickRequiredLabel = MakeLabel(p, "nickRequiredLabel", "(required)", 202, 14);
     m_shareSizeLabel = MakeLabel(p, "shareSizeLabel", "Share size:", 16, 43);
-    m_shareSizeEdit = PlaceControl<QLineEdit>(p, "shareSizeEdit", 80, 39, 49, 22);
+    m_shareSizeEdit = MakeEdit(p, "shareSizeEdit", 80, 39, 49, 22);
     m_shareUnitLabel = MakeLabel(p, "shareUnitLabel", "GB", 134, 43);
     m_hublistUrlLabel = MakeLabel(p, "hublistUrlLabel", "Hublist URL:", 9, 72);
-    m_hublistUrlEdit = PlaceControl<QLineEdit>(p, "hublistUrlEdit", 80, 68, 257, 22);
+    m_hublistUrlEdit = MakeEdit(p, "hublistUrlEdit", 80, 68, 257, 22);
     m_refreshOnStartupCheck =
         MakeButton<QCheckBox>(p, "refreshOnStartupCheck", "Refresh hublist on startup", 80, 97, 208, 17);
     m_detectIPRadio = MakeButton<QRadioButton>(p, "detectIPRadio", "Autodetect my IP address", 9, 119, 240, 17);
     m_specifyIPRadio = MakeButton<QRadioButton>(p, "specifyIPRadio", "Specify IP:", 9, 147, 81, 17);
-    m_ipEdit = PlaceControl<QLineEdit>(p, "ipEdit", 93, 144, 105, 22);
+    m_ipEdit = MakeEdit(p, "ipEdit", 93, 144, 105, 22);
     m_findIPButton = MakeButton<QPushButton>(p, "findIPButton", "Find IP...", 205, 143, 73, 24);
     m_threadsLabel = MakeLabel(p, "threadsLabel", "Connection threads:", 9, 177);
-    m_threadsEdit = PlaceControl<QLineEdit>(p, "threadsEdit", 126, 173, 33, 22);
+    m_threadsEdit = MakeEdit(p, "threadsEdit", 126, 173, 33, 22);
     m_threadsRangeLabel =
         MakeLabel(p, "threadsRangeLabel", ("(1-" + std::to_string(kMaxThreads) + ")").c_str(), 165, 177);
     m_portRangeLabel = MakeLabel(p, "portRangeLabel", "UDP port range:", 9, 206);
-    m_minPortEdit = PlaceControl<QLineEdit>(p, "minPortEdit", 104, 202, 49, 22);
+    m_minPortEdit = MakeEdit(p, "minPortEdit", 104, 202, 49, 22);
     m_portRangeToLabel = MakeLabel(p, "portRangeToLabel", "to", 159, 206);
-    m_maxPortEdit = PlaceControl<QLineEdit>(p, "maxPortEdit", 177, 202, 50, 22);
+    m_maxPortEdit = MakeEdit(p, "maxPortEdit", 177, 202, 50, 22);
     m_timeoutLabel = MakeLabel(p, "timeoutLabel", "Hub search timeout:", 9, 236);
-    m_timeoutEdit = PlaceControl<QLineEdit>(p, "timeoutEdit", 126, 232, 27, 22);
+    m_timeoutEdit = MakeEdit(p, "timeoutEdit", 126, 232, 27, 22);
     m_timeoutUnitLabel = MakeLabel(p, "timeoutUnitLabel", "s", 157, 236);
     m_helpButton = MakeButton<QPushButton>(this, "helpButton", "Help", 5, 280, 75, 26);
     m_okButton = MakeButton<QPushButton>(this, "okButton", "OK", 196, 280, 75, 26);

@@ -180,6 +180,15 @@ TEST_F(SettingsDialogTest, OkTakesTheFieldsOverAndSavesThem) {
     EXPECT_TRUE(messages.empty());
 }
 
+TEST_F(SettingsDialogTest, LongValuesAreKeptWhole) {
+    settings.HublistURL = "http://hubs/" + std::string(40000, 'u');
+    dialog->OpenFromSettingsButton();
+    Edit("nickEdit")->setText(QString(40000, 'n'));
+    Click("okButton");
+    EXPECT_EQ(settings.Nick, std::string(40000, 'n'));
+    EXPECT_EQ(settings.HublistURL, Stored().HublistURL.substr(0, 12) + std::string(40000, 'u'));
+}
+
 TEST_F(SettingsDialogTest, FailedSaveShowsTheErrorKeepsTheDialogAndTheNewValues) {
     SettingsDialog unwritable(settings, pending, dir.File("missing/Hubsift.ini"), &mainWindow,
                               [this](std::string& message) { return Detect(message); });
