@@ -40,8 +40,8 @@
 #include "engine/net/udp_listener.h"
 #include "engine/results/sr_decoder.h"
 #include "results_data.h"
+#include "support/closed_port.h"
 #include "support/temp_dir.h"
-#include "support/udp_test_sockets.h"
 #include "ui/app/main_window.h"
 #include "ui/results/result_list_view.h"
 #include "ui/results/result_model.h"
@@ -216,19 +216,6 @@ int ReceiveBufferOfBoundPort(int32_t port) {
     return found;
 }
 
-// A TCP port on 127.0.0.1 that nothing listens on, so the run's one hub fails at once.
-int32_t ClosedTcpPort() {
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    close(fd);
-    return ntohs(address.sin_port);
-}
-
 // Runs the event loop until done() holds or the deadline passes; returns done().
 template <typename Done>
 bool RunEventsUntil(Done done, std::chrono::milliseconds deadline) {
@@ -349,10 +336,10 @@ struct Window {
         settings.ShareSizeBytes = "0";
         settings.Threads = 1;
         settings.SearchTimeout = 1;
-        settings.MinUDPPort = FreeUdpPorts(2);
-        settings.MaxUDPPort = settings.MinUDPPort + 1;
+        settings.MinUDPPort = 0;  // the system chooses each run's port
+        settings.MaxUDPPort = 0;
         WriteFile(dir.File("hublist.xml"), "<?xml version=\"1.0\"?><Hublist><Hubs><Hub Address=\"dchub://127.0.0.1:" +
-                                               std::to_string(ClosedTcpPort()) + "\"/></Hubs></Hublist>");
+                                               std::to_string(ClosedLoopbackPort()) + "\"/></Hubs></Hublist>");
         window = std::make_unique<MainWindow>(settings, pending, dir.Path());
         window->SetStartupReady();
         window->show();

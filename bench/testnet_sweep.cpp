@@ -29,7 +29,6 @@
 #include "search_request.h"
 #include "support/fake_gui_thread.h"
 #include "support/temp_dir.h"
-#include "support/udp_test_sockets.h"
 #include "sweep_setup.h"
 #include "test_network.h"
 
@@ -156,11 +155,8 @@ Sweep RunnerSweep(HubQueue& queue, int workers, const HubExchangeTimings& timing
         results += found;
         changed.notify_all();
     });
-    int32_t udpPort = 0;
-    for (int attempt = 0; attempt < 5 && udpPort == 0; ++attempt) {
-        const int32_t port = FreeUdpPorts(1);
-        if (listener.Activate("127.0.0.1", port)) udpPort = port;
-    }
+    listener.Activate("127.0.0.1", 0);
+    const int32_t udpPort = listener.BoundPort();
     SweepCompletion completion(queue);
     SearchRunner runner(gui, completion.Update(), timings);
     completion.Watch(runner);

@@ -2,19 +2,22 @@
 
 #include <netinet/in.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 #include <cstdint>
 
-// A port on 127.0.0.1 that nothing listens on: bound here and closed again, so no other test owns it by design.
+// A TCP port on 127.0.0.1 that refuses connections: bound by this process and never listening, for as long as the
+// process runs, so that no other program can start listening on it in between.
 inline std::uint16_t ClosedLoopbackPort() {
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    close(fd);
-    return ntohs(address.sin_port);
+    static const std::uint16_t port = [] {
+        const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+            getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+            return std::uint16_t{0};
+        return ntohs(address.sin_port);
+    }();
+    return port;
 }

@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <cstdint>
-#include <random>
 #include <string>
 
 // A plain UDP socket on 127.0.0.1, for sending datagrams and for keeping a port busy.
@@ -20,6 +19,13 @@ public:
     bool Bind(int32_t port) {
         const sockaddr_in address = Loopback(port);
         return bind(m_fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    }
+    // The bound port (the system's choice after Bind(0)), or 0.
+    int32_t Port() const {
+        sockaddr_in address{};
+        socklen_t length = sizeof address;
+        if (getsockname(m_fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) return 0;
+        return ntohs(address.sin_port);
     }
     bool SendTo(int32_t port, const std::string& bytes) {
         const sockaddr_in address = Loopback(port);
@@ -38,16 +44,3 @@ private:
 
     int m_fd;
 };
-
-// The first of count consecutive UDP ports that are free on 127.0.0.1 right now.
-inline int32_t FreeUdpPorts(int count) {
-    std::mt19937 random(std::random_device{}());
-    std::uniform_int_distribution<int32_t> base(20000, 60000);
-    for (int attempt = 0; attempt < 200; ++attempt) {
-        const int32_t first = base(random);
-        bool free = true;
-        for (int i = 0; i < count && free; ++i) free = UdpTestSocket().Bind(first + i);
-        if (free) return first;
-    }
-    return -1;
-}

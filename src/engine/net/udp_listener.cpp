@@ -135,7 +135,7 @@ bool UdpListener::Activate(const std::string& ip, int32_t port) {
     ReapFinished();
     sockaddr_in address{};
     address.sin_family = AF_INET;
-    if (port < 1 || port > 65535 || inet_pton(AF_INET, ip.c_str(), &address.sin_addr) != 1) return false;
+    if (port < 0 || port > 65535 || inet_pton(AF_INET, ip.c_str(), &address.sin_addr) != 1) return false;
     address.sin_port = htons(static_cast<uint16_t>(port));
 
     auto session = std::make_shared<Session>();
@@ -147,6 +147,9 @@ bool UdpListener::Activate(const std::string& ip, int32_t port) {
     if (setsockopt(session->socketFd, SOL_SOCKET, SO_RCVBUFFORCE, &size, sizeof size) != 0)
         setsockopt(session->socketFd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
     if (bind(session->socketFd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) return false;
+    socklen_t length = sizeof address;
+    if (getsockname(session->socketFd, reinterpret_cast<sockaddr*>(&address), &length) != 0) return false;
+    m_boundPort = ntohs(address.sin_port);
 
     m_thread = std::thread(ReceiveLoop, session, std::ref(m_gui), std::cref(m_handler), m_handOverBytes);
     m_session = std::move(session);
@@ -154,6 +157,7 @@ bool UdpListener::Activate(const std::string& ip, int32_t port) {
 }
 
 void UdpListener::Deactivate() {
+    m_boundPort = 0;
     if (!m_session) return;
     bool handing = false;
     {

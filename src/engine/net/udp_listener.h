@@ -30,12 +30,15 @@ public:
     UdpListener(const UdpListener&) = delete;
     UdpListener& operator=(const UdpListener&) = delete;
 
-    // Binds ip (dotted text) and port and starts receiving; false when they cannot be bound. Deactivates first.
+    // Binds ip (dotted text) and port (0: one the system chooses) and starts receiving; false when they cannot be
+    // bound. Deactivates first.
     bool Activate(const std::string& ip, int32_t port);
     // Closes the socket at once; no handler call happens after it returns, even when called from the handler.
     // Never waits for the GUI thread.
     void Deactivate();
     bool Active() const { return m_session != nullptr; }
+    // The port bound by the last successful Activate; 0 while inactive.
+    int32_t BoundPort() const { return m_boundPort; }
 
     struct Session;
 
@@ -47,6 +50,7 @@ private:
     std::size_t m_handOverBytes;
     std::shared_ptr<Session> m_session;
     std::thread m_thread;
+    int32_t m_boundPort = 0;
     // Threads that were waiting for the GUI thread when deactivated; they end as soon as the step has run.
     std::vector<std::pair<std::shared_ptr<Session>, std::thread>> m_retiring;
 };

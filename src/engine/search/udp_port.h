@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 
 #include "engine/net/udp_listener.h"
@@ -9,7 +11,12 @@
 // (so the first run, with current -1, uses minPort, and the run after maxPort wraps around).
 int32_t NextUdpPort(int32_t current, int32_t minPort, int32_t maxPort);
 
-// Activates listener on ip and the first port from port (the chosen one) upwards that can be bound, trying further
-// ports only while within minPort .. maxPort and 65535. Leaves port at the bound port, or at the last one tried
-// when none could be bound (the next run goes on from there).
+// Binds a port and gives the port bound (the system's choice for 0), or nullopt when it cannot be bound.
+using UdpPortBinder = std::function<std::optional<int32_t>(int32_t port)>;
+
+// Binds the first port from port (the chosen one) upwards that can be bound, trying further ports only while within
+// minPort .. maxPort and 65535. Leaves port at the bound port (the one the system chose when it was 0), or at the
+// last one tried when none could be bound (the next run goes on from there).
+bool BindRunPort(const UdpPortBinder& bind, int32_t& port, int32_t minPort, int32_t maxPort);
+// The same, activating listener on ip.
 bool BindRunPort(UdpListener& listener, const std::string& ip, int32_t& port, int32_t minPort, int32_t maxPort);

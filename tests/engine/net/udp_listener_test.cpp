@@ -58,8 +58,8 @@ TEST(UdpListener, HandsWaitingDatagramsOverAsOneBatchAndDropsOversized) {
     Received received;
     received.HoldFirst();
     UdpListener listener(gui, [&](const auto& datagrams) { received.Add(datagrams); });
-    const int32_t port = FreeUdpPorts(1);
-    ASSERT_TRUE(listener.Activate("127.0.0.1", port));
+    ASSERT_TRUE(listener.Activate("127.0.0.1", 0));
+    const int32_t port = listener.BoundPort();
     UdpTestSocket sender;
     ASSERT_TRUE(sender.SendTo(port, "first"));
     ASSERT_TRUE(received.WaitForDatagrams(1));
@@ -123,8 +123,8 @@ TEST(UdpListener, DeactivateFromInsideTheHandlerFreesThePortAtOnce) {
         received.Add(datagrams);
     });
     self = &listener;
-    const int32_t port = FreeUdpPorts(1);
-    ASSERT_TRUE(listener.Activate("127.0.0.1", port));
+    ASSERT_TRUE(listener.Activate("127.0.0.1", 0));
+    const int32_t port = listener.BoundPort();
     UdpTestSocket sender;
     ASSERT_TRUE(sender.SendTo(port, "one"));
     ASSERT_TRUE(received.WaitForDatagrams(1));
@@ -144,8 +144,8 @@ TEST(UdpListener, NoHandlerCallAfterDeactivateWhileWaitingForTheGuiThread) {
     bool release = false;
     int calls = 0;
     UdpListener listener(gui, [&](const auto&) { ++calls; });
-    const int32_t port = FreeUdpPorts(1);
-    ASSERT_TRUE(listener.Activate("127.0.0.1", port));
+    ASSERT_TRUE(listener.Activate("127.0.0.1", 0));
+    const int32_t port = listener.BoundPort();
     std::thread busy([&] {
         gui.RunAndWait([&] {
             std::unique_lock lock(mutex);
@@ -170,20 +170,21 @@ TEST(UdpListener, NoHandlerCallAfterDeactivateWhileWaitingForTheGuiThread) {
 TEST(UdpListener, ActivationFailsWhenNothingCanBeBound) {
     FakeGuiThread gui;
     UdpListener listener(gui, [](const auto&) {});
-    const int32_t port = FreeUdpPorts(1);
     UdpTestSocket busy;
-    ASSERT_TRUE(busy.Bind(port));
+    ASSERT_TRUE(busy.Bind(0));
     for (const std::string ip : {"127.0.0.1", "192.0.2.1", "not an address", ""})
-        EXPECT_FALSE(listener.Activate(ip, port == 0 ? 1 : port)) << ip;
+        EXPECT_FALSE(listener.Activate(ip, busy.Port())) << ip;
+    for (const int32_t port : {-1, 65536}) EXPECT_FALSE(listener.Activate("127.0.0.1", port)) << port;
     EXPECT_FALSE(listener.Active());
+    EXPECT_EQ(listener.BoundPort(), 0);
 }
 
 TEST(UdpListener, EndsQuietlyWhenTheGuiThreadHasClosed) {
     FakeGuiThread gui;
     int calls = 0;
     UdpListener listener(gui, [&](const auto&) { ++calls; });
-    const int32_t port = FreeUdpPorts(1);
-    ASSERT_TRUE(listener.Activate("127.0.0.1", port));
+    ASSERT_TRUE(listener.Activate("127.0.0.1", 0));
+    const int32_t port = listener.BoundPort();
     gui.Close();
     UdpTestSocket sender;
     ASSERT_TRUE(sender.SendTo(port, "after close"));

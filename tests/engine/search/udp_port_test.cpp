@@ -1,8 +1,10 @@
+#include "engine/search/udp_port.h"
+
 #include <gtest/gtest.h>
 
-#include "engine/search/udp_port.h"
+#include <set>
+
 #include "support/fake_gui_thread.h"
-#include "support/udp_test_sockets.h"
 
 namespace {
 
@@ -14,47 +16,55 @@ TEST(NextUdpPort, StepsThroughTheRangeAndWraps) {
     EXPECT_EQ(NextUdpPort(1025, 1025, 1025), 1025);
 }
 
-class BindRunPortTest : public testing::Test {
-protected:
-    void SetUp() override {
-        low = FreeUdpPorts(3);
-        ASSERT_GT(low, 0);
-        high = low + 2;
+// Ports in busy cannot be bound; every try is recorded.
+struct FakeBinder {
+    std::optional<int32_t> operator()(int32_t port) {
+        tried.push_back(port);
+        if (busy.contains(port)) return std::nullopt;
+        return port == 0 ? 40000 : port;
     }
-
-    FakeGuiThread gui;
-    UdpListener listener{gui, [](const std::vector<std::string_view>&) {}};
-    int32_t low = -1;
-    int32_t high = -1;
+    std::set<int32_t> busy;
+    std::vector<int32_t> tried;
 };
 
-TEST_F(BindRunPortTest, SuccessiveRunsUseTheNextPortAndWrap) {
-    int32_t current = -1;
-    for (const int32_t expected : {low, low + 1, low + 2, low}) {
-        current = NextUdpPort(current, low, high);
-        ASSERT_TRUE(BindRunPort(listener, "127.0.0.1", current, low, high));
-        ASSERT_EQ(current, expected);
+TEST(BindRunPort, TriesUpwardsWithinTheRangeAndLeavesThePortAtTheLastTry) {
+    const struct {
+        const char* what;
+        std::set<int32_t> busy;
+        int32_t chosen;
+        bool bound;
+        int32_t port;
+        std::vector<int32_t> tried;
+    } cases[] = {
+        {"free", {}, 1025, true, 1025, {1025}},
+        {"busy port skipped", {1026}, 1026, true, 1027, {1026, 1027}},
+        {"busy last port fails", {1027}, 1027, false, 1027, {1027}},
+        {"every port busy", {1025, 1026, 1027}, 1025, false, 1027, {1025, 1026, 1027}},
+        {"outside the range tried alone", {1030}, 1030, false, 1030, {1030}},
+        {"never past 65535", {65535}, 65535, false, 65535, {65535}},
+        {"0 takes the system's choice", {}, 0, true, 40000, {0}},
+    };
+    for (const auto& c : cases) {
+        FakeBinder binder{c.busy, {}};
+        int32_t port = c.chosen;
+        const int32_t maxPort = c.chosen == 65535 ? 70000 : 1027;
+        EXPECT_EQ(BindRunPort(std::ref(binder), port, c.chosen == 0 ? 0 : 1025, maxPort), c.bound) << c.what;
+        EXPECT_EQ(port, c.port) << c.what;
+        EXPECT_EQ(binder.tried, c.tried) << c.what;
     }
 }
 
-TEST_F(BindRunPortTest, BusyPortIsSkippedAndBusyLastPortFails) {
-    UdpTestSocket busy;
-    ASSERT_TRUE(busy.Bind(low + 1));
-    int32_t port = low + 1;
-    EXPECT_TRUE(BindRunPort(listener, "127.0.0.1", port, low, high));
-    EXPECT_EQ(port, low + 2);
-    EXPECT_EQ(NextUdpPort(port, low, high), low);
-    listener.Deactivate();
-    UdpTestSocket lastBusy;
-    ASSERT_TRUE(lastBusy.Bind(high));
-    port = high;
-    EXPECT_FALSE(BindRunPort(listener, "127.0.0.1", port, low, high));
+TEST(BindRunPort, ActivatesTheListenerAndReportsItsPort) {
+    FakeGuiThread gui;
+    UdpListener listener{gui, [](const std::vector<std::string_view>&) {}};
+    int32_t port = 0;
+    ASSERT_TRUE(BindRunPort(listener, "127.0.0.1", port, 0, 0));
+    EXPECT_TRUE(listener.Active());
+    EXPECT_GT(port, 0);
+    EXPECT_EQ(port, listener.BoundPort());
+    port = 0;
+    EXPECT_FALSE(BindRunPort(listener, "192.0.2.1", port, 0, 0)) << "an address of another machine";
     EXPECT_FALSE(listener.Active());
-    // An address of another machine fails every port, and the next run starts over at the lowest.
-    port = low;
-    EXPECT_FALSE(BindRunPort(listener, "192.0.2.1", port, low, high));
-    EXPECT_EQ(port, high);
-    EXPECT_EQ(NextUdpPort(port, low, high), low);
 }
 
 }  // namespace

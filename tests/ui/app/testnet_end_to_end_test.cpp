@@ -18,7 +18,6 @@
 #include "raw_client.h"
 #include "search_matcher.h"
 #include "support/temp_dir.h"
-#include "support/udp_test_sockets.h"
 #include "ui/app/main_window.h"
 #include "ui/results/result_list_view.h"
 #include "ui/results/result_model.h"
@@ -30,7 +29,6 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr int kHubs = 8;
-constexpr int kPorts = 6;
 constexpr int kSearchTimeoutSeconds = 2;
 // Strict hubs pass searches on every 1.4 s without those of users who have left: stay a little longer than that.
 constexpr auto kLinger = 1500ms;
@@ -81,9 +79,9 @@ protected:
         m_settings.ShareSizeBytes = "5368709120";
         m_settings.Threads = 10;
         m_settings.SearchTimeout = kSearchTimeoutSeconds;
-        m_settings.MinUDPPort = FreeUdpPorts(kPorts);
-        ASSERT_GT(m_settings.MinUDPPort, 0);
-        m_settings.MaxUDPPort = m_settings.MinUDPPort + kPorts - 1;
+        // The system chooses each run's port: no test takes a fixed port that another program might hold.
+        m_settings.MinUDPPort = 0;
+        m_settings.MaxUDPPort = 0;
         m_window = std::make_unique<MainWindow>(m_settings, m_pending, m_dir.Path());
         // The hubs echo $MyINFO at once; only the linger has to outlast a strict hub's batch.
         m_window->SetExchangeTimings({300ms, kLinger});
@@ -107,14 +105,13 @@ protected:
                   QString::number(kHubs) + QStringLiteral(" hubs loaded in the list"));
         EXPECT_EQ(m_window->HubCount(), kHubs);
     }
-    // Presses Search and checks that the run took the next port of the range.
+    // Presses Search and checks that the run listens on a port of its own.
     void StartSearch(const QString& phrase) {
-        const int32_t previous = m_window->CurrentUdpPort();
         m_window->m_phraseEdit->setText(phrase);
         QTest::mouseClick(m_window->m_searchButton, Qt::LeftButton);
         ASSERT_EQ(m_window->m_searchButton->text(), QStringLiteral("Stop"))
             << (m_messages.empty() ? "" : m_messages.back());
-        EXPECT_EQ(m_window->CurrentUdpPort(), previous == -1 ? m_settings.MinUDPPort : previous + 1);
+        EXPECT_GT(m_window->CurrentUdpPort(), 0);
     }
     bool WaitForRunEnd() {
         return QTest::qWaitFor([&] { return m_window->m_searchButton->text() == QStringLiteral("Search"); }, kWaitMs);
@@ -200,7 +197,7 @@ TEST_F(TestnetEndToEndTest, SearchesFindWhatTheSimulatedUsersShare) {
     EXPECT_TRUE(m_messages.empty());
 }
 
-TEST_F(TestnetEndToEndTest, StopEndsTheRunAndTheNextRunSearchesOnTheNextPort) {
+TEST_F(TestnetEndToEndTest, StopEndsTheRunAndTheNextRunSearchesAgain) {
     ASSERT_NO_FATAL_FAILURE(RefreshHublist());
     const auto expected = static_cast<int>(m_net.Plan().CountResults(Request("F?F?0?1?mp3")));
     ASSERT_NO_FATAL_FAILURE(StartSearch(QStringLiteral("mp3")));
