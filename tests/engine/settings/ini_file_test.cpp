@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "support/param_name.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -46,7 +47,8 @@ INSTANTIATE_TEST_SUITE_P(
                       ValueCase{"key of another section not seen", "[T]\r\nK=v\r\n", "S", "K", std::nullopt},
                       ValueCase{"unclosed bracket is no section", "[S]\r\n[T\r\nK=v\r\n", "S", "K", "v"},
                       ValueCase{"no trailing line end", "[S]\r\nK=v", "S", "K", "v"},
-                      ValueCase{"empty text", "", "S", "K", std::nullopt}));
+                      ValueCase{"empty text", "", "S", "K", std::nullopt}),
+    [](const auto& info) { return ParamName(info.param.name, info.index); });
 
 struct IntegerCase {
     const char* value;
@@ -69,7 +71,8 @@ INSTANTIATE_TEST_SUITE_P(Syntax, IniIntegerTest,
                                            IntegerCase{"-2147483648", INT32_MIN}, IntegerCase{"2147483648", 7},
                                            IntegerCase{"12abc", 7}, IntegerCase{"1.5", 7}, IntegerCase{"yes", 7},
                                            IntegerCase{"", 7}, IntegerCase{"$", 7}, IntegerCase{"0x", 7},
-                                           IntegerCase{"1 2", 7}));
+                                           IntegerCase{"1 2", 7}),
+                         [](const auto& info) { return ParamName(info.param.value, info.index); });
 
 TEST(IniFileTest, BooleanIsAnyNonZeroIntegerAndOtherwiseTheDefault) {
     const IniFile ini = IniFile::FromText("[S]\r\nTwo=2\r\nZero=0\r\nWord=yes\r\nMinus=-1\r\n");

@@ -3,8 +3,15 @@
 #include <gtest/gtest.h>
 
 #include "engine/net/local_addresses.h"
+#include "support/param_name.h"
 
 namespace {
+
+std::string Joined(const std::vector<std::string>& words) {
+    std::string joined;
+    for (const std::string& word : words) joined += word + " ";
+    return joined.empty() ? "none" : joined;
+}
 
 struct ClassifyCase {
     std::vector<std::string> addresses;
@@ -32,22 +39,8 @@ INSTANTIATE_TEST_SUITE_P(
                       ClassifyCase{{"127.0.0.1"}, "127.0.0.1", ""}, ClassifyCase{{"169.254.3.4"}, "169.254.3.4", ""},
                       ClassifyCase{{"11.0.0.1", "10.0.0.1"}, "11.0.0.1", ""},
                       ClassifyCase{{"85.1.2.3", "10.1.1.1", "86.1.2.3"}, "", kIpMultipleError},
-                      ClassifyCase{{"85.1.2.3", "85.1.2.3"}, "", kIpMultipleError}));
-
-TEST(IpDetectionTest, NatMessageHasLineFeedThenCarriageReturnBetweenTheSentences) {
-    const std::string message = kIpNatError;
-    EXPECT_NE(message.find("router.\n\rWithout"), std::string::npos);
-}
-
-TEST(IpDetectionTest, DetectionGivesAnAddressOrAReasonNeverBoth) {
-    std::string pending = "older";
-    const std::string address = DetectLocalIP(pending);
-    if (address.empty()) {
-        EXPECT_TRUE(pending == kIpDetectError || pending == kIpMultipleError || pending == kIpNatError) << pending;
-    } else {
-        EXPECT_EQ(pending, "older");
-    }
-}
+                      ClassifyCase{{"85.1.2.3", "85.1.2.3"}, "", kIpMultipleError}),
+    [](const auto& info) { return ParamName(Joined(info.param.addresses), info.index); });
 
 struct HostListCase {
     std::vector<InterfaceAddress> interfaces;
@@ -67,6 +60,12 @@ INSTANTIATE_TEST_SUITE_P(Lists, HostAddressListTest,
                                            HostListCase{{{"85.1.2.3", false}, {"127.0.0.1", true}, {"10.0.0.2", false}},
                                                         {"85.1.2.3", "10.0.0.2"}},
                                            HostListCase{{{"127.0.0.1", true}, {"127.0.1.1", true}},
-                                                        {"127.0.0.1", "127.0.1.1"}}));
+                                                        {"127.0.0.1", "127.0.1.1"}}),
+                         [](const auto& info) {
+                             std::vector<std::string> addresses;
+                             for (const InterfaceAddress& entry : info.param.interfaces)
+                                 addresses.push_back(entry.address);
+                             return ParamName(Joined(addresses), info.index);
+                         });
 
 }  // namespace

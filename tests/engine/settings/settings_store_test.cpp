@@ -6,6 +6,7 @@
 #include <tuple>
 
 #include "support/idle_fifo.h"
+#include "support/param_name.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -97,7 +98,8 @@ INSTANTIATE_TEST_SUITE_P(
         LoadCase{"second section only", "[Settings]\r\nNick=a\r\nThreads=9\r\n[Settings]\r\nIP=5.6.7.8\r\n",
                  [](AppSettings& s) { s.IP = "5.6.7.8"; }},
         LoadCase{"bad share size kept as text", "[Settings]\r\nShareSize=lots\r\n",
-                 [](AppSettings& s) { s.ShareSize = "lots"; }}));
+                 [](AppSettings& s) { s.ShareSize = "lots"; }}),
+    [](const auto& info) { return ParamName(info.param.name, info.index); });
 
 // A file that cannot be read is treated as a missing one, and reading it must neither throw nor block.
 TEST(SettingsStoreTest, MissingOrUnreadableFileGivesTheDefaults) {
@@ -131,7 +133,8 @@ INSTANTIATE_TEST_SUITE_P(Values, ShareSizeTest,
                                            ShareCase{"-8589934592", "-9223372036854775808"},
                                            ShareCase{"8589934591", "9223372035781033984"}, ShareCase{"8589934592", "0"},
                                            ShareCase{"1e400", "0"}, ShareCase{"5,5", "0"}, ShareCase{"1,000", "0"},
-                                           ShareCase{"lots", "0"}, ShareCase{"", "0"}));
+                                           ShareCase{"lots", "0"}, ShareCase{"", "0"}),
+                         [](const auto& info) { return ParamName(info.param.shareSize, info.index); });
 
 AppSettings Sample() {
     AppSettings s = Defaults();

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "support/param_name.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -23,14 +24,19 @@ TEST_P(LocalAppDataFolderTest, PrefersXdgDataHomeThenHome) {
     EXPECT_EQ(LocalAppDataFolder(c.xdgDataHome, c.home), c.expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Environment, LocalAppDataFolderTest,
-                         ::testing::Values(FolderCase{"/data", "/home/u", "/data"},
-                                           FolderCase{"/data/", "/home/u", "/data"},
-                                           FolderCase{nullptr, "/home/u", "/home/u/.local/share"},
-                                           FolderCase{"", "/home/u/", "/home/u/.local/share"},
-                                           FolderCase{"relative", "/home/u", "/home/u/.local/share"},
-                                           FolderCase{"/", nullptr, "/"}, FolderCase{nullptr, nullptr, ""},
-                                           FolderCase{"", "", ""}, FolderCase{nullptr, "home", ""}));
+INSTANTIATE_TEST_SUITE_P(
+    Environment, LocalAppDataFolderTest,
+    ::testing::Values(FolderCase{"/data", "/home/u", "/data"}, FolderCase{"/data/", "/home/u", "/data"},
+                      FolderCase{nullptr, "/home/u", "/home/u/.local/share"},
+                      FolderCase{"", "/home/u/", "/home/u/.local/share"},
+                      FolderCase{"relative", "/home/u", "/home/u/.local/share"}, FolderCase{"/", nullptr, "/"},
+                      FolderCase{nullptr, nullptr, ""}, FolderCase{"", "", ""}, FolderCase{nullptr, "home", ""}),
+    [](const auto& info) {
+        const auto word = [](const char* value) {
+            return value == nullptr ? std::string("unset") : std::string(value);
+        };
+        return ParamName("xdg " + word(info.param.xdgDataHome) + " home " + word(info.param.home), info.index);
+    });
 
 TEST(AppDataDirTest, NoFolderIsTheFindingError) {
     const AppDataDirResult result = PrepareAppDataDir("");

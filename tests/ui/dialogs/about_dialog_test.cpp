@@ -24,11 +24,9 @@ TEST(AboutDialogTest, ShowsNameAndLinkOpensTheHomePageCloseHides) {
     mainWindow.show();
     AboutDialog about(&mainWindow);
     EXPECT_EQ(about.windowTitle(), "About Hubsift");
-    EXPECT_EQ(about.size(), QSize(331, 273));
     auto* title = about.findChild<QLabel*>("titleLabel");
     ASSERT_NE(title, nullptr);
     EXPECT_EQ(title->text(), "Hubsift v" HUBSIFT_VERSION);
-    EXPECT_EQ(title->font().pixelSize(), 17);
 
     // Closed by a click, then by Enter.
     for (int opening = 0; opening < 2; ++opening) {

@@ -76,21 +76,14 @@ protected:
 TEST_F(ResultListViewTest, IsSetUpAsTheResultList) {
     EXPECT_EQ(view->objectName(), "resultList");
     EXPECT_EQ(view->font().family(), "Tahoma");
-    EXPECT_EQ(view->font().pixelSize(), 12);
-    EXPECT_EQ(view->horizontalHeader()->height(), 19);
     EXPECT_EQ(view->selectionBehavior(), QAbstractItemView::SelectRows);
     EXPECT_EQ(view->selectionMode(), QAbstractItemView::SingleSelection);
     EXPECT_EQ(view->gridStyle(), Qt::SolidLine);
     EXPECT_TRUE(view->horizontalHeader()->sectionsMovable());
     EXPECT_FALSE(view->horizontalHeader()->isSortIndicatorShown());
     const QStringList captions = {"Filename", "Size", "Slots", "User", "Hub IP Address", "Path"};
-    const int widths[] = {300, 75, 45, 95, 122};
-    for (int column = 0; column < kResultColumnCount; ++column) {
+    for (int column = 0; column < kResultColumnCount; ++column)
         EXPECT_EQ(view->Model()->headerData(column, Qt::Horizontal).toString(), captions[column]);
-        if (column < kPathColumn) {
-            EXPECT_EQ(view->columnWidth(column), widths[column]) << column;
-        }
-    }
     EXPECT_EQ(view->horizontalHeader()->sectionResizeMode(kPathColumn), QHeaderView::Stretch)
         << "Path fills the space left until the first run";
     const int filled = view->columnWidth(kPathColumn);

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
+#include "support/param_name.h"
+
 namespace {
 
 struct PlacementCase {
@@ -26,6 +30,13 @@ INSTANTIATE_TEST_SUITE_P(Cases, CentredPositionTest,
                                            PlacementCase{{10, 20, 100, 100}, {358, 313}, {0, 0}, {0, 0}},
                                            PlacementCase{{-1900, 50, 100, 100}, {358, 313}, {-1920, 0}, {-1920, 0}},
                                            PlacementCase{
-                                               {-1000, -500, 800, 600}, {358, 313}, {-1920, -1080}, {-779, -357}}));
+                                               {-1000, -500, 800, 600}, {358, 313}, {-1920, -1080}, {-779, -357}}),
+                         [](const auto& info) {
+                             const QRect& owner = info.param.owner;
+                             return ParamName("owner at " + std::to_string(owner.x()) + " " +
+                                                  std::to_string(owner.y()) + " size " + std::to_string(owner.width()) +
+                                                  " " + std::to_string(owner.height()),
+                                              info.index);
+                         });
 
 }  // namespace
