@@ -320,7 +320,7 @@ void FakeHubServer::Trickle(uint64_t id) {
         return;
     }
     // A flood: keep many short lines waiting for the client at every moment, without letting the backlog grow.
-    if (connection.output.size() < 4 * 1024 * 1024) {
+    if (connection.output.size() < std::size_t{4} * 1024 * 1024) {
         std::string lines;
         for (int i = 0; i < 8192; ++i) lines += "<Hub> flood|";
         Send(id, lines);

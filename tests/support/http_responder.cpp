@@ -132,7 +132,7 @@ void HttpResponder::Answer(int client) {
     }
 
     std::string head = "HTTP/1.1 " + std::to_string(reply.status) + " " + reply.reason + "\r\n";
-    for (const auto& [name, value] : reply.headers) head += name + ": " + value + "\r\n";
+    for (const auto& [name, value] : reply.headers) head.append(name).append(": ").append(value).append("\r\n");
     if (reply.announcesLength && !NamesHeader(reply.headers, "Content-Length"))
         head += "Content-Length: " + std::to_string(reply.body.size()) + "\r\n";
     head += "Connection: close\r\n\r\n";

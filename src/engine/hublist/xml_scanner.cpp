@@ -18,7 +18,7 @@ namespace {
 
 constexpr char kInvertedQuestionMark = '\xBF';
 // The parser is fed this much at a time, so that only the parts of one piece wait in memory.
-constexpr std::size_t kPieceBytes = 64 * 1024;
+constexpr std::size_t kPieceBytes = std::size_t{64} * 1024;
 // Text that references to the document's own entities may add beyond the document's size: a blow-up past it ends the
 // scan as a failure. libxml2 bounds nested expansion itself, but not many references to one large entity.
 constexpr std::size_t kEntityTextPerDocumentByte = 4;
@@ -187,7 +187,7 @@ void OnStartElement(void* parser, const xmlChar* localName, const xmlChar* prefi
                  scan.attributes.size(), 0};
     // Attributes that only the DTD supplies are not part of the tag.
     for (int i = 0; i < attributeCount - defaultedCount; ++i, ++part.attributeCount) {
-        const xmlChar* const* attribute = attributes + 5 * i;
+        const xmlChar* const* attribute = attributes + std::ptrdiff_t{5} * i;
         const TextSpan name = scan.Keep(attribute[1], View(attribute[0]));
         const std::string_view value(reinterpret_cast<const char*>(attribute[3]),
                                      static_cast<std::size_t>(attribute[4] - attribute[3]));

@@ -73,6 +73,8 @@ void ResultStore::Append(const SearchResult& result) {
                   result.SizeText == kDirectorySizeText};
     std::size_t offset = 0;
     for (std::size_t i = 0; i < 5; ++i) {
+        // The texts lie back to back without terminators; the record keeps their ends.
+        // NOLINTNEXTLINE(bugprone-not-null-terminated-result)
         if (!texts[i]->empty()) std::memcpy(place + offset, texts[i]->data(), texts[i]->size());
         offset += texts[i]->size();
         if (i < 4) record.ends[i] = static_cast<uint32_t>(offset);

@@ -46,7 +46,7 @@ std::string FormatSizeNumber(double x, std::string_view decimalSeparator) {
         text += '0';
         text += decimalSeparator;
         text.append(static_cast<std::size_t>(-exponent - 1), '0');
-        text.append(digits, static_cast<std::size_t>(last + 1));
+        text.append(digits, static_cast<std::size_t>(last) + 1);
         return text;
     }
     for (int i = 0; i <= exponent || i <= last; ++i) {

@@ -4,7 +4,7 @@
 
 namespace {
 
-constexpr std::size_t kHostBlockSize = 64 * 1024;
+constexpr std::size_t kHostBlockSize = std::size_t{64} * 1024;
 
 }  // namespace
 

@@ -223,7 +223,7 @@ TEST(LoadHubList, AFaultCostsNoOtherHub) {
         EXPECT_TRUE(loaded.load.failed) << ending;
         EXPECT_EQ(loaded.hubs, (Hubs{{"a", 1}, {"b", 2}})) << ending;
     }
-    EXPECT_TRUE(Load("\xFF\xFE<\0H\0").load.failed);
+    EXPECT_TRUE(Load(std::string("\xFF\xFE<\0H\0", 6)).load.failed) << "UTF-16";
     EXPECT_TRUE(Load("<?xml version=\"1.0\"?><l><Hub Address=\"\xC3(:1\"/></l>").load.failed);
 }
 

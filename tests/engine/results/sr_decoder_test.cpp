@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr int64_t kMB = 1024 * 1024;
+constexpr int64_t kMB = int64_t{1024} * 1024;
 
 std::vector<SearchResult> Decode(std::string_view readable, const ResultFilter& filter = {}) {
     std::vector<SearchResult> results;

@@ -38,6 +38,7 @@ TEST(HubQueue, EveryEntryGoesToExactlyOneOfManyWorkers) {
         queue.Rewind();
         std::vector<std::vector<const HubEntry*>> taken(kWorkers);
         std::vector<std::thread> workers;
+        workers.reserve(kWorkers);
         for (int w = 0; w < kWorkers; ++w)
             workers.emplace_back([&queue, &mine = taken[static_cast<std::size_t>(w)]] {
                 while (const HubEntry* hub = queue.NextHub()) mine.push_back(hub);
