@@ -20,7 +20,7 @@ namespace {
 
 int MillisecondsUntil(Clock::time_point deadline) {
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    return static_cast<int>(std::clamp<int64_t>(left, 0, 24 * 3600 * 1000));
+    return static_cast<int>(std::clamp<int64_t>(left, 0, int64_t{24} * 3600 * 1000));
 }
 
 // The cause of a failed connect, from its errno.

@@ -5,13 +5,13 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QRegularExpression>
 #include <QTest>
 
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "support/closed_port.h"
 #include "support/http_responder.h"
 #include "support/temp_dir.h"
 #include "support/udp_test_sockets.h"
@@ -21,8 +21,6 @@
 #include "ui/support/message_box.h"
 
 namespace {
-
-const char kOneHub[] = "<?xml version=\"1.0\"?><Hublist><Hubs><Hub Address=\"127.0.0.1:1\"/></Hubs></Hublist>";
 
 // The main window with its dialogs, as the program puts them together, over a private data folder; message boxes
 // are recorded. Everything is reached as a user would: by the controls' names, their captions and the messages.
@@ -35,14 +33,20 @@ protected:
         m_settings.ShareSizeBytes = "0";
         m_settings.Threads = 1;
         m_settings.SearchTimeout = 1;
-        m_settings.MinUDPPort = FreeUdpPorts(1);
-        m_settings.MaxUDPPort = m_settings.MinUDPPort;
+        // The system chooses the run's port: no test takes a fixed port that another program might hold.
+        m_settings.MinUDPPort = 0;
+        m_settings.MaxUDPPort = 0;
     }
     ~MainWindowChecksTest() override {
         m_window.reset();
         SetMessageBoxHook({});
     }
 
+    // A list of one hub that refuses connections.
+    static std::string OneHub() {
+        return "<?xml version=\"1.0\"?><Hublist><Hubs><Hub Address=\"127.0.0.1:" +
+               std::to_string(ClosedLoopbackPort()) + "\"/></Hubs></Hublist>";
+    }
     // Opens the window over storedList (none when null); its first layout loads the list.
     void Open(const char* storedList) {
         if (storedList != nullptr) WriteFile(m_dir.File("hublist.xml"), storedList);
@@ -104,8 +108,9 @@ TEST_F(MainWindowChecksTest, ChecksBeforeARunShowTheFirstFailureAndStartNothing)
 
 TEST_F(MainWindowChecksTest, PortThatCannotBeBoundEndsTheRunAtOnce) {
     UdpTestSocket holder;
-    ASSERT_TRUE(holder.Bind(m_settings.MinUDPPort));
-    Open(kOneHub);
+    ASSERT_TRUE(holder.Bind(0));
+    m_settings.MinUDPPort = m_settings.MaxUDPPort = holder.Port();
+    Open(OneHub().c_str());
     ASSERT_TRUE(WaitForHubCount("1 hubs loaded in the list"));
     Search(QStringLiteral("song"));
     EXPECT_EQ(m_messages, std::vector<std::string>{"Error binding IP address or UDP port"});
@@ -117,7 +122,7 @@ TEST_F(MainWindowChecksTest, EnterInThePhraseBoxPressesSearchOnlyWhenItIsEnabled
     // A hub list server that never finishes keeps the refresh, and so the disabled Search, going.
     HttpResponder server(HttpReply{200, "OK", {}, "BZh", 0});
     m_settings.HublistURL = server.Url();
-    Open(kOneHub);
+    Open(OneHub().c_str());
     ASSERT_TRUE(WaitForHubCount("1 hubs loaded in the list"));
     QLineEdit* phrase = Child<QLineEdit>("phraseEdit");
     phrase->clear();
@@ -131,15 +136,13 @@ TEST_F(MainWindowChecksTest, EnterInThePhraseBoxPressesSearchOnlyWhenItIsEnabled
     m_window.reset();
 }
 
-TEST_F(MainWindowChecksTest, MalformedStoredListIsReportedAndItsHubsBeforeTheFaultKept) {
+TEST_F(MainWindowChecksTest, MalformedStoredListIsReportedAndEveryReadableHubKept) {
     Open(
         "<?xml version=\"1.0\"?><Hublist><Hubs><Hub Address=\"127.0.0.1:1\"/><Hub Address=\"x\" Name=\"a & b\"/>"
         "<Hub Address=\"127.0.0.1:2\"/><Hub Address=\"127.0.0.1:3\"/><Hub Address=\"127.0.0.1:4\"/></Hubs>");
     ASSERT_TRUE(QTest::qWaitFor([&] { return !m_messages.empty(); }, 2000));
     EXPECT_EQ(m_messages, std::vector<std::string>{"Error loading hublist!"});
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d+ hubs loaded in the list$"))
-                    .match(Child<QLabel>("hubCountLabel")->text())
-                    .hasMatch());
+    EXPECT_EQ(Child<QLabel>("hubCountLabel")->text(), QStringLiteral("5 hubs loaded in the list"));
     EXPECT_TRUE(Child<QPushButton>("searchButton")->isEnabled());
 }
 
