@@ -48,7 +48,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ValueCase{"unclosed bracket is no section", "[S]\r\n[T\r\nK=v\r\n", "S", "K", "v"},
                       ValueCase{"no trailing line end", "[S]\r\nK=v", "S", "K", "v"},
                       ValueCase{"empty text", "", "S", "K", std::nullopt}),
-    [](const auto& info) { return ParamName(info.param.name, info.index); });
+    [](const auto& caseInfo) { return ParamName(caseInfo.param.name, caseInfo.index); });
 
 struct IntegerCase {
     const char* value;
@@ -72,7 +72,7 @@ INSTANTIATE_TEST_SUITE_P(Syntax, IniIntegerTest,
                                            IntegerCase{"12abc", 7}, IntegerCase{"1.5", 7}, IntegerCase{"yes", 7},
                                            IntegerCase{"", 7}, IntegerCase{"$", 7}, IntegerCase{"0x", 7},
                                            IntegerCase{"1 2", 7}),
-                         [](const auto& info) { return ParamName(info.param.value, info.index); });
+                         [](const auto& caseInfo) { return ParamName(caseInfo.param.value, caseInfo.index); });
 
 TEST(IniFileTest, BooleanIsAnyNonZeroIntegerAndOtherwiseTheDefault) {
     const IniFile ini = IniFile::FromText("[S]\r\nTwo=2\r\nZero=0\r\nWord=yes\r\nMinus=-1\r\n");

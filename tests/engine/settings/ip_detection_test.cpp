@@ -40,7 +40,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ClassifyCase{{"11.0.0.1", "10.0.0.1"}, "11.0.0.1", ""},
                       ClassifyCase{{"85.1.2.3", "10.1.1.1", "86.1.2.3"}, "", kIpMultipleError},
                       ClassifyCase{{"85.1.2.3", "85.1.2.3"}, "", kIpMultipleError}),
-    [](const auto& info) { return ParamName(Joined(info.param.addresses), info.index); });
+    [](const auto& caseInfo) { return ParamName(Joined(caseInfo.param.addresses), caseInfo.index); });
 
 struct HostListCase {
     std::vector<InterfaceAddress> interfaces;
@@ -61,11 +61,11 @@ INSTANTIATE_TEST_SUITE_P(Lists, HostAddressListTest,
                                                         {"85.1.2.3", "10.0.0.2"}},
                                            HostListCase{{{"127.0.0.1", true}, {"127.0.1.1", true}},
                                                         {"127.0.0.1", "127.0.1.1"}}),
-                         [](const auto& info) {
+                         [](const auto& caseInfo) {
                              std::vector<std::string> addresses;
-                             for (const InterfaceAddress& entry : info.param.interfaces)
+                             for (const InterfaceAddress& entry : caseInfo.param.interfaces)
                                  addresses.push_back(entry.address);
-                             return ParamName(Joined(addresses), info.index);
+                             return ParamName(Joined(addresses), caseInfo.index);
                          });
 
 }  // namespace

@@ -99,7 +99,7 @@ INSTANTIATE_TEST_SUITE_P(
                  [](AppSettings& s) { s.IP = "5.6.7.8"; }},
         LoadCase{"bad share size kept as text", "[Settings]\r\nShareSize=lots\r\n",
                  [](AppSettings& s) { s.ShareSize = "lots"; }}),
-    [](const auto& info) { return ParamName(info.param.name, info.index); });
+    [](const auto& caseInfo) { return ParamName(caseInfo.param.name, caseInfo.index); });
 
 // A file that cannot be read is treated as a missing one, and reading it must neither throw nor block.
 TEST(SettingsStoreTest, MissingOrUnreadableFileGivesTheDefaults) {
@@ -134,7 +134,7 @@ INSTANTIATE_TEST_SUITE_P(Values, ShareSizeTest,
                                            ShareCase{"8589934591", "9223372035781033984"}, ShareCase{"8589934592", "0"},
                                            ShareCase{"1e400", "0"}, ShareCase{"5,5", "0"}, ShareCase{"1,000", "0"},
                                            ShareCase{"lots", "0"}, ShareCase{"", "0"}),
-                         [](const auto& info) { return ParamName(info.param.shareSize, info.index); });
+                         [](const auto& caseInfo) { return ParamName(caseInfo.param.shareSize, caseInfo.index); });
 
 AppSettings Sample() {
     AppSettings s = Defaults();

@@ -31,11 +31,12 @@ INSTANTIATE_TEST_SUITE_P(
                       FolderCase{"", "/home/u/", "/home/u/.local/share"},
                       FolderCase{"relative", "/home/u", "/home/u/.local/share"}, FolderCase{"/", nullptr, "/"},
                       FolderCase{nullptr, nullptr, ""}, FolderCase{"", "", ""}, FolderCase{nullptr, "home", ""}),
-    [](const auto& info) {
+    [](const auto& caseInfo) {
         const auto word = [](const char* value) {
             return value == nullptr ? std::string("unset") : std::string(value);
         };
-        return ParamName("xdg " + word(info.param.xdgDataHome) + " home " + word(info.param.home), info.index);
+        return ParamName("xdg " + word(caseInfo.param.xdgDataHome) + " home " + word(caseInfo.param.home),
+                         caseInfo.index);
     });
 
 TEST(AppDataDirTest, NoFolderIsTheFindingError) {

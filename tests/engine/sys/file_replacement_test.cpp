@@ -95,7 +95,9 @@ TEST(FileReplacement, FailuresKeepTheOldFileAndCleanUp) {
         EXPECT_NE(error->find("\"" + target + "\""), std::string::npos) << *error;
         EXPECT_NE(error->find(SystemErrorText(c.reason)), std::string::npos) << *error;
         EXPECT_EQ(Names(dir.Path()), before) << c.what;
-        if (std::filesystem::is_regular_file(target)) EXPECT_EQ(ReadFile(target), "old") << c.what;
+        if (std::filesystem::is_regular_file(target)) {
+            EXPECT_EQ(ReadFile(target), "old") << c.what;
+        }
     }
     std::signal(SIGXFSZ, oldSignal);
 }

@@ -145,10 +145,10 @@ INSTANTIATE_TEST_SUITE_P(
                   "Error: 'Max UDP Port' must be an integer number"},
         CheckCase{{{"timeoutEdit", ""}}, "Error: 'Hub search timeout' must be an integer number"},
         CheckCase{{{"minPortEdit", "40000"}, {"maxPortEdit", "1025"}, {"timeoutEdit", "0"}}, ""}),
-    [](const auto& info) {
+    [](const auto& caseInfo) {
         std::string words;
-        for (const auto& [field, text] : info.param.fields) words += field + " " + text + " ";
-        return ParamName(words.empty() ? "all valid" : words, info.index);
+        for (const auto& [field, text] : caseInfo.param.fields) words += field + " " + text + " ";
+        return ParamName(words.empty() ? "all valid" : words, caseInfo.index);
     });
 
 TEST_F(SettingsDialogTest, OkTakesTheFieldsOverAndSavesThem) {

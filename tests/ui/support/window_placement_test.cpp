@@ -31,12 +31,12 @@ INSTANTIATE_TEST_SUITE_P(Cases, CentredPositionTest,
                                            PlacementCase{{-1900, 50, 100, 100}, {358, 313}, {-1920, 0}, {-1920, 0}},
                                            PlacementCase{
                                                {-1000, -500, 800, 600}, {358, 313}, {-1920, -1080}, {-779, -357}}),
-                         [](const auto& info) {
-                             const QRect& owner = info.param.owner;
+                         [](const auto& caseInfo) {
+                             const QRect& owner = caseInfo.param.owner;
                              return ParamName("owner at " + std::to_string(owner.x()) + " " +
                                                   std::to_string(owner.y()) + " size " + std::to_string(owner.width()) +
                                                   " " + std::to_string(owner.height()),
-                                              info.index);
+                                              caseInfo.index);
                          });
 
 }  // namespace
