@@ -7,8 +7,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <stdexcept>
+
+#include "engine/text/ascii_case.h"
 
 namespace {
 
@@ -22,8 +23,7 @@ std::size_t ReadQuestion(const std::string& query, std::string& name) {
         const auto length = static_cast<unsigned char>(query[at]);
         if (length > 63 || at + 1 + length > query.size()) return 0;
         if (!name.empty()) name += '.';
-        for (std::size_t i = 0; i < length; ++i)
-            name += static_cast<char>(std::tolower(static_cast<unsigned char>(query[at + 1 + i])));
+        for (std::size_t i = 0; i < length; ++i) name += AsciiLower(query[at + 1 + i]);
         at += 1 + length;
     }
     return at + 5 <= query.size() ? at + 5 : 0;

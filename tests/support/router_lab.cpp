@@ -20,6 +20,8 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/sys/system_error.h"
+
 extern char** environ;
 
 namespace {
@@ -93,7 +95,7 @@ Child Spawn(const std::vector<std::string>& argv) {
     close(fds[1]);
     if (result == 0) return {pid, fds[0], ""};
     close(fds[0]);
-    return {-1, -1, "cannot start " + argv[0] + ": " + std::strerror(result)};
+    return {-1, -1, "cannot start " + argv[0] + ": " + SystemErrorText(result)};
 }
 
 // Runs argv to its end, killing it after CommandLimit. The error text with its output, empty on success.

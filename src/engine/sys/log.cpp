@@ -1,9 +1,9 @@
 #include "engine/sys/log.h"
 
-#include <algorithm>
 #include <atomic>
-#include <cctype>
 #include <mutex>
+
+#include "engine/text/ascii_case.h"
 
 namespace {
 
@@ -11,12 +11,6 @@ namespace {
 std::atomic<int> g_threshold{-1};
 std::mutex g_sinkLock;
 std::shared_ptr<LogSink> g_sink;
-
-bool EqualsIgnoringCase(std::string_view text, std::string_view lower) {
-    return std::equal(text.begin(), text.end(), lower.begin(), lower.end(), [](char a, char b) {
-        return std::tolower(static_cast<unsigned char>(a)) == static_cast<unsigned char>(b);
-    });
-}
 
 }  // namespace
 
@@ -46,7 +40,7 @@ void Log(LogLevel level, std::string_view message) {
 
 std::optional<LogLevel> ParseLogLevel(std::string_view name) {
     for (const LogLevel level : {LogLevel::Error, LogLevel::Warning, LogLevel::Info, LogLevel::Debug})
-        if (EqualsIgnoringCase(name, LogLevelName(level))) return level;
+        if (EqualsIgnoringAsciiCase(name, LogLevelName(level))) return level;
     return std::nullopt;
 }
 

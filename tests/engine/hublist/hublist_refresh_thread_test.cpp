@@ -285,7 +285,6 @@ TEST(HublistRefresh, CancelEndsAStalledDownloadPromptly) {
     HttpResponder server({200, "OK", {}, whole, 10});
     TempDir dir;
     WriteFile(HubListPath(dir.Path()), kStoredList);
-    chmod(HubListPath(dir.Path()).c_str(), 0604);
     FakeGuiThread gui;
     Recorder recorder;
     // Limits of an hour: only the cancel can end the transfer.

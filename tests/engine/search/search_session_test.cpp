@@ -97,8 +97,9 @@ protected:
         m_settings.ShareSizeBytes = "5368709120";
         m_settings.Threads = 4;
         m_settings.SearchTimeout = 1;
-        m_settings.MinUDPPort = FreeUdpPorts(2);
-        m_settings.MaxUDPPort = m_settings.MinUDPPort + 1;
+        // The system chooses each run's port: no test takes a fixed port that another program might hold.
+        m_settings.MinUDPPort = 0;
+        m_settings.MaxUDPPort = 0;
     }
     ~SearchSessionTest() override {
         m_gui.Close();
@@ -135,7 +136,8 @@ TEST_F(SearchSessionTest, RunCountsHubsAndDecodesTheAnswersSentToItsPort) {
     AddHubs({{}, {}, {}, Silent(), Silent()});
     ASSERT_EQ(Start().failure, RunStartFailure::None);
     EXPECT_EQ(OnGui([&] { return m_session->State(); }), RunState::Running);
-    const std::string search = "$Search 127.0.0.1:" + std::to_string(m_settings.MinUDPPort) + " F?F?0?1?big$buck";
+    const int32_t port = OnGui([&] { return m_session->CurrentUdpPort(); });
+    const std::string search = "$Search 127.0.0.1:" + std::to_string(port) + " F?F?0?1?big$buck";
     for (int hub = 0; hub < 3; ++hub) {
         ASSERT_TRUE(m_hubs.WaitUntil([&] { return !m_hubs.Forwarded(hub).empty(); }, 5s));
         EXPECT_EQ(m_hubs.Forwarded(hub), std::vector<std::string>{search});
@@ -173,8 +175,8 @@ TEST_F(SearchSessionTest, FailedStartsContactNoHub) {
     EXPECT_EQ(badCriteria.message, "Error: first condition value \"many\" is incorrect");
 
     UdpTestSocket busy;
-    ASSERT_TRUE(busy.Bind(m_settings.MinUDPPort));
-    m_settings.MaxUDPPort = m_settings.MinUDPPort;
+    ASSERT_TRUE(busy.Bind(0));
+    m_settings.MinUDPPort = m_settings.MaxUDPPort = busy.Port();
     EXPECT_EQ(Start().failure, RunStartFailure::PortNotBound);
 
     EXPECT_EQ(OnGui([&] { return m_session->State(); }), RunState::Idle);

@@ -38,8 +38,8 @@ TEST_P(TerminationSignalsTest, SignalRunsTheCallbackOnTheEventLoopAndTheEarlierH
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, TerminationSignalsTest, ::testing::Values(SIGTERM, SIGINT),
-                         [](const ::testing::TestParamInfo<int>& info) {
-                             return std::string(info.param == SIGTERM ? "SIGTERM" : "SIGINT");
+                         [](const ::testing::TestParamInfo<int>& caseInfo) {
+                             return std::string(caseInfo.param == SIGTERM ? "SIGTERM" : "SIGINT");
                          });
 
 }  // namespace
