@@ -1,0 +1,42 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/adc/adc_text.h"
+
+namespace {
+
+TEST(AdcText, EscapesBothWays) {
+    const struct {
+        std::string_view text;
+        std::string_view escaped;
+    } cases[] = {
+        {"plain", "plain"},
+        {"two words", "two\\swords"},
+        {"line\nbreak", "line\\nbreak"},
+        {"back\\slash", "back\\\\slash"},
+        {" \\\n", "\\s\\\\\\n"},
+        {"\\s", "\\\\s"},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(AdcEscape(c.text), c.escaped);
+        EXPECT_EQ(AdcUnescape(c.escaped), std::string(c.text)) << c.escaped;
+    }
+}
+
+TEST(AdcText, RefusesMalformedEscapes) {
+    for (const std::string_view part : {"\\t", "end\\", "\\S", "raw\nfeed", "\\"})
+        EXPECT_FALSE(AdcUnescape(part).has_value()) << part;
+}
+
+TEST(AdcText, SplitsAtEveryBlankKeepingEmptyParts) {
+    using Parts = std::vector<std::string_view>;
+    EXPECT_EQ(SplitAdcMessage("BINF AAAB NIa\\sb"), (Parts{"BINF", "AAAB", "NIa\\sb"}));
+    EXPECT_EQ(SplitAdcMessage("a  b "), (Parts{"a", "", "b", ""}));
+    EXPECT_EQ(SplitAdcMessage(""), (Parts{""}));
+}
+
+}  // namespace
