@@ -60,12 +60,8 @@ bool IsCommandName(std::string_view name) {
 }
 
 bool ValidEscapes(std::string_view part) {
-    for (std::size_t i = 0; i < part.size(); ++i) {
-        if (part[i] == '\n') return false;
-        if (part[i] != '\\') continue;
-        if (++i == part.size()) return false;
-        if (part[i] != 's' && part[i] != 'n' && part[i] != '\\') return false;
-    }
+    for (std::size_t i = part.find('\\'); i != std::string_view::npos; i = part.find('\\', i + 2))
+        if (i + 1 == part.size() || (part[i + 1] != 's' && part[i + 1] != 'n' && part[i + 1] != '\\')) return false;
     return true;
 }
 
@@ -124,32 +120,39 @@ bool IsAdcCid(std::string_view text) {
 }
 
 std::optional<AdcMessage> ParseAdcMessage(std::string_view line) {
-    if (line.size() < 4 || (line.size() > 4 && line[4] != ' ')) return std::nullopt;
     AdcMessage message;
+    if (!ParseAdcMessageInto(line, message)) return std::nullopt;
+    return message;
+}
+
+bool ParseAdcMessageInto(std::string_view line, AdcMessage& message) {
+    if (line.size() < 4 || (line.size() > 4 && line[4] != ' ') || line.find('\n') != std::string_view::npos)
+        return false;
     message.Type = line[0];
     message.Command = line.substr(1, 3);
+    message.Source = message.Target = {};
     const int headerFields = HeaderFieldCount(message.Type);
-    if (headerFields < 0 || !IsCommandName(message.Command)) return std::nullopt;
-    std::vector<std::string_view> parts;
-    if (line.size() > 4) parts = SplitAdcMessage(line.substr(5));
-    if (parts.size() < static_cast<std::size_t>(headerFields)) return std::nullopt;
+    if (headerFields < 0 || !IsCommandName(message.Command)) return false;
+    std::vector<std::string_view>& parts = message.Parameters;
+    parts.clear();
+    if (line.size() > 4) SplitAdcMessage(line.substr(5), parts);
+    if (parts.size() < static_cast<std::size_t>(headerFields)) return false;
     for (const std::string_view part : parts)
-        if (part.empty() || !ValidEscapes(part)) return std::nullopt;
+        if (part.empty() || !ValidEscapes(part)) return false;
     if (message.Type == 'U') {
-        if (!IsAdcCid(parts[0])) return std::nullopt;
+        if (!IsAdcCid(parts[0])) return false;
         message.Source = parts[0];
     } else if (headerFields > 0) {
-        if (!IsAdcSid(parts[0])) return std::nullopt;
+        if (!IsAdcSid(parts[0])) return false;
         message.Source = parts[0];
         if (message.Type != 'F') {
-            if (headerFields == 2 && !IsAdcSid(parts[1])) return std::nullopt;
+            if (headerFields == 2 && !IsAdcSid(parts[1])) return false;
             if (headerFields == 2) message.Target = parts[1];
         }
     }
     // The feature list of an F message is a header field, not a parameter.
     parts.erase(parts.begin(), parts.begin() + headerFields);
-    message.Parameters = std::move(parts);
-    return message;
+    return true;
 }
 
 std::optional<std::string_view> FindAdcParameter(const AdcMessage& message, std::string_view name, std::size_t first) {
@@ -179,7 +182,8 @@ std::string AdcInfoMessage(const AdcLoginInfo& info) {
 
 AdcSearchQuery AdcQueryFor(std::string_view phrase, const SearchForm& form, const SearchCriteria& criteria) {
     AdcSearchQuery query;
-    const std::vector<std::string_view> words = SplitAdcMessage(phrase);
+    std::vector<std::string_view> words;
+    SplitAdcMessage(phrase, words);
     if (form.fileType == kTthSearch) {
         for (const std::string_view word : words)
             if (!word.empty()) query.Tth = word;

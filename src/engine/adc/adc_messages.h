@@ -20,6 +20,8 @@ struct AdcMessage {
     std::vector<std::string_view> Parameters;  // everything after the header, in order
 };
 std::optional<AdcMessage> ParseAdcMessage(std::string_view line);
+// The same into message, reusing its storage; false (message unspecified) for a malformed line.
+bool ParseAdcMessageInto(std::string_view line, AdcMessage& message);
 // The first parameter named name (two characters) from index first on (after positional ones), without the name.
 std::optional<std::string_view> FindAdcParameter(const AdcMessage& message, std::string_view name,
                                                  std::size_t first = 0);

@@ -34,14 +34,18 @@ bool IsTth(std::string_view text) {
     return IsAdcCid(text) && text.find_first_not_of('A') != std::string_view::npos;
 }
 
+// UTF-8 text in the rows' code page; most names are ASCII, which is the same in both.
+void ToCodePage(const AnsiCodec& codec, std::string& text) {
+    if (std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; }))
+        text = codec.FromUtf8(text);
+}
+
 // FN without its leading "/", in the code page, with NMDC's backslashes; false for an empty name.
 bool DecodeName(std::string_view escaped, const AnsiCodec& codec, std::string& path) {
-    std::optional<std::string> name = AdcUnescape(escaped);
-    if (!name) return false;
-    std::string_view text = *name;
-    if (text.starts_with('/')) text.remove_prefix(1);
-    if (text.empty() || text == "/") return false;
-    path = codec.FromUtf8(text);
+    if (!AdcUnescapeInto(escaped, path)) return false;
+    if (path.starts_with('/')) path.erase(0, 1);
+    if (path.empty() || path == "/") return false;
+    ToCodePage(codec, path);
     std::replace(path.begin(), path.end(), '/', '\\');
     return true;
 }
@@ -50,7 +54,7 @@ void DecodeUser(std::string_view senderCid, const AdcRunRegistry& run, const Ans
                 SearchResult& result) {
     int32_t totalSlots = -1;
     if (run.FindUser(senderCid, result.User, totalSlots))
-        result.User = codec.FromUtf8(result.User);
+        ToCodePage(codec, result.User);
     else
         result.User.assign(senderCid.substr(0, kCidNickLength));
     result.FreeSlots = freeSlots;
@@ -68,9 +72,9 @@ bool DecodeAdcResult(const AdcMessage& message, std::string_view senderCid, cons
     if (!fields.name || !fields.slots || !fields.token) return false;
     const std::optional<int32_t> freeSlots = ParseAdcInt32(*fields.slots);
     if (!freeSlots || (*freeSlots == 0 && filter.OnlyFreeSlots)) return false;
-    const std::optional<std::string> token = AdcUnescape(*fields.token);
+    // Our tokens hold nothing that ADC escapes, so the token is compared as received.
     AdcResultKind kind = AdcResultKind::Any;
-    if (!token || !run.FindSearch(*token, result.HubAddress, kind)) return false;
+    if (!run.FindSearch(*fields.token, result.HubAddress, kind)) return false;
     if (!DecodeName(*fields.name, codec, result.Path)) return false;
 
     const bool isDirectory = result.Path.back() == '\\';

@@ -18,16 +18,19 @@ std::string AdcEscape(std::string_view text) {
 
 std::optional<std::string> AdcUnescape(std::string_view part) {
     std::string text;
-    text.reserve(part.size());
-    for (std::size_t i = 0; i < part.size(); ++i) {
-        const char c = part[i];
-        if (c == '\n') return std::nullopt;
-        if (c != '\\') {
-            text += c;
-            continue;
-        }
-        if (++i == part.size()) return std::nullopt;
-        switch (part[i]) {
+    if (!AdcUnescapeInto(part, text)) return std::nullopt;
+    return text;
+}
+
+bool AdcUnescapeInto(std::string_view part, std::string& text) {
+    text.clear();
+    if (part.find('\n') != std::string_view::npos) return false;
+    while (true) {
+        const std::size_t backslash = part.find('\\');
+        text.append(part.substr(0, backslash));
+        if (backslash == std::string_view::npos) return true;
+        if (backslash + 1 == part.size()) return false;
+        switch (part[backslash + 1]) {
             case 's':
                 text += ' ';
                 break;
@@ -38,19 +41,19 @@ std::optional<std::string> AdcUnescape(std::string_view part) {
                 text += '\\';
                 break;
             default:
-                return std::nullopt;
+                return false;
         }
+        part.remove_prefix(backslash + 2);
     }
-    return text;
 }
 
-std::vector<std::string_view> SplitAdcMessage(std::string_view message) {
-    std::vector<std::string_view> parts;
+void SplitAdcMessage(std::string_view message, std::vector<std::string_view>& parts) {
+    parts.clear();
     std::size_t start = 0;
     while (true) {
         const std::size_t blank = message.find(' ', start);
         parts.push_back(message.substr(start, blank - start));
-        if (blank == std::string_view::npos) return parts;
+        if (blank == std::string_view::npos) return;
         start = blank + 1;
     }
 }

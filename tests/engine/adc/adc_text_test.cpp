@@ -34,9 +34,13 @@ TEST(AdcText, RefusesMalformedEscapes) {
 
 TEST(AdcText, SplitsAtEveryBlankKeepingEmptyParts) {
     using Parts = std::vector<std::string_view>;
-    EXPECT_EQ(SplitAdcMessage("BINF AAAB NIa\\sb"), (Parts{"BINF", "AAAB", "NIa\\sb"}));
-    EXPECT_EQ(SplitAdcMessage("a  b "), (Parts{"a", "", "b", ""}));
-    EXPECT_EQ(SplitAdcMessage(""), (Parts{""}));
+    Parts parts{"left over"};
+    SplitAdcMessage("BINF AAAB NIa\\sb", parts);
+    EXPECT_EQ(parts, (Parts{"BINF", "AAAB", "NIa\\sb"}));
+    SplitAdcMessage("a  b ", parts);
+    EXPECT_EQ(parts, (Parts{"a", "", "b", ""}));
+    SplitAdcMessage("", parts);
+    EXPECT_EQ(parts, (Parts{""}));
 }
 
 }  // namespace
