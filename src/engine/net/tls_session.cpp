@@ -137,7 +137,8 @@ TcpStatus TlsSession::Handshake(const std::string& serverName, std::string_view 
         failure = "TLS is not available: " + OpenSslError();
         return TcpStatus::Failed;
     }
-    if (!serverName.empty() && !IsNumericAddress(serverName)) SSL_set_tlsext_host_name(m_ssl, serverName.c_str());
+    if (!serverName.empty() && !IsNumericAddress(serverName))
+        SSL_ctrl(m_ssl, SSL_CTRL_SET_TLSEXT_HOSTNAME, TLSEXT_NAMETYPE_host_name, const_cast<char*>(serverName.c_str()));
     while (true) {
         ERR_clear_error();
         errno = 0;

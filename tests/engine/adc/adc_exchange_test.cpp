@@ -23,8 +23,8 @@ const std::string kOtherUser = "BINF AAAC ID" + kOtherCid + " NIother\\suser SL5
 
 // One exchange against a fresh fake hub, with the run's pieces kept for the checks.
 struct Exchange {
-    explicit Exchange(FakeAdcHubScript script, HubExchangeTimings timings = QuickTimings())
-        : hub(std::move(script)), timings(timings) {
+    explicit Exchange(FakeAdcHubScript script, HubExchangeTimings exchangeTimings = QuickTimings())
+        : hub(std::move(script)), timings(exchangeTimings) {
         query.Words = {"big", "buck"};
     }
 
