@@ -6,7 +6,7 @@
 
 namespace {
 
-// A user whose BINF was not seen is shown by the start of the CID, enough to tell users apart.
+// A user whose BINF was not seen (or named nobody) is shown by the start of the CID, enough to tell users apart.
 constexpr std::size_t kCidNickLength = 8;
 
 struct ResultFields {
@@ -53,7 +53,7 @@ bool DecodeName(std::string_view escaped, const AnsiCodec& codec, std::string& p
 void DecodeUser(std::string_view senderCid, const AdcRunRegistry& run, const AnsiCodec& codec, int32_t freeSlots,
                 SearchResult& result) {
     int32_t totalSlots = -1;
-    if (run.FindUser(senderCid, result.User, totalSlots))
+    if (run.FindUser(senderCid, result.User, totalSlots) && !result.User.empty())
         ToCodePage(codec, result.User);
     else
         result.User.assign(senderCid.substr(0, kCidNickLength));

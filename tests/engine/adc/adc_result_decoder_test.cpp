@@ -9,6 +9,7 @@ namespace {
 
 const std::string kKnownCid = "ZXO4VT7KPNYLJBLFLOR5YP3A33SPNOHYMEDJ4MY";
 const std::string kUnknownCid = "W6AIUW3CLDF6OGHNVE4JPDDJ2P74IWRCF2O36TA";
+const std::string kNamelessCid = "AAAQEAYEAUDAOCAJBIFQYDIOB4IBCEQTCQKRMFY";
 const std::string kTth = "LWPNACQDBZRYXW3VHJVCJ64QBZNGHOHHHZWCLNQ";
 
 // A run with three hubs: P0 searched for anything, P1 for files, P2 for directories.
@@ -19,6 +20,7 @@ protected:
         m_run.AddSearch("files.example:411", AdcResultKind::FilesOnly);
         m_run.AddSearch("dirs.example:411", AdcResultKind::DirectoriesOnly);
         m_run.AddUser(kKnownCid, "J\xC3\xA9r\xC3\xB4me", 4);
+        m_run.AddUser(kNamelessCid, "", 2);
     }
 
     std::vector<SearchResult> Decode(const std::string& datagram, const ResultFilter& filter = {}) {
@@ -61,11 +63,13 @@ TEST_F(AdcResultDecoderTest, DecodesFilesAndDirectoriesIntoNmdcShapedRows) {
     EXPECT_EQ(directory[0].User, kUnknownCid.substr(0, 8));
     EXPECT_EQ(directory[0].Tth, "");
 
-    const auto bare = Decode("URES " + kUnknownCid + " FNname SI1 SL1 TRSHORT TOP0");
+    const auto bare = Decode("URES " + kNamelessCid + " FNname SI1 SL1 TRSHORT TOP0");
     ASSERT_EQ(bare.size(), 1u);
     EXPECT_EQ(bare[0].FileName, "name");
     EXPECT_EQ(bare[0].Path, "");
     EXPECT_EQ(bare[0].Tth, "");
+    EXPECT_EQ(bare[0].User, kNamelessCid.substr(0, 8)) << "a BINF without a nick";
+    EXPECT_EQ(bare[0].SlotsText, "1/2");
 }
 
 TEST_F(AdcResultDecoderTest, DropsHostileAndForeignMessagesWhole) {
