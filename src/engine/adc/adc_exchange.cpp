@@ -19,26 +19,9 @@ milliseconds Until(Clock::time_point deadline) {
     return std::max(milliseconds(0), std::chrono::duration_cast<milliseconds>(deadline - Clock::now()));
 }
 
+// "connection refused while connecting", "timed out while waiting for the hub's SID".
 std::string StatusReason(TcpStatus status, const char* stage) {
-    switch (status) {
-        case TcpStatus::Ok:
-            return {};
-        case TcpStatus::ResolveFailed:
-            return "host name not resolved";
-        case TcpStatus::ConnectFailed:
-            return "cannot connect";
-        case TcpStatus::TimedOut:
-            return std::string("timed out ") + stage;
-        case TcpStatus::PeerClosed:
-            return std::string("closed by the hub ") + stage;
-        case TcpStatus::LineTooLong:
-            return std::string("line too long ") + stage;
-        case TcpStatus::Aborted:
-            return "stopped";
-        case TcpStatus::Failed:
-            break;
-    }
-    return std::string("connection failed ") + stage;
+    return std::string(DescribeTcpStatus(status)) + " " + stage;
 }
 
 // The users this hub announced, by SID: a relayed result names its sender only by SID.
@@ -60,34 +43,34 @@ public:
           m_context(context),
           m_users(users),
           m_readTimeout(std::chrono::seconds(std::max(context.Values.SearchTimeout, 1))),
-          m_deadline(Clock::now() + kLoginTimeoutFactor * m_readTimeout) {}
+          m_deadline(Clock::now() + context.Timings.LoginDeadline.value_or(kLoginTimeoutFactor * m_readTimeout)) {}
 
     AdcExchangeResult Run(const std::function<bool()>& stillWanted) {
         if (const TcpStatus status = m_client.Connect(m_hub.Host, m_hub.Port, Limit()); status != TcpStatus::Ok)
-            return Failed(StatusReason(status, "connecting"));
+            return Failed(StatusReason(status, "while connecting"), status);
         if (m_hub.Tls) {
             std::string failure;
             const TcpStatus status = m_client.StartTls(m_hub.Host, m_hub.Keyprint, Limit(), failure);
             if (status != TcpStatus::Ok)
-                return Failed(failure.empty() ? StatusReason(status, "in the TLS handshake") : failure);
+                return Failed(failure.empty() ? StatusReason(status, "in the TLS handshake") : failure, status);
         }
-        if (!Write(AdcSupportsMessage(), "sending HSUP")) return m_result;
+        if (!Write(AdcSupportsMessage(), "while sending HSUP")) return m_result;
 
         std::string sid;
         while (sid.empty()) {
             std::optional<AdcMessage> message;
-            if (!Read(message, "waiting for the hub's SID")) return m_result;
+            if (!Read(message, "while waiting for the hub's SID")) return m_result;
             if (!message) continue;
             if (const auto given = ParseAdcSid(*message)) sid = *given;
             if (sid.empty() && !Continues(*message, sid)) return m_result;
             if (!stillWanted()) return GivenUp();
         }
-        if (!Write(AdcInfoMessage(LoginInfo(sid)), "sending BINF")) return m_result;
+        if (!Write(AdcInfoMessage(LoginInfo(sid)), "while sending BINF")) return m_result;
 
         // The hub lists its users and ends with our own BINF.
         while (true) {
             std::optional<AdcMessage> message;
-            if (!Read(message, "waiting for the hub to list us")) return m_result;
+            if (!Read(message, "while waiting for the hub to list us")) return m_result;
             if (!message) continue;
             if (message->Type == 'B' && message->Command == "INF" && message->Source == sid) break;
             RememberUser(*message, m_context.Run, m_users);
@@ -98,18 +81,18 @@ public:
 
         const std::string token =
             m_context.Run.AddSearch(m_hub.Host + ":" + std::to_string(m_hub.Port), m_context.Query.Kind);
-        if (!Write(AdcSearchMessage(sid, m_context.Query, token), "sending BSCH")) return m_result;
-        return {ExchangeOutcome::Searched, {}};
+        if (!Write(AdcSearchMessage(sid, m_context.Query, token), "while sending BSCH")) return m_result;
+        return {AdcExchangeEnd::Searched, TcpStatus::Ok, {}};
     }
 
 private:
     milliseconds Limit() const { return std::min(m_readTimeout, Until(m_deadline)); }
 
-    AdcExchangeResult Failed(std::string reason) {
-        m_result = {ExchangeOutcome::Failed, std::move(reason)};
+    AdcExchangeResult Failed(std::string reason, TcpStatus connection = TcpStatus::Ok) {
+        m_result = {AdcExchangeEnd::Failed, connection, std::move(reason)};
         return m_result;
     }
-    AdcExchangeResult GivenUp() { return {ExchangeOutcome::GivenUp, "no longer wanted"}; }
+    AdcExchangeResult GivenUp() { return {AdcExchangeEnd::GivenUp, TcpStatus::Ok, "given up during the login"}; }
 
     // A line and its message, or no message for a line that is not ADC (ignored). The deadline is checked here
     // too: a hub that never pauses always has a line ready, whatever the time-out.
@@ -117,7 +100,7 @@ private:
         const TcpStatus status =
             Clock::now() < m_deadline ? m_client.ReadLine(kLineEnd, Limit(), m_line) : TcpStatus::TimedOut;
         if (status != TcpStatus::Ok) {
-            Failed(StatusReason(status, stage));
+            Failed(StatusReason(status, stage), status);
             return false;
         }
         message = ParseAdcMessage(m_line);
@@ -126,7 +109,7 @@ private:
 
     bool Write(const std::string& bytes, const char* stage) {
         const TcpStatus status = m_client.WriteAll(bytes, Limit());
-        if (status != TcpStatus::Ok) Failed(StatusReason(status, stage));
+        if (status != TcpStatus::Ok) Failed(StatusReason(status, stage), status);
         return status == TcpStatus::Ok;
     }
 
@@ -197,7 +180,7 @@ AdcExchangeResult RunAdcExchange(TcpClient& client, const AdcHub& hub, const Adc
                                  const std::function<bool()>& stillWanted) {
     HubUsers users;
     const AdcExchangeResult result = AdcLogin(client, hub, context, users).Run(stillWanted);
-    if (result.Outcome == ExchangeOutcome::Searched) Linger(client, context, users, context.Timings.Linger);
+    if (result.End == AdcExchangeEnd::Searched) Linger(client, context, users, context.Timings.Linger);
     client.Disconnect();
     return result;
 }

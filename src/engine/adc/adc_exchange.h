@@ -9,7 +9,6 @@
 #include "engine/adc/adc_run_registry.h"
 #include "engine/net/tcp_client.h"
 #include "engine/results/sr_decoder.h"
-#include "engine/search/hub_exchange.h"
 #include "engine/search/run_values.h"
 
 // One ADC hub as the hub list names it.
@@ -32,14 +31,21 @@ struct AdcRunContext {
     SearchResultSink OnRelayedResult;
 };
 
+enum class AdcExchangeEnd {
+    Searched,  // BSCH was written
+    GivenUp,   // no longer wanted during the login
+    Failed,    // the connection failed or the hub would not have us: Reason says why
+};
+
 struct AdcExchangeResult {
-    ExchangeOutcome Outcome = ExchangeOutcome::Failed;
-    std::string Reason;  // why it failed, for the log and the per-hub outcome; the hub's own text when it sent one
+    AdcExchangeEnd End = AdcExchangeEnd::Failed;
+    TcpStatus Connection = TcpStatus::Ok;  // how the connection failed; Ok when the hub refused us
+    std::string Reason;                    // for the log and the per-hub outcome: the hub's own text when it sent one
 };
 
 // One hub's ADC login and search on the calling thread: HSUP, the hub's SID, our BINF, the hub's echo of it (a
 // search sent before the echo makes hubs close silently), BSCH with the hub's own token, then a stay of
-// Timings.Linger reading users and relayed results. The login ends after four times the search time-out at most.
+// Timings.Linger reading users and relayed results. The login ends at Timings' login deadline at most.
 // stillWanted is asked after each line of the login. Leaves the client disconnected.
 AdcExchangeResult RunAdcExchange(TcpClient& client, const AdcHub& hub, const AdcRunContext& context,
                                  const std::function<bool()>& stillWanted);

@@ -65,32 +65,32 @@ TEST(AdcExchange, LogsInSearchesAfterTheEchoAndFailsWithTheHubsReason) {
     const struct {
         const char* name;
         FakeAdcHubScript script;
-        ExchangeOutcome outcome;
+        AdcExchangeEnd end;
         std::string reason;
         std::string received;
     } cases[] = {
-        {"plain hub", script("", kOtherUser), ExchangeOutcome::Searched, "", kSupports + kInfo + kSearch},
+        {"plain hub", script("", kOtherUser), AdcExchangeEnd::Searched, "", kSupports + kInfo + kSearch},
         {"hub's greeting and others' quits on the way", script(sid + "ISTA 000 Welcome\nIQUI AAAD\n", "ISTA 100 x\n"),
-         ExchangeOutcome::Searched, "", kSupports + kInfo + kSearch},
-        {"password", script("", "IGPA AAAAAAAAAAAAAAAA\n", false), ExchangeOutcome::Failed,
+         AdcExchangeEnd::Searched, "", kSupports + kInfo + kSearch},
+        {"password", script("", "IGPA AAAAAAAAAAAAAAAA\n", false), AdcExchangeEnd::Failed,
          "the hub asks for a password", kSupports + kInfo},
         {"nick taken", script("", "ISTA 222 Nickname\\sis\\salready\\sin\\suse\nIQUI AAAB\n", false),
-         ExchangeOutcome::Failed, "Nickname is already in use", kSupports + kInfo},
+         AdcExchangeEnd::Failed, "Nickname is already in use", kSupports + kInfo},
         {"hub full before the SID", script("ISUP ADBASE ADTIGR\nISTA 211 Hub\\sis\\sfull\n", ""),
-         ExchangeOutcome::Failed, "Hub is full", kSupports},
-        {"fatal status without text", script(sid + "ISTA 240\n", ""), ExchangeOutcome::Failed, "hub error 240",
+         AdcExchangeEnd::Failed, "Hub is full", kSupports},
+        {"fatal status without text", script(sid + "ISTA 240\n", ""), AdcExchangeEnd::Failed, "hub error 240",
          kSupports},
-        {"kicked", script("", "IQUI AAAB MSGo\\saway\n", false), ExchangeOutcome::Failed,
+        {"kicked", script("", "IQUI AAAB MSGo\\saway\n", false), AdcExchangeEnd::Failed,
          "disconnected by the hub: Go away", kSupports + kInfo},
-        {"redirected", script("", "IQUI AAAB RDadcs://other.example:411\n", false), ExchangeOutcome::Failed,
+        {"redirected", script("", "IQUI AAAB RDadcs://other.example:411\n", false), AdcExchangeEnd::Failed,
          "redirected to adcs://other.example:411", kSupports + kInfo},
-        {"no echo", script("", kOtherUser, false), ExchangeOutcome::Failed, "timed out waiting for the hub to list us",
-         kSupports + kInfo},
+        {"no echo", script("", kOtherUser, false), AdcExchangeEnd::Failed,
+         "timed out while waiting for the hub to list us", kSupports + kInfo},
     };
     for (const auto& c : cases) {
         Exchange exchange(c.script);
         const AdcExchangeResult result = exchange.Run();
-        EXPECT_EQ(result.Outcome, c.outcome) << c.name;
+        EXPECT_EQ(result.End, c.end) << c.name;
         EXPECT_EQ(result.Reason, c.reason) << c.name;
         EXPECT_EQ(exchange.received, c.received) << c.name;
     }
@@ -101,12 +101,12 @@ TEST(AdcExchange, HubClosingBeforeTheEchoFails) {
     script.echoInfo = false;
     script.closeAfterInfo = true;
     Exchange exchange(script);
-    EXPECT_EQ(exchange.Run().Reason, "closed by the hub waiting for the hub to list us");
+    EXPECT_EQ(exchange.Run().Reason, "closed by the other side while waiting for the hub to list us");
 }
 
 TEST(AdcExchange, GivesUpWhenNoLongerWanted) {
     Exchange exchange({});
-    EXPECT_EQ(exchange.Run([] { return false; }).Outcome, ExchangeOutcome::GivenUp);
+    EXPECT_EQ(exchange.Run([] { return false; }).End, AdcExchangeEnd::GivenUp);
     EXPECT_EQ(exchange.received, kSupports);
 }
 
@@ -116,7 +116,7 @@ TEST(AdcExchange, PassiveLoginAnnouncesNoUdpAndReadsRelayedResults) {
     script.onSearch = "DRES AAAC AAAB FN/share/bunny.mkv SI42 SL2 TOP0\nDRES AAAD AAAB FN/x SI1 SL1 TOP0\n";
     Exchange exchange(script, {300ms, 5s});
     exchange.values.CurrentUdpPort = 0;
-    EXPECT_EQ(exchange.Run().Outcome, ExchangeOutcome::Searched);
+    EXPECT_EQ(exchange.Run().End, AdcExchangeEnd::Searched);
     EXPECT_EQ(exchange.received.find("SUUDP4"), std::string::npos) << exchange.received;
     // The second answer comes from a SID the hub never announced.
     ASSERT_EQ(exchange.relayed.size(), 1u);
@@ -134,8 +134,9 @@ TEST(AdcExchange, ImpossibleTargetsFailWithAReason) {
     const AdcRunContext context{exchange.values, kIdentity, exchange.query, exchange.run, exchange.timings,
                                 exchange.filter, {}};
     TcpClient client;
-    EXPECT_EQ(RunAdcExchange(client, {"127.0.0.1", 0, false, ""}, context, [] { return true; }).Reason,
-              "cannot connect");
+    const AdcExchangeResult noPort = RunAdcExchange(client, {"127.0.0.1", 0, false, ""}, context, [] { return true; });
+    EXPECT_EQ(noPort.Connection, TcpStatus::InvalidTarget);
+    EXPECT_EQ(noPort.Reason, "no usable host and port while connecting");
     // A plain ADC hub waits for HSUP while we wait for its TLS greeting.
     EXPECT_EQ(RunAdcExchange(client, {"127.0.0.1", exchange.hub.Port(), true, ""}, context, [] { return true; }).Reason,
               "timed out in the TLS handshake");

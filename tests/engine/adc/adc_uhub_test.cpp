@@ -124,7 +124,7 @@ TEST_F(AdcUhubTest, SearchIsAnsweredByUdpAndThroughTheHubOverPlainAndTls) {
         m_values.CurrentUdpPort = udp.BindAnyPort();
         std::vector<SearchResult> relayed;
         const AdcExchangeResult result = Search(tls, tls ? m_certificate.Keyprint : "", &relayed);
-        ASSERT_EQ(result.Outcome, ExchangeOutcome::Searched) << result.Reason << "\n" << m_hub.Log();
+        ASSERT_EQ(result.End, AdcExchangeEnd::Searched) << result.Reason << "\n" << m_hub.Log();
         const std::string hubAddress = "127.0.0.1:" + std::to_string(m_hub.Port());
 
         const std::optional<std::string> datagram = udp.Receive(10000);
@@ -161,7 +161,7 @@ TEST_F(AdcUhubTest, HubsRefusalsBecomeReasons) {
 
     m_values.Nick = "answerer";
     const AdcExchangeResult taken = Search(false, "");
-    EXPECT_EQ(taken.Outcome, ExchangeOutcome::Failed);
+    EXPECT_EQ(taken.End, AdcExchangeEnd::Failed);
     EXPECT_EQ(taken.Reason, "Nickname is already in use") << m_hub.Log();
 }
 
