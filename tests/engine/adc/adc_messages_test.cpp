@@ -59,7 +59,7 @@ TEST(AdcMessages, BuildsLoginMessages) {
     EXPECT_EQ(AdcInfoMessage(info), common + " SUUDP4 I4127.0.0.1 U44012\n") << "active";
 }
 
-SearchForm Form(int fileType, int sizeCondition = SizeAny) {
+SearchForm Form(int fileType, int sizeCondition = kAnyFileSize) {
     SearchForm form;
     form.fileType = fileType;
     form.sizeCondition = sizeCondition;
@@ -84,26 +84,26 @@ TEST(AdcMessages, SearchCarriesEachCriterion) {
         SearchCriteria criteria;
         std::string sent;
     } cases[] = {
-        {"words", "big buck", Form(FileTypeAny), Limits(-1, -1), "BSCH AAAB ANbig ANbuck TOt1\n"},
-        {"extra blanks", "  big   buck ", Form(FileTypeAny), Limits(-1, -1), "BSCH AAAB ANbig ANbuck TOt1\n"},
-        {"escaped word", "a\\b", Form(FileTypeAny), Limits(-1, -1), "BSCH AAAB ANa\\\\b TOt1\n"},
-        {"excluded word", "bunny -cam -", Form(FileTypeAny), Limits(-1, -1), "BSCH AAAB ANbunny AN- NOcam TOt1\n"},
-        {"at least", "x", Form(FileTypeAny, SizeAtLeast), Limits(1024, -1), "BSCH AAAB ANx GE1024 TOt1\n"},
-        {"at most", "x", Form(FileTypeAny, SizeAtMost), Limits(2048, -1), "BSCH AAAB ANx LE2048 TOt1\n"},
-        {"between", "x", Form(FileTypeAny, SizeBetween), Limits(10, 20), "BSCH AAAB ANx GE10 LE20 TOt1\n"},
-        {"between from zero", "x", Form(FileTypeAny, SizeBetween), Limits(0, 20), "BSCH AAAB ANx LE20 TOt1\n"},
-        {"audio", "x", Form(FileTypeAudio), Limits(-1, -1), "BSCH AAAB ANx" + audio + " TOt1\n"},
-        {"executables", "x", Form(FileTypeExecutables), Limits(-1, -1),
+        {"words", "big buck", Form(kAnyFileType), Limits(-1, -1), "BSCH AAAB ANbig ANbuck TOt1\n"},
+        {"extra blanks", "  big   buck ", Form(kAnyFileType), Limits(-1, -1), "BSCH AAAB ANbig ANbuck TOt1\n"},
+        {"escaped word", "a\\b", Form(kAnyFileType), Limits(-1, -1), "BSCH AAAB ANa\\\\b TOt1\n"},
+        {"excluded word", "bunny -cam -", Form(kAnyFileType), Limits(-1, -1), "BSCH AAAB ANbunny AN- NOcam TOt1\n"},
+        {"at least", "x", Form(kAnyFileType, kAtLeast), Limits(1024, -1), "BSCH AAAB ANx GE1024 TOt1\n"},
+        {"at most", "x", Form(kAnyFileType, kAtMost), Limits(2048, -1), "BSCH AAAB ANx LE2048 TOt1\n"},
+        {"between", "x", Form(kAnyFileType, kBetween), Limits(10, 20), "BSCH AAAB ANx GE10 LE20 TOt1\n"},
+        {"between from zero", "x", Form(kAnyFileType, kBetween), Limits(0, 20), "BSCH AAAB ANx LE20 TOt1\n"},
+        {"audio", "x", Form(kAudioFiles), Limits(-1, -1), "BSCH AAAB ANx" + audio + " TOt1\n"},
+        {"executables", "x", Form(kExecutableFiles), Limits(-1, -1),
          "BSCH AAAB ANx TY1 EXexe EXcom EXmsi EXbat EXcmd EXapk EXdeb EXrpm EXdmg EXappimage TOt1\n"},
-        {"folders", "x", Form(FileTypeFolders), Limits(-1, -1), "BSCH AAAB ANx TY2 TOt1\n"},
-        {"tth", " LWPNACQDBZRYXW3VHJVCJ64QBZNGHOHHHZWCLNQ ", Form(FileTypeTth), Limits(-1, -1),
+        {"folders", "x", Form(kFolders), Limits(-1, -1), "BSCH AAAB ANx TY2 TOt1\n"},
+        {"tth", " LWPNACQDBZRYXW3VHJVCJ64QBZNGHOHHHZWCLNQ ", Form(kTthSearch), Limits(-1, -1),
          "BSCH AAAB TRLWPNACQDBZRYXW3VHJVCJ64QBZNGHOHHHZWCLNQ TOt1\n"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(AdcSearchMessage("AAAB", AdcQueryFor(c.phrase, c.form, c.criteria), "t1"), c.sent) << c.name;
     // Every file type but Any and Folders names extensions, and each type its own.
     std::vector<std::string> sent;
-    for (int type = FileTypeAudio; type <= FileTypeVideo; ++type) {
+    for (int type = kAudioFiles; type <= kVideoFiles; ++type) {
         const AdcSearchQuery query = AdcQueryFor("x", Form(type), Limits(-1, -1));
         EXPECT_EQ(query.Kind, AdcResultKind::FilesOnly) << type;
         EXPECT_FALSE(query.Extensions.empty()) << type;
