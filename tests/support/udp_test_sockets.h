@@ -2,13 +2,16 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstdint>
+#include <optional>
+#include <random>
 #include <string>
 
-// A plain UDP socket on 127.0.0.1, for sending datagrams and for keeping a port busy.
+// A plain UDP socket on 127.0.0.1, for sending and receiving datagrams and for keeping a port busy.
 class UdpTestSocket {
 public:
     UdpTestSocket() : m_fd(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)) {}
@@ -26,6 +29,24 @@ public:
         socklen_t length = sizeof address;
         if (getsockname(m_fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) return 0;
         return ntohs(address.sin_port);
+    }
+    // Binds a port the system picks; 0 when none could be bound.
+    int32_t BindAnyPort() {
+        sockaddr_in address = Loopback(0);
+        socklen_t length = sizeof address;
+        if (bind(m_fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+            getsockname(m_fd, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+            return 0;
+        return ntohs(address.sin_port);
+    }
+    // The next datagram, or nothing when none comes within timeoutMs.
+    std::optional<std::string> Receive(int timeoutMs) {
+        pollfd ready{m_fd, POLLIN, 0};
+        if (poll(&ready, 1, timeoutMs) <= 0) return std::nullopt;
+        char buffer[65536];
+        const ssize_t received = recv(m_fd, buffer, sizeof buffer, 0);
+        if (received < 0) return std::nullopt;
+        return std::string(buffer, static_cast<std::size_t>(received));
     }
     bool SendTo(int32_t port, const std::string& bytes) {
         const sockaddr_in address = Loopback(port);

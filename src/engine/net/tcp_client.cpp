@@ -14,6 +14,8 @@
 
 #include "engine/sys/log.h"
 
+#include "engine/net/tls_session.h"
+
 using Clock = std::chrono::steady_clock;
 
 namespace {
@@ -102,6 +104,7 @@ bool TcpClient::Aborted() {
 }
 
 void TcpClient::Disconnect() {
+    m_tls.reset();
     if (m_socket >= 0) close(m_socket);
     m_socket = -1;
     m_buffer.clear();
@@ -178,6 +181,18 @@ TcpStatus TcpClient::Connect(const std::string& host, int32_t port, std::chrono:
     return TcpStatus::Ok;
 }
 
+TcpStatus TcpClient::StartTls(const std::string& serverName, std::string_view keyprint,
+                              std::chrono::milliseconds timeout, std::string& failure) {
+    if (m_socket < 0) return TcpStatus::Failed;
+    if (Aborted()) return TcpStatus::Aborted;
+    const auto deadline = Clock::now() + timeout;
+    m_tls = std::make_unique<TlsSession>(m_socket);
+    const TcpStatus status = m_tls->Handshake(
+        serverName, keyprint, [&](short events) { return WaitSocket(events, deadline); }, failure);
+    if (status != TcpStatus::Ok) Disconnect();
+    return status;
+}
+
 TcpStatus TcpClient::ReadLine(char terminator, std::chrono::milliseconds timeout, std::string& line) {
     if (m_socket < 0) return TcpStatus::Failed;
     if (Aborted()) return TcpStatus::Aborted;
@@ -192,6 +207,11 @@ TcpStatus TcpClient::ReadLine(char terminator, std::chrono::milliseconds timeout
         }
         if (m_buffer.size() > MaxLineLength) return TcpStatus::LineTooLong;
         scanned = m_buffer.size();
+        if (m_tls) {
+            const auto wait = [&](short events) { return WaitSocket(events, deadline); };
+            if (const TcpStatus received = m_tls->ReadSome(m_buffer, wait); received != TcpStatus::Ok) return received;
+            continue;
+        }
         const TcpStatus waited = WaitSocket(POLLIN, deadline);
         if (waited != TcpStatus::Ok) return waited;
         char chunk[16384];
@@ -209,6 +229,7 @@ TcpStatus TcpClient::WriteAll(std::string_view bytes, std::chrono::milliseconds 
     if (m_socket < 0) return TcpStatus::Failed;
     if (Aborted()) return TcpStatus::Aborted;
     const auto deadline = Clock::now() + timeout;
+    if (m_tls) return m_tls->WriteAll(bytes, [&](short events) { return WaitSocket(events, deadline); });
     while (!bytes.empty()) {
         const ssize_t sent = send(m_socket, bytes.data(), bytes.size(), MSG_NOSIGNAL);
         if (sent > 0) {

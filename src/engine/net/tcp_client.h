@@ -3,11 +3,14 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
 
 #include "engine/net/name_resolver.h"
+
+class TlsSession;
 
 enum class TcpStatus {
     Ok,
@@ -42,6 +45,11 @@ public:
 
     // Resolves host (name or dotted address) and connects, both within timeout. Closes an earlier connection first.
     TcpStatus Connect(const std::string& host, int32_t port, std::chrono::milliseconds timeout);
+    // Right after Connect: TLS over the connection within timeout; from then on reads and writes go through it. A
+    // non-empty keyprint ("SHA256/<base32>") must match the server's certificate. On failure, failure says why
+    // (empty for a time-out or an Abort) and the client is disconnected.
+    TcpStatus StartTls(const std::string& serverName, std::string_view keyprint, std::chrono::milliseconds timeout,
+                       std::string& failure);
     // The bytes up to the first terminator, without it; what follows stays buffered. The line must be complete
     // within timeout and at most MaxLineLength bytes long.
     TcpStatus ReadLine(char terminator, std::chrono::milliseconds timeout, std::string& line);
@@ -66,4 +74,5 @@ private:
     std::mutex m_abortLock;
     bool m_aborted = false;
     std::string m_buffer;
+    std::unique_ptr<TlsSession> m_tls;  // set while the connection runs TLS
 };

@@ -15,6 +15,7 @@ struct SearchResult {
     std::string User;
     std::string HubAddress;  // between the last "(" and the final ")"; empty without "("
     std::string Path;        // file: up to and including the last backslash; directory: same as FileName
+    std::string Tth;         // the file's Tiger tree hash in base32 (39 characters); empty when none was sent
 };
 
 // The size text of directory results; a file with size -1 still shows "-1 B", so this text is what marks a directory.

@@ -8,8 +8,6 @@
 
 namespace {
 
-constexpr int TthType = 8;
-
 std::string ValueError(const char* which, const std::string& text) {
     return std::string("Error: ") + which + " condition value \"" + text + "\" is incorrect";
 }
@@ -60,7 +58,7 @@ SearchCriteria BuildSearchCriteria(const SearchForm& form) {
         criteria.SearchPrefix = "F?F?0?";
     }
     criteria.SearchPrefix += std::to_string(form.fileType + 1) + "?";
-    if (form.fileType == TthType) criteria.SearchPrefix += "TTH:";
+    if (form.fileType == kTthSearch) criteria.SearchPrefix += "TTH:";
     return criteria;
 }
 

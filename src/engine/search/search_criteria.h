@@ -13,14 +13,27 @@ enum SizeCondition : int {
     kBetween = 3,
 };
 
+// The file types in the order the search form lists them; the NMDC data type is the index plus one.
+enum FileType : int {
+    kAnyFileType = 0,
+    kAudioFiles,
+    kCompressedFiles,
+    kDocumentFiles,
+    kExecutableFiles,
+    kPictureFiles,
+    kVideoFiles,
+    kFolders,
+    kTthSearch,
+};
+
 // The search form's state as the main window holds it when a run starts.
 struct SearchForm {
     int sizeCondition = kAnyFileSize;
-    std::string firstValue;   // the first size, as typed
-    int firstUnit = 2;        // its unit: 0 B, 1 KB, 2 MB, 3 GB
-    std::string secondValue;  // the upper size of "Between", as typed
-    int secondUnit = 2;       // its unit
-    int fileType = 0;         // the file type list index; the NMDC data type is this plus one
+    std::string firstValue;       // the first size, as typed
+    int firstUnit = 2;            // its unit: 0 B, 1 KB, 2 MB, 3 GB
+    std::string secondValue;      // the upper size of "Between", as typed
+    int secondUnit = 2;           // its unit
+    int fileType = kAnyFileType;  // the file type list index (FileType)
 };
 
 // The size filter and the part of the search string before the pattern, or the message to show instead.

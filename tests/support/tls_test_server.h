@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+// A fresh self-signed certificate for 127.0.0.1 and its key, in PEM, with the keyprint a hub list would give it.
+struct TestCertificate {
+    std::string CertificatePem;
+    std::string KeyPem;
+    std::string Keyprint;  // "SHA256/<base32>"
+};
+TestCertificate MakeSelfSignedCertificate();
+
+// A TLS server on 127.0.0.1 (port 0), one connection at a time on a thread of its own: after the handshake it sends
+// greeting, then answers each line with "echo:" and the line. Stops and joins on destruction.
+class TlsLineServer {
+public:
+    TlsLineServer(const TestCertificate& certificate, std::string greeting);
+    ~TlsLineServer();
+    TlsLineServer(const TlsLineServer&) = delete;
+    TlsLineServer& operator=(const TlsLineServer&) = delete;
+
+    uint16_t Port() const { return m_port; }
+    // Lines received so far, over all connections, without their line feeds.
+    std::vector<std::string> Received() const;
+
+private:
+    void Serve();
+    void Answer(int client);
+    // Waits for events on fd or the stop; false on stop.
+    bool Wait(int fd, short events) const;
+
+    const std::string m_greeting;
+    struct ssl_ctx_st* m_sslContext = nullptr;
+    int m_listener = -1;
+    int m_wake[2] = {-1, -1};
+    uint16_t m_port = 0;
+    mutable std::mutex m_mutex;
+    std::vector<std::string> m_received;
+    std::thread m_thread;
+};
