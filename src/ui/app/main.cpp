@@ -9,6 +9,7 @@
 #include "engine/sys/log.h"
 #include "engine/sys/stream_log_sink.h"
 #include "ui/app/hubsift_program.h"
+#include "ui/app/program_options.h"
 #include "ui/support/hint_style.h"
 #include "ui/support/termination_signals.h"
 
@@ -55,13 +56,26 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_ENABLE_HIGHDPI_SCALING")) qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Hubsift"));
+    QApplication::setApplicationVersion(QStringLiteral(HUBSIFT_VERSION));
+    const ProgramOptions options = ParseProgramOptions(QApplication::arguments());
+    switch (options.action) {
+        case ProgramOptions::Action::PrintHelp:
+        case ProgramOptions::Action::PrintVersion:
+            std::fputs(options.output.c_str(), stdout);
+            return 0;
+        case ProgramOptions::Action::Refuse:
+            std::fputs(options.output.c_str(), stderr);
+            return 2;
+        case ProgramOptions::Action::Run:
+            break;
+    }
     QApplication::setStyle(new HintStyle);
     // SIGTERM and SIGINT close the windows as the user would, so every background thread ends in its order.
     const TerminationSignals termination([] {
         QApplication::closeAllWindows();
         QCoreApplication::quit();
     });
-    HubsiftProgram program;
+    HubsiftProgram program(options.dataDir);
     if (!program.Start()) return 1;
     return QApplication::exec();
 }
