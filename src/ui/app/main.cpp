@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QIcon>
 
 #include <unistd.h>
 
@@ -69,6 +70,10 @@ int main(int argc, char** argv) {
         case ProgramOptions::Action::Run:
             break;
     }
+    // The desktop id ties the windows to the menu entry and its icon (Wayland's app id); installed, the icon theme
+    // holds the icon under the same name.
+    QGuiApplication::setDesktopFileName(QStringLiteral(HUBSIFT_APP_ID));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral(HUBSIFT_APP_ID)));
     QApplication::setStyle(new HintStyle);
     // SIGTERM and SIGINT close the windows as the user would, so every background thread ends in its order.
     const TerminationSignals termination([] {
