@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 
 #include "engine/sys/log.h"
 #include "engine/sys/stream_log_sink.h"
@@ -42,23 +43,15 @@ public:
     StderrLog& operator=(const StderrLog&) = delete;
 };
 
-}  // namespace
+// Reads the command line of the application object that exists.
+ProgramOptions ReadOptions() {
+    QCoreApplication::setApplicationName(QStringLiteral("Hubsift"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(HUBSIFT_VERSION));
+    return ParseProgramOptions(QCoreApplication::arguments());
+}
 
-int main(int argc, char** argv) {
-    if (GraphicalSessionMissing()) {
-        std::fputs(
-            "Hubsift needs a graphical session, and none was found (DISPLAY and WAYLAND_DISPLAY are not set).\n"
-            "Start it from the desktop, or over SSH with X forwarding (ssh -X).\n",
-            stderr);
-        return 1;
-    }
-    const StderrLog log;
-    // Windows and dialogs are laid out in fixed pixels.
-    if (qEnvironmentVariableIsEmpty("QT_ENABLE_HIGHDPI_SCALING")) qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Hubsift"));
-    QApplication::setApplicationVersion(QStringLiteral(HUBSIFT_VERSION));
-    const ProgramOptions options = ParseProgramOptions(QApplication::arguments());
+// Prints the help, the version or the refusal and gives the exit code; nullopt when the window is to open.
+std::optional<int> AnswerWithoutWindow(const ProgramOptions& options) {
     switch (options.action) {
         case ProgramOptions::Action::PrintHelp:
         case ProgramOptions::Action::PrintVersion:
@@ -70,6 +63,28 @@ int main(int argc, char** argv) {
         case ProgramOptions::Action::Run:
             break;
     }
+    return std::nullopt;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (GraphicalSessionMissing()) {
+        // --help and --version need no display.
+        const QCoreApplication app(argc, argv);
+        if (const std::optional<int> exitCode = AnswerWithoutWindow(ReadOptions())) return *exitCode;
+        std::fputs(
+            "Hubsift needs a graphical session, and none was found (DISPLAY and WAYLAND_DISPLAY are not set).\n"
+            "Start it from the desktop, or over SSH with X forwarding (ssh -X).\n",
+            stderr);
+        return 1;
+    }
+    const StderrLog log;
+    // Windows and dialogs are laid out in fixed pixels.
+    if (qEnvironmentVariableIsEmpty("QT_ENABLE_HIGHDPI_SCALING")) qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
+    QApplication app(argc, argv);
+    const ProgramOptions options = ReadOptions();
+    if (const std::optional<int> exitCode = AnswerWithoutWindow(options)) return *exitCode;
     // The desktop id ties the windows to the menu entry and its icon (Wayland's app id); installed, the icon theme
     // holds the icon under the same name.
     QGuiApplication::setDesktopFileName(QStringLiteral(HUBSIFT_APP_ID));
