@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <pthread.h>
+#include <signal.h>
+
 #include <sstream>
+#include <thread>
 
 #include "support/bzip2_compress.h"
 #include "support/http_responder.h"
@@ -24,13 +28,13 @@ struct CliRun {
 // Runs the console program in-process with a private data folder.
 class CliProgramTest : public ::testing::Test {
 protected:
-    CliRun Run(std::vector<std::string> arguments) {
+    CliRun Run(std::vector<std::string> arguments, bool terminal = false) {
         arguments.insert(arguments.end(), {"--data-dir", m_dir.Path()});
-        return RunWithoutDataDir(arguments);
+        return RunWithoutDataDir(arguments, terminal);
     }
-    static CliRun RunWithoutDataDir(const std::vector<std::string>& arguments) {
+    static CliRun RunWithoutDataDir(const std::vector<std::string>& arguments, bool terminal = false) {
         std::ostringstream out, err;
-        const int exitCode = RunCli(arguments, {out, err, false});
+        const int exitCode = RunCli(arguments, {out, err, terminal});
         return {exitCode, out.str(), err.str()};
     }
     void WriteSettings(const std::string& url) {
@@ -81,6 +85,32 @@ TEST_F(CliProgramTest, RefreshStoresTheDownloadedListAndCountsIt) {
     EXPECT_EQ(run.out, "3 hubs in the list\n");
     EXPECT_EQ(run.err, "") << "no progress line when stderr is no terminal";
     EXPECT_EQ(ReadFile(m_dir.File("hublist.xml")), kHubList);
+
+    const CliRun onTerminal = Run({"refresh"}, true);
+    EXPECT_EQ(onTerminal.exitCode, 0) << onTerminal.err;
+    EXPECT_TRUE(onTerminal.err.starts_with("\rDownloading the hub list: ")) << onTerminal.err;
+    EXPECT_TRUE(onTerminal.err.ends_with("\n")) << "the progress line is ended before the count";
+}
+
+TEST_F(CliProgramTest, InterruptedRefreshEndsAndKeepsTheStoredList) {
+    HttpReply stalling{200, "OK", {}, Bzip2Compress(kHubList)};
+    stalling.stallAfter = 10;
+    HttpResponder server(stalling);
+    WriteSettings(server.Url());
+    WriteFile(m_dir.File("hublist.xml"), "old");
+    // Blocked here, SIGINT is blocked in the program's thread from its start, so it waits for the program's sigwait.
+    sigset_t interrupt, previous;
+    sigemptyset(&interrupt);
+    sigaddset(&interrupt, SIGINT);
+    pthread_sigmask(SIG_BLOCK, &interrupt, &previous);
+    CliRun run{};
+    std::thread program([&] { run = Run({"refresh"}); });
+    pthread_kill(program.native_handle(), SIGINT);
+    program.join();
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    EXPECT_EQ(run.exitCode, 130);
+    EXPECT_EQ(run.err, "hubsift-cli: refresh interrupted; the stored hub list is unchanged\n");
+    EXPECT_EQ(ReadFile(m_dir.File("hublist.xml")), "old");
 }
 
 TEST_F(CliProgramTest, FailedRefreshKeepsTheStoredList) {
