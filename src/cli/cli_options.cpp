@@ -137,9 +137,10 @@ const std::vector<OptionRule>& Rules() {
          }},
         {"mode", 1, true,
          [](CliOptions& o, const Values& v) -> std::optional<std::string> {
+             // In ConnectionMode's order.
              const std::optional<int> mode = Choice(v[0], std::array<std::string_view, 3>{"auto", "active", "passive"});
              if (!mode) return "--mode: unknown mode " + Quoted(v[0]) + " (auto, active or passive)";
-             o.mode = static_cast<ReachMode>(*mode);
+             o.mode = static_cast<ConnectionMode>(*mode);
              return {};
          }},
         {"format", 1, true,

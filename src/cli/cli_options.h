@@ -6,11 +6,11 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/search/connection_plan.h"
 #include "engine/search/search_criteria.h"
 
 enum class CliCommand { Search, Refresh, Hubs, PrintHelp, PrintVersion };
 enum class OutputFormat { Table, Json, Csv };
-enum class ReachMode { Auto, Active, Passive };
 
 struct PortRange {
     int32_t first = 0;
@@ -28,7 +28,7 @@ struct CliOptions {
     std::optional<int32_t> timeoutSeconds;
     std::optional<PortRange> ports;
     std::optional<std::string> ip;
-    ReachMode mode = ReachMode::Auto;
+    ConnectionMode mode = ConnectionMode::Automatic;
     OutputFormat format = OutputFormat::Table;
     std::optional<std::string> dataDir;
 };

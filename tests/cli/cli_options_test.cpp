@@ -53,7 +53,7 @@ const ParseCase kAccepted[] = {
          EXPECT_EQ(o.form.fileType, 0);
          EXPECT_EQ(o.form.sizeCondition, 0);
          EXPECT_EQ(o.format, OutputFormat::Table);
-         EXPECT_EQ(o.mode, ReachMode::Auto);
+         EXPECT_EQ(o.mode, ConnectionMode::Automatic);
          EXPECT_FALSE(o.freeSlotsOnly || o.threads || o.timeoutSeconds || o.ports || o.ip || o.dataDir);
      }},
     {"EveryOption",
@@ -71,7 +71,7 @@ const ParseCase kAccepted[] = {
          EXPECT_EQ(o.ports->first, 41000);
          EXPECT_EQ(o.ports->last, 41099);
          EXPECT_EQ(o.ip, "10.0.0.2");
-         EXPECT_EQ(o.mode, ReachMode::Passive);
+         EXPECT_EQ(o.mode, ConnectionMode::Passive);
          EXPECT_EQ(o.format, OutputFormat::Json);
          EXPECT_EQ(o.dataDir, "/d");
      }},
