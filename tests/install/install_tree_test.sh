@@ -23,6 +23,8 @@ for page in hubsift hubsift-cli; do
     gzip -dc "$prefix/share/man/man1/$page.1.gz" | grep -q "^\.TH .*\"Hubsift $version\"" || { echo "bad $page.1"; exit 1; }
 done
 
+# The console program is the engine alone: no Qt library may come with it.
+if ldd "$prefix/bin/hubsift-cli" | grep -q libQt; then echo "hubsift-cli links Qt"; exit 1; fi
 [ "$("$prefix/bin/hubsift-cli" --version)" = "hubsift-cli $version" ] || { echo "hubsift-cli --version"; exit 1; }
 [ "$(QT_QPA_PLATFORM=offscreen "$prefix/bin/hubsift" --version 2>/dev/null)" = "Hubsift $version" ] ||
     { echo "hubsift --version"; exit 1; }
