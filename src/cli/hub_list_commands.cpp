@@ -43,7 +43,7 @@ int RefreshHubList(const std::string& url, const std::string& dataDir, ConsoleSi
                    std::ostream& err, bool progress) {
     SerialStepRunner steps;
     std::atomic<bool> completed{false};
-    std::atomic<bool> failed{true};
+    HublistRefreshResult result;
     int64_t announced = 0;
     HublistRefreshSteps refreshSteps;
     if (progress) {
@@ -55,8 +55,8 @@ int RefreshHubList(const std::string& url, const std::string& dataDir, ConsoleSi
         };
         refreshSteps.TransferEnds = [&] { err << '\n'; };
     }
-    refreshSteps.Completed = [&](bool refreshFailed) {
-        failed = refreshFailed;
+    refreshSteps.Completed = [&](const HublistRefreshResult& ended) {
+        result = ended;
         completed = true;
         signals.Wake();
     };
@@ -72,8 +72,8 @@ int RefreshHubList(const std::string& url, const std::string& dataDir, ConsoleSi
         return kInterruptedExit;
     }
     refresh.Wait();
-    if (failed) {
-        err << "hubsift-cli: the hub list could not be downloaded from " << url << '\n';
+    if (result.outcome != HublistRefreshResult::Outcome::Replaced) {
+        err << "hubsift-cli: the hub list could not be downloaded from " << url << ": " << result.reason << '\n';
         return 1;
     }
     HubQueue queue;

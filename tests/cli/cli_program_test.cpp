@@ -119,7 +119,8 @@ TEST_F(CliProgramTest, FailedRefreshKeepsTheStoredList) {
     WriteFile(m_dir.File("hublist.xml"), "old");
     const CliRun run = Run({"refresh"});
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(run.err, "hubsift-cli: the hub list could not be downloaded from " + server.Url() + "\n");
+    EXPECT_EQ(run.err,
+              "hubsift-cli: the hub list could not be downloaded from " + server.Url() + ": HTTP status 404\n");
     EXPECT_EQ(ReadFile(m_dir.File("hublist.xml")), "old");
 }
 
