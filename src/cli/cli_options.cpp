@@ -12,9 +12,6 @@
 
 namespace {
 
-constexpr int kAtLeast = 1;
-constexpr int kAtMost = 2;
-constexpr int kBetween = 3;
 constexpr int32_t kMaxTimeoutSeconds = 86400;
 
 // The window's file type list in order (its index is SearchForm::fileType); "any" is the default.
@@ -52,7 +49,7 @@ std::optional<int32_t> WholeNumber(std::string_view text, int32_t low, int32_t h
 
 std::optional<std::string> SetSizeCondition(CliOptions& options, int condition, std::string_view name,
                                             const Values& values) {
-    if (options.form.sizeCondition != 0)
+    if (options.form.sizeCondition != kAnyFileSize)
         return std::string("only one of --at-least, --at-most and --between may be given");
     for (std::string_view value : values) {
         if (!ParseSizeArgument(value))

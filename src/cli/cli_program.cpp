@@ -3,6 +3,7 @@
 #include "cli/cli_options.h"
 #include "cli/console_signals.h"
 #include "cli/hub_list_commands.h"
+#include "cli/search_command.h"
 #include "engine/settings/settings_store.h"
 #include "engine/sys/data_dir.h"
 
@@ -52,7 +53,6 @@ int RunCli(const std::vector<std::string>& arguments, const CliStreams& streams)
             return RefreshHubList(settings.HublistURL, *dataDir.path, signals, streams.out, streams.err,
                                   streams.errIsTerminal);
         default:
-            streams.err << "hubsift-cli: search is not available in this version yet\n";
-            return kFailedExit;
+            return RunSearch(options, settings, *dataDir.path, signals, streams);
     }
 }

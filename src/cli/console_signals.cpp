@@ -37,3 +37,11 @@ ConsoleSignals::Event ConsoleSignals::Wait() {
     }
     return signal == kWakeSignal ? Event::Woken : Event::Interrupted;
 }
+
+ConsoleSignals::Event ConsoleSignals::WaitFor(std::chrono::nanoseconds timeout) {
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(timeout);
+    const timespec wait{static_cast<time_t>(seconds.count()), static_cast<long>((timeout - seconds).count())};
+    const int signal = sigtimedwait(&m_signals, nullptr, &wait);
+    if (signal < 0) return Event::TimedOut;
+    return signal == kWakeSignal ? Event::Woken : Event::Interrupted;
+}

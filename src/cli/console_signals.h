@@ -3,12 +3,17 @@
 #include <pthread.h>
 #include <signal.h>
 
+#include <chrono>
+
+// The exit code of a command that an interruption ended, as shells report a death by SIGINT.
+inline constexpr int kInterruptedExitCode = 130;
+
 // Lets the console program's main thread sleep until either the user interrupts (Ctrl+C, or SIGTERM) or a worker
 // wakes it. Create it on the main thread before any other thread starts: the signals are blocked there and in every
 // thread started later, so they reach only Wait(), never a default handler.
 class ConsoleSignals {
 public:
-    enum class Event { Woken, Interrupted };
+    enum class Event { Woken, Interrupted, TimedOut };
 
     ConsoleSignals();
     // Drops a wake-up nobody waited for, then restores the signal mask. No Wake() may follow.
@@ -20,6 +25,8 @@ public:
     void Wake();
     // Main thread: blocks until a wake-up or an interruption.
     Event Wait();
+    // The same for at most timeout.
+    Event WaitFor(std::chrono::nanoseconds timeout);
 
 private:
     pthread_t m_mainThread;

@@ -10,12 +10,7 @@
 #include "engine/results/size_format.h"
 #include "engine/search/hub_queue.h"
 
-namespace {
-
-constexpr int kInterruptedExit = 130;
-
-// The hubs of the stored list, or the line that says why there are none.
-bool LoadStoredList(const std::string& dataDir, HubQueue& queue, std::ostream& err) {
+bool LoadStoredHubList(const std::string& dataDir, HubQueue& queue, std::ostream& err) {
     const std::string path = HubListPath(dataDir);
     const HubListLoad load = LoadHubList(path, queue);
     if (!load.read) {
@@ -29,11 +24,9 @@ bool LoadStoredList(const std::string& dataDir, HubQueue& queue, std::ostream& e
     return true;
 }
 
-}  // namespace
-
 int ListHubs(const std::string& dataDir, std::ostream& out, std::ostream& err) {
     HubQueue queue;
-    if (!LoadStoredList(dataDir, queue, err)) return 1;
+    if (!LoadStoredHubList(dataDir, queue, err)) return 1;
     queue.Rewind();
     while (const HubEntry* hub = queue.NextHub()) out << hub->Host << ':' << hub->Port << '\n';
     return 0;
@@ -69,7 +62,7 @@ int RefreshHubList(const std::string& url, const std::string& dataDir, ConsoleSi
         refresh.Wait();
         if (progress) err << "\r\x1b[K";
         err << "hubsift-cli: refresh interrupted; the stored hub list is unchanged\n";
-        return kInterruptedExit;
+        return kInterruptedExitCode;
     }
     refresh.Wait();
     if (result.outcome != HublistRefreshResult::Outcome::Replaced) {
@@ -77,7 +70,7 @@ int RefreshHubList(const std::string& url, const std::string& dataDir, ConsoleSi
         return 1;
     }
     HubQueue queue;
-    if (!LoadStoredList(dataDir, queue, err)) return 1;
+    if (!LoadStoredHubList(dataDir, queue, err)) return 1;
     out << queue.Count() << " hubs in the list\n";
     return 0;
 }

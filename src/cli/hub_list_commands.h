@@ -4,6 +4,11 @@
 #include <string>
 
 class ConsoleSignals;
+class HubQueue;
+
+// Appends the stored hub list of dataDir to queue; false, with one line on err, when there is none or it is
+// malformed.
+bool LoadStoredHubList(const std::string& dataDir, HubQueue& queue, std::ostream& err);
 
 // hubsift-cli hubs: prints the stored hub list of dataDir to out, one "HOST:PORT" line per hub in file order.
 // Returns the exit code: 0, or 1 with one line on err when there is no list or it is malformed (nothing on out).
