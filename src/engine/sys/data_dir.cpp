@@ -6,6 +6,10 @@
 
 namespace {
 
+void DropTrailingSlashes(std::string& folder) {
+    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+}
+
 bool DirectoryExists(const std::string& path) {
     struct stat info {};
     return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
@@ -38,7 +42,7 @@ std::string LocalAppDataFolder(const char* xdgDataHome, const char* home) {
     } else if (home != nullptr && home[0] == '/') {
         folder = JoinPath(home, ".local/share");
     }
-    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    DropTrailingSlashes(folder);
     return folder;
 }
 
@@ -55,4 +59,11 @@ AppDataDirResult PrepareAppDataDir(const std::string& localAppDataFolder) {
 
 AppDataDirResult PrepareAppDataDirFromEnvironment() {
     return PrepareAppDataDir(LocalAppDataFolder(std::getenv("XDG_DATA_HOME"), std::getenv("HOME")));
+}
+
+AppDataDirResult PrepareChosenDataDir(std::string folder) {
+    if (folder.empty()) return {std::nullopt, kDataDirFindError};
+    DropTrailingSlashes(folder);
+    if (!EnsureDirectoryTree(folder)) return {std::nullopt, kDataDirCreateError};
+    return {folder, ""};
 }

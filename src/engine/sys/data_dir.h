@@ -23,3 +23,7 @@ AppDataDirResult PrepareAppDataDir(const std::string& localAppDataFolder);
 
 // PrepareAppDataDir of the folder the environment names.
 AppDataDirResult PrepareAppDataDirFromEnvironment();
+
+// A data folder the user named (--data-dir), used as it is: created with its parents when missing, trailing slashes
+// dropped. The creation error when it cannot be made, the finding error for an empty name.
+AppDataDirResult PrepareChosenDataDir(std::string folder);

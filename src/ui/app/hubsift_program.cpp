@@ -3,6 +3,8 @@
 #include <QGuiApplication>
 #include <QScreen>
 
+#include <utility>
+
 #include "engine/hublist/hublist_refresh_thread.h"
 #include "engine/settings/settings_store.h"
 #include "engine/sys/data_dir.h"
@@ -11,12 +13,13 @@
 #include "ui/dialogs/settings_dialog.h"
 #include "ui/support/message_box.h"
 
-HubsiftProgram::HubsiftProgram() = default;
+HubsiftProgram::HubsiftProgram(std::optional<std::string> dataDir) : m_chosenDataDir(std::move(dataDir)) {}
 
 HubsiftProgram::~HubsiftProgram() = default;
 
 bool HubsiftProgram::Start() {
-    const AppDataDirResult dataDir = PrepareAppDataDirFromEnvironment();
+    const AppDataDirResult dataDir =
+        m_chosenDataDir ? PrepareChosenDataDir(*m_chosenDataDir) : PrepareAppDataDirFromEnvironment();
     if (!dataDir.path) {
         ShowMessage(dataDir.error);
         return false;

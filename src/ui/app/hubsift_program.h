@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "engine/settings/app_settings.h"
@@ -14,7 +15,8 @@ class AboutDialog;
 // Lives on the GUI thread for the whole run; the windows it creates refer to its settings.
 class HubsiftProgram {
 public:
-    HubsiftProgram();
+    // dataDir: the folder named on the command line, or nullopt for the per-user data folder.
+    explicit HubsiftProgram(std::optional<std::string> dataDir = std::nullopt);
     ~HubsiftProgram();
 
     // The start-up sequence up to the message loop: data folder (and its stale temporary files), windows, settings,
@@ -29,6 +31,7 @@ public:
 private:
     void PlaceGetMainWindow();
 
+    const std::optional<std::string> m_chosenDataDir;
     // Files of ours last written before this are left over from earlier processes.
     const std::filesystem::file_time_type m_startedAt = std::filesystem::file_time_type::clock::now();
     AppSettings m_settings;

@@ -253,7 +253,7 @@ void SettingsDialog::OnFindIPClicked() {
 }
 
 void SettingsDialog::OnHelpClicked() {
-    OpenFileInDirectory(ExecutableDirectory(), kHelpFile, this);
+    OpenFileInDirectory(DataFileDirectory(ExecutableDirectory(), kHelpFile), kHelpFile, this);
 }
 
 void SettingsDialog::OnDetectIPChosen() {

@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QUrl>
 
+#include <filesystem>
+
 #include "ui/support/gui_text.h"
 #include "ui/support/message_box.h"
 
@@ -42,6 +44,12 @@ void OpenFileInDirectory(const std::string& directory, const std::string& fileNa
 
 std::string ExecutableDirectory() {
     return QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString() + "/";
+}
+
+std::string DataFileDirectory(const std::string& executableDirectory, const std::string& fileName) {
+    std::error_code ignored;
+    if (std::filesystem::exists(executableDirectory + fileName, ignored)) return executableDirectory;
+    return executableDirectory + HUBSIFT_DATA_FROM_BIN "/";
 }
 
 void SetShellHook(ShellHook hook) {

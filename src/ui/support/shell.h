@@ -14,6 +14,10 @@ void OpenUrl(const std::string& url, QWidget* parent);
 void OpenFileInDirectory(const std::string& directory, const std::string& fileName, QWidget* parent);
 // The directory of the program's executable, ending in "/".
 std::string ExecutableDirectory();
+// The directory, ending in "/", that holds the program's data file fileName: executableDirectory itself (a build
+// tree), else the installed data folder relative to it (../share/hubsift/ for an install under one prefix), which is
+// also the answer when neither holds it.
+std::string DataFileDirectory(const std::string& executableDirectory, const std::string& fileName);
 
 // Tests replace the desktop with a recorder of the URL that would be opened, which answers whether a program took
 // it; an empty hook restores the desktop.

@@ -98,4 +98,14 @@ TEST(AppDataDirTest, LevelThatCannotBeCreatedIsTheCreationError) {
     }
 }
 
+TEST(ChosenDataDirTest, FolderIsUsedAsNamedAndCreatedWithItsParents) {
+    TempDir dir;
+    EXPECT_EQ(PrepareChosenDataDir(dir.File("a/b//")).path, dir.File("a/b"));
+    EXPECT_TRUE(fs::is_directory(dir.File("a/b")));
+    EXPECT_FALSE(fs::exists(dir.File("a/b/Brindlework")));
+    WriteFile(dir.File("file"), "");
+    EXPECT_EQ(PrepareChosenDataDir(dir.File("file")).error, kDataDirCreateError);
+    EXPECT_EQ(PrepareChosenDataDir("").error, kDataDirFindError);
+}
+
 }  // namespace

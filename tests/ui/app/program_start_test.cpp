@@ -102,6 +102,18 @@ TEST_F(ProgramStartTest, RefreshAtStartUpDownloadsWithoutASuccessMessage) {
     EXPECT_TRUE(m_messages.empty());
 }
 
+TEST_F(ProgramStartTest, ChosenDataFolderHoldsSettingsAndHubListInsteadOfTheDataHome) {
+    const std::string chosen = m_dir.File("portable");
+    std::filesystem::create_directories(chosen);
+    WriteFile(chosen + "/Hubsift.ini", "[Settings]\r\nNick=portable\r\nAutodetectIP=0\r\nIP=127.0.0.1\r\n");
+    WriteFile(chosen + "/hublist.xml", kHubList);
+    HubsiftProgram program(chosen);
+    ASSERT_TRUE(program.Start());
+    EXPECT_EQ(program.Settings().Nick, "portable");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return LabelText(program) == QStringLiteral("3 hubs loaded in the list"); }));
+    EXPECT_FALSE(std::filesystem::exists(DataDir()));
+}
+
 TEST_F(ProgramStartTest, DataFolderFailuresEndTheStartWithTheirMessage) {
     WriteFile(m_dir.File("file"), "");
     setenv("XDG_DATA_HOME", m_dir.File("file").c_str(), 1);
