@@ -21,7 +21,6 @@ extern char** environ;
 namespace {
 
 constexpr int kHubs = 8;
-constexpr int kPorts = 6;
 
 PlanOptions SmallNetwork() {
     PlanOptions options;
@@ -53,12 +52,12 @@ protected:
 
     void SetUp() override {
         ASSERT_TRUE(m_net.Started());
-        const int32_t firstPort = FreeUdpPorts(kPorts);
-        ASSERT_GT(firstPort, 0);
         WriteFile(m_dir.File("Hubsift.ini"),
                   "[Settings]\r\nNick=cli_tester\r\nAutodetectIP=0\r\nIP=127.0.0.1\r\nHublistURL=" +
-                      m_net.Network().HublistUrl() + "\r\nShareSize=5\r\nThreads=10\r\nSearchTimeout=2\r\nMinUDPPort=" +
-                      std::to_string(firstPort) + "\r\nMaxUDPPort=" + std::to_string(firstPort + kPorts - 1) + "\r\n");
+                      m_net.Network().HublistUrl() +
+                      "\r\nShareSize=5\r\nThreads=10\r\nSearchTimeout=2\r\n"
+                      // Port 0: the system picks a free port for each run.
+                      "MinUDPPort=0\r\nMaxUDPPort=0\r\n");
         ASSERT_EQ(Run({"refresh"}).exitCode, 0);
     }
     CliRun Run(std::vector<std::string> arguments) {
@@ -137,6 +136,7 @@ TEST_F(CliSearchTest, CtrlCStopsTheRunWithinTwoSecondsAndPrintsTheSummary) {
     std::vector<std::string> arguments = {HUBSIFT_CLI, "search", "mp3",        "--format",  "json",
                                           "--timeout", "3600",   "--data-dir", m_dir.Path()};
     std::vector<char*> argv;
+    argv.reserve(arguments.size() + 1);
     for (std::string& argument : arguments) argv.push_back(argument.data());
     argv.push_back(nullptr);
     pid_t child = 0;

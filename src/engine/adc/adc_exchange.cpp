@@ -179,7 +179,7 @@ void Linger(TcpClient& client, const AdcRunContext& context, HubUsers& users, mi
 AdcExchangeResult RunAdcExchange(TcpClient& client, const AdcHub& hub, const AdcRunContext& context,
                                  const std::function<bool()>& stillWanted) {
     HubUsers users;
-    const AdcExchangeResult result = AdcLogin(client, hub, context, users).Run(stillWanted);
+    AdcExchangeResult result = AdcLogin(client, hub, context, users).Run(stillWanted);
     if (result.End == AdcExchangeEnd::Searched) Linger(client, context, users, context.Timings.Linger);
     client.Disconnect();
     return result;

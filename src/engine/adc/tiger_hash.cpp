@@ -5,7 +5,7 @@
 
 namespace {
 
-using SBoxes = std::array<uint64_t, 4 * 256>;
+using SBoxes = std::array<uint64_t, std::size_t{4} * 256>;
 using State = std::array<uint64_t, 3>;
 using Block = std::array<uint64_t, 8>;
 

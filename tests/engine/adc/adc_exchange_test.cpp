@@ -34,8 +34,7 @@ struct Exchange {
                                         return true;
                                     }};
         TcpClient client;
-        const AdcExchangeResult result =
-            RunAdcExchange(client, {"127.0.0.1", hub.Port(), false, ""}, context, stillWanted);
+        AdcExchangeResult result = RunAdcExchange(client, {"127.0.0.1", hub.Port(), false, ""}, context, stillWanted);
         const std::vector<std::string> finished = hub.Finished(1, 5s);
         received = finished.empty() ? "(connection not finished)" : finished[0];
         return result;

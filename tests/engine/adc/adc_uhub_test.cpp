@@ -67,10 +67,14 @@ private:
                     udpPorts[std::string(message->Source)] = ParseAdcInt32(*port).value_or(0);
             } else if (message->Command == "SCH") {
                 const std::string token(FindAdcParameter(*message, "TO").value_or(""));
+                // A test message, built once.
+                // NOLINTBEGIN(performance-inefficient-string-concatenation)
                 udp.SendTo(udpPorts[std::string(message->Source)],
                            "URES " + kAnswerer.Cid + " FN/Shared/Big\\sBuck\\sBunny.mkv SI734003200 SL3 TR" + kTth +
                                " TO" + token + "\n");
+                // NOLINTEND(performance-inefficient-string-concatenation)
                 m_client.WriteAll(
+                    // NOLINTNEXTLINE(performance-inefficient-string-concatenation): a test message, built once
                     "DRES " + sid + " " + std::string(message->Source) + " FN/Shared/Bunny/ SL3 TO" + token + "\n", 5s);
             }
         }

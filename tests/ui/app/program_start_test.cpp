@@ -30,6 +30,7 @@ protected:
     void SetUp() override {
         m_savedHome = Saved("HOME");
         m_savedXdg = Saved("XDG_DATA_HOME");
+        // NOLINTNEXTLINE(concurrency-mt-unsafe): the test changes the environment before any thread starts
         setenv("XDG_DATA_HOME", m_dir.Path().c_str(), 1);
         SetMessageBoxHook([this](const std::string& text, MessageIcon) { m_messages.push_back(text); });
     }
@@ -57,8 +58,10 @@ private:
     }
     static void Restore(const char* name, const std::optional<std::string>& value) {
         if (value)
+            // NOLINTNEXTLINE(concurrency-mt-unsafe): the test changes the environment before any thread starts
             setenv(name, value->c_str(), 1);
         else
+            // NOLINTNEXTLINE(concurrency-mt-unsafe): the test changes the environment before any thread starts
             unsetenv(name);
     }
     std::optional<std::string> m_savedHome, m_savedXdg;
@@ -116,13 +119,16 @@ TEST_F(ProgramStartTest, ChosenDataFolderHoldsSettingsAndHubListInsteadOfTheData
 
 TEST_F(ProgramStartTest, DataFolderFailuresEndTheStartWithTheirMessage) {
     WriteFile(m_dir.File("file"), "");
+    // NOLINTNEXTLINE(concurrency-mt-unsafe): the test changes the environment before any thread starts
     setenv("XDG_DATA_HOME", m_dir.File("file").c_str(), 1);
     {
         HubsiftProgram program;
         EXPECT_FALSE(program.Start());
         EXPECT_EQ(program.GetMainWindow(), nullptr);
     }
+    // NOLINTNEXTLINE(concurrency-mt-unsafe): the test changes the environment before any thread starts
     unsetenv("XDG_DATA_HOME");
+    // NOLINTNEXTLINE(concurrency-mt-unsafe): the test changes the environment before any thread starts
     unsetenv("HOME");
     {
         HubsiftProgram program;
