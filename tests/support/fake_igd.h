@@ -16,7 +16,7 @@ class FakeIgd {
 public:
     struct Options {
         std::string externalAddress = "198.51.100.4";
-        std::set<uint16_t> takenPorts;     // external ports another host holds: AddPortMapping answers 718
+        std::set<uint16_t> takenPorts{};   // external ports another host holds: AddPortMapping answers 718
         bool version2 = false;             // offers AddAnyPortMapping
         bool permanentLeasesOnly = false;  // a lease other than 0 is answered with 725
         // Sends only the first bytes of every answer to a mapping request, then holds the connection until

@@ -16,7 +16,7 @@ class FakeNatPmpGateway {
 public:
     struct Options {
         std::string externalAddress = "198.51.100.4";
-        std::set<uint16_t> takenPorts;  // external ports another host holds
+        std::set<uint16_t> takenPorts{};  // external ports another host holds
         bool silent = false;
         uint16_t mappingResult = 0;  // a result code for every mapping request (2: not authorized, ...)
     };

@@ -133,7 +133,9 @@ TEST_F(RouterLabTest, NatPmpMappingOpensThePortAndRemovalClosesIt) {
 // Discovery ends at its own deadlines whether the router refuses the queries or ignores them.
 TEST_F(RouterLabTest, WithoutMappingServiceNothingIsFoundAndNothingArrives) {
     for (const bool silent : {false, true}) {
-        if (silent) ASSERT_EQ(lab->SilenceRouter(), "");
+        if (silent) {
+            ASSERT_EQ(lab->SilenceRouter(), "");
+        }
         EXPECT_NE(SendFromInternet(*lab, home, port), Delivery::Arrived);
         ASSERT_TRUE(lab->RunIn(Side::Home, [&] {
             PortMapper mapper({});

@@ -45,7 +45,7 @@ TEST(TcpClient, AbortWakesBlockedReadAndStaysUntilRearmed) {
 TEST(TcpClient, ConnectReportsWhyItFailed) {
     FakeHubServer server;
     const int32_t port = server.Port(server.AddHub(FakeHubBehaviour{}));
-    FakeNameServer names({{"hub.test", "127.0.0.1"}});
+    FakeNameServer names(std::map<std::string, std::string>{{"hub.test", "127.0.0.1"}});
     const struct {
         std::string host;
         int32_t port;
