@@ -31,7 +31,9 @@ TEST_P(ProgramOptionsTest, ArgumentsGiveTheirActionAndText) {
     const ProgramOptions options = ParseProgramOptions(QStringList{QStringLiteral("hubsift")} + c.arguments);
     EXPECT_EQ(options.action, c.action);
     EXPECT_NE(options.output.find(c.output), std::string::npos) << options.output;
-    if (c.action == Action::Refuse) EXPECT_EQ(options.output.find('\n'), options.output.size() - 1) << "one line";
+    if (c.action == Action::Refuse) {
+        EXPECT_EQ(options.output.find('\n'), options.output.size() - 1) << "one line";
+    }
     EXPECT_EQ(options.dataDir, c.dataDir ? std::optional<std::string>(c.dataDir) : std::nullopt);
 }
 
@@ -48,6 +50,6 @@ INSTANTIATE_TEST_SUITE_P(
         OptionsCase{"DataDirWithoutFolder", {"--data-dir"}, Action::Refuse, "Missing value after '--data-dir'."},
         OptionsCase{"EmptyDataDir", {"--data-dir="}, Action::Refuse, "--data-dir needs a folder."},
         OptionsCase{"StrayArgument", {"big buck bunny"}, Action::Refuse, "Unexpected argument 'big buck bunny'."}),
-    [](const ::testing::TestParamInfo<OptionsCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<OptionsCase>& test) { return std::string(test.param.name); });
 
 }  // namespace
