@@ -21,7 +21,7 @@ public:
     using Handler = std::function<void(const std::vector<std::string_view>& datagrams)>;
     static constexpr std::size_t MaxDatagramSize = 8192;
     // Decoding this much costs the GUI thread some tens of milliseconds at most, whatever the datagrams hold.
-    static constexpr std::size_t DefaultHandOverBytes = 256 * 1024;
+    static constexpr std::size_t DefaultHandOverBytes = std::size_t{256} * 1024;
 
     // handOverBytes: at least MaxDatagramSize.
     UdpListener(GuiThread& gui, Handler handler, std::size_t handOverBytes = DefaultHandOverBytes);
