@@ -87,6 +87,7 @@ Child Spawn(const std::vector<std::string>& argv) {
     posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
     posix_spawn_file_actions_adddup2(&actions, fds[1], STDERR_FILENO);
     std::vector<char*> args;
+    args.reserve(argv.size() + 1);
     for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
     args.push_back(nullptr);
     pid_t pid = -1;
@@ -131,7 +132,7 @@ std::string Run(const std::vector<std::string>& argv, std::string* output = null
 // Runs the commands in turn up to the first failure; its error text.
 std::string RunAll(const std::vector<std::vector<std::string>>& commands) {
     for (const auto& command : commands) {
-        const std::string error = Run(command);
+        std::string error = Run(command);
         if (!error.empty()) return error;
     }
     return "";
@@ -389,8 +390,7 @@ std::string RouterLab::SilenceRouter() {
     const std::string router = Name(Side::Router);
     return RunAll(
         {{"ip", "netns", "exec", router, "nft",
-          "add chain inet filter input "
-          "{ type filter hook input priority 0; policy accept; }"},
+          "add chain inet filter input { type filter hook input priority 0; policy accept; }"},
          {"ip", "netns", "exec", router, "nft",
           "add rule inet filter input iifname lan udp dport { " + std::to_string(SsdpPort) + ", 5351 } drop"}});
 }

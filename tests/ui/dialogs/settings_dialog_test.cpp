@@ -147,7 +147,8 @@ INSTANTIATE_TEST_SUITE_P(
         CheckCase{{{"minPortEdit", "40000"}, {"maxPortEdit", "1025"}, {"timeoutEdit", "0"}}, ""}),
     [](const auto& caseInfo) {
         std::string words;
-        for (const auto& [field, text] : caseInfo.param.fields) words += field + " " + text + " ";
+        for (const auto& [field, text] : caseInfo.param.fields)
+            words.append(field).append(" ").append(text).append(" ");
         return ParamName(words.empty() ? "all valid" : words, caseInfo.index);
     });
 
