@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/text/text_fold.h"
+
+class AnsiCodec;
+class ResultStore;
+
+// The result list's filter box: every word must appear in the row's full path (path then name, so "films\bunny"
+// finds Films\Bunny.avi) and a word starting with "-" must not; case and accents are folded (FoldCodePoint). Rows
+// hold text in the program's code page, so the query is converted into it once and both sides fold byte by byte
+// through one table: a word with a character the code page cannot hold matches no row. Words are separated by
+// blanks; a lone "-" is ignored. Matches may be called from several threads at once.
+class LiveFilter {
+public:
+    // utf8Query as typed; codec is the code page of the rows.
+    LiveFilter(std::string_view utf8Query, const AnsiCodec& codec);
+
+    // True when the query has no words: every row passes.
+    bool IsEmpty() const { return m_included.empty() && m_excluded.empty(); }
+    bool Matches(std::string_view fileName, std::string_view path) const;
+
+    // Appends to shown the index of every row in [begin, end) that matches, in order; lets a caller filter a large
+    // store in slices.
+    void AppendMatchingRows(const ResultStore& store, std::size_t begin, std::size_t end,
+                            std::vector<uint32_t>& shown) const;
+
+private:
+    // The folded full path, in a buffer reused per thread.
+    std::string_view Folded(std::string_view fileName, std::string_view path) const;
+
+    CodePageFold m_fold;
+    std::vector<std::string> m_included;  // folded, in the code page
+    std::vector<std::string> m_excluded;
+    bool m_unmatchable = false;  // an included word holds a character the code page cannot hold
+};
