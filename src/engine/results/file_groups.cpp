@@ -9,69 +9,83 @@ namespace {
 
 // Up to this many rows a group's users are found by scanning its rows; larger groups keep them in a set.
 constexpr std::size_t kScannedRows = 16;
+constexpr std::size_t kFirstTableSize = 1024;
 
 std::size_t Mix(std::size_t seed, std::size_t value) {
     return seed ^ (value + 0x9E3779B97F4A7C15ULL + (seed << 6) + (seed >> 2));
 }
 
-}  // namespace
-
-std::size_t FileGroups::NameAndSizeHash::operator()(const NameAndSize& key) const {
-    return Mix(std::hash<std::string_view>()(key.name), static_cast<std::size_t>(key.size));
+uint32_t KeyHash(std::string_view tth, std::string_view name, int64_t size) {
+    const std::size_t hash = tth.empty() ? Mix(std::hash<std::string_view>()(name), static_cast<std::size_t>(size))
+                                         : std::hash<std::string_view>()(tth);
+    return static_cast<uint32_t>(hash ^ (hash >> 32));
 }
+
+}  // namespace
 
 std::size_t FileGroups::GroupUserHash::operator()(const GroupUser& key) const {
     const std::hash<std::string_view> hash;
     return Mix(Mix(hash(key.user), hash(key.hubAddress)), key.group);
 }
 
+bool FileGroups::SameKey(const Group& group, std::string_view tth, std::string_view name, int64_t size) const {
+    if (group.tth != tth) return false;
+    if (!tth.empty()) return true;
+    const ResultRow first = m_store.Row(group.first);
+    return first.Size == size && first.FileName == name;
+}
+
 FileGroups::Placement FileGroups::Add(uint32_t row, std::string_view tth) {
-    const auto next = static_cast<uint32_t>(m_groups.size());
-    const ResultRow stored = m_store.Row(row);
-    uint32_t group = 0;
-    bool inserted = false;
-    if (tth.empty()) {
-        const auto found = m_byNameAndSize.try_emplace({stored.FileName, stored.Size}, next);
-        group = found.first->second;
-        inserted = found.second;
-    } else {
-        const auto found = m_byTth.try_emplace(tth, next);
-        group = found.first->second;
-        inserted = found.second;
+    if (m_table.size() < 2 * (m_groups.size() + 1)) GrowTable();
+    const ResultRow added = m_store.Row(row);
+    const uint32_t hash = KeyHash(tth, added.FileName, added.Size);
+    const std::size_t mask = m_table.size() - 1;
+    std::size_t place = hash & mask;
+    for (; m_table[place].groupPlusOne != 0; place = (place + 1) & mask) {
+        const uint32_t group = m_table[place].groupPlusOne - 1;
+        if (m_table[place].hash != hash || !SameKey(m_groups[group], tth, added.FileName, added.Size)) continue;
+        const bool newUser = AddUser(group, row);
+        m_groups[group].more.push_back(row);
+        return {group, false, newUser};
     }
-    if (inserted) {
-        m_groups.push_back({row, 1, {}});
-        return {next, true, true};
+    const auto group = static_cast<uint32_t>(m_groups.size());
+    m_groups.push_back({tth, row, 1, {}});
+    m_table[place] = {group + 1, hash};
+    return {group, true, true};
+}
+
+void FileGroups::GrowTable() {
+    std::vector<Slot> old = std::move(m_table);
+    m_table.assign(std::max(kFirstTableSize, old.size() * 2), Slot{});
+    const std::size_t mask = m_table.size() - 1;
+    for (const Slot& slot : old) {
+        if (slot.groupPlusOne == 0) continue;
+        std::size_t place = slot.hash & mask;
+        while (m_table[place].groupPlusOne != 0) place = (place + 1) & mask;
+        m_table[place] = slot;
     }
-    const bool newUser = AddUser(group, row);
-    m_groups[group].more.push_back(row);
-    return {group, false, newUser};
 }
 
 bool FileGroups::AddUser(uint32_t group, uint32_t row) {
-    Group& g = m_groups[group];
     const std::size_t rows = RowCount(group);
+    const ResultRow added = m_store.Row(row);
     bool known = false;
     if (rows < kScannedRows) {
-        const ResultRow added = m_store.Row(row);
         for (std::size_t i = 0; i < rows && !known; ++i) {
             const ResultRow member = m_store.Row(Row(group, i));
             known = member.User == added.User && member.HubAddress == added.HubAddress;
         }
     } else {
         if (rows == kScannedRows) {
-            for (std::size_t i = 0; i < rows; ++i) RememberUser(group, Row(group, i));
+            for (std::size_t i = 0; i < rows; ++i) {
+                const ResultRow member = m_store.Row(Row(group, i));
+                m_users.insert({group, member.User, member.HubAddress});
+            }
         }
-        const ResultRow added = m_store.Row(row);
         known = !m_users.insert({group, added.User, added.HubAddress}).second;
     }
-    if (!known) ++g.users;
+    if (!known) ++m_groups[group].users;
     return !known;
-}
-
-void FileGroups::RememberUser(uint32_t group, uint32_t row) {
-    const ResultRow member = m_store.Row(row);
-    m_users.insert({group, member.User, member.HubAddress});
 }
 
 uint32_t FileGroups::Row(uint32_t group, std::size_t index) const {
@@ -95,7 +109,6 @@ void FileGroups::RenumberRows(const std::vector<uint32_t>& oldIndexAt) {
 
 void FileGroups::Clear() {
     m_groups.clear();
-    m_byTth.clear();
-    m_byNameAndSize.clear();
+    m_table.clear();
     m_users.clear();
 }

@@ -3,7 +3,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
-#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -39,17 +38,15 @@ public:
 
 private:
     struct Group {
+        std::string_view tth;  // the key with the first row's name and size when empty
         uint32_t first = 0;
         uint32_t users = 1;
         std::vector<uint32_t> more;
     };
-    struct NameAndSize {
-        std::string_view name;
-        int64_t size = 0;
-        bool operator==(const NameAndSize&) const = default;
-    };
-    struct NameAndSizeHash {
-        std::size_t operator()(const NameAndSize& key) const;
+    // One place of the open-addressed key table: the group number plus one (0 for a free place) and the key's hash.
+    struct Slot {
+        uint32_t groupPlusOne = 0;
+        uint32_t hash = 0;
     };
     struct GroupUser {
         uint32_t group = 0;
@@ -61,13 +58,13 @@ private:
         std::size_t operator()(const GroupUser& key) const;
     };
 
+    bool SameKey(const Group& group, std::string_view tth, std::string_view name, int64_t size) const;
+    void GrowTable();
     bool AddUser(uint32_t group, uint32_t row);
-    void RememberUser(uint32_t group, uint32_t row);
 
     const ResultStore& m_store;
     std::vector<Group> m_groups;
-    std::unordered_map<std::string_view, uint32_t> m_byTth;
-    std::unordered_map<NameAndSize, uint32_t, NameAndSizeHash> m_byNameAndSize;
+    std::vector<Slot> m_table;  // a power of two long, at most half full
     // Users of the groups too large to scan; a group's users join when it grows past kScannedRows.
     std::unordered_set<GroupUser, GroupUserHash> m_users;
 };

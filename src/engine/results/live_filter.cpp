@@ -1,5 +1,7 @@
 #include "engine/results/live_filter.h"
 
+#include <algorithm>
+
 #include "engine/nmdc/nmdc_text.h"
 #include "engine/results/result_store.h"
 #include "engine/text/ansi_codec.h"
@@ -14,42 +16,72 @@ LiveFilter::LiveFilter(std::string_view utf8Query, const AnsiCodec& codec) : m_f
         // Converting with two different replacement bytes gives two different texts exactly when a character has
         // no place in the code page.
         std::string text = codec.FromUtf8(word, '\x01');
-        const bool representable = text == codec.FromUtf8(word, '\x02');
-        if (!representable) {
+        if (text != codec.FromUtf8(word, '\x02')) {
             if (!excluded) m_unmatchable = true;
             continue;
         }
         for (char& c : text) c = static_cast<char>(m_fold[static_cast<unsigned char>(c)]);
-        (excluded ? m_excluded : m_included).push_back(std::move(text));
+        (excluded ? m_excluded : m_included).push_back(MakeWord(std::move(text)));
     }
 }
 
-std::string_view LiveFilter::Folded(std::string_view fileName, std::string_view path) const {
-    thread_local std::string buffer;
+LiveFilter::Word LiveFilter::MakeWord(std::string folded) const {
+    Word word;
+    const std::size_t length = folded.size();
+    std::array<uint32_t, 256> foldedShift;
+    foldedShift.fill(static_cast<uint32_t>(length));
+    for (std::size_t i = 0; i + 1 < length; ++i)
+        foldedShift[static_cast<unsigned char>(folded[i])] = static_cast<uint32_t>(length - 1 - i);
+    for (unsigned byte = 0; byte < 256; ++byte)
+        word.shift[byte] = foldedShift[m_fold[static_cast<unsigned char>(byte)]];
+    word.spansJoint = folded.find('\\') != std::string::npos;
+    word.folded = std::move(folded);
+    return word;
+}
+
+bool LiveFilter::Contains(std::string_view text, const Word& word) const {
+    const std::string_view pattern = word.folded;
+    const std::size_t last = pattern.size() - 1;
+    for (std::size_t start = 0; start + last < text.size();) {
+        const auto end = static_cast<unsigned char>(text[start + last]);
+        if (m_fold[end] == static_cast<unsigned char>(pattern[last])) {
+            std::size_t i = last;
+            while (i > 0 && m_fold[static_cast<unsigned char>(text[start + i - 1])] ==
+                                static_cast<unsigned char>(pattern[i - 1]))
+                --i;
+            if (i == 0) return true;
+        }
+        start += word.shift[end];
+    }
+    return false;
+}
+
+bool LiveFilter::InFullPath(std::string_view fileName, std::string_view path, const Word& word) const {
     // A directory's row holds its path as the name too.
-    if (fileName == path) fileName = {};
-    buffer.resize(path.size() + fileName.size());
-    char* out = buffer.data();
-    for (const char c : path) *out++ = static_cast<char>(m_fold[static_cast<unsigned char>(c)]);
-    for (const char c : fileName) *out++ = static_cast<char>(m_fold[static_cast<unsigned char>(c)]);
-    return buffer;
+    if (fileName == path) return Contains(path, word);
+    if (Contains(path, word) || Contains(fileName, word)) return true;
+    if (!word.spansJoint || path.empty() || fileName.empty()) return false;
+    // The path ends in a backslash; only a word holding one can run across into the name.
+    const std::size_t reach = word.folded.size() - 1;
+    thread_local std::string joint;
+    joint.assign(path.substr(path.size() - std::min(reach, path.size())));
+    joint.append(fileName.substr(0, reach));
+    return Contains(joint, word);
 }
 
 bool LiveFilter::Matches(std::string_view fileName, std::string_view path) const {
     if (m_unmatchable) return false;
-    if (IsEmpty()) return true;
-    const std::string_view text = Folded(fileName, path);
-    for (const std::string& word : m_included) {
-        if (text.find(word) == std::string_view::npos) return false;
-    }
-    for (const std::string& word : m_excluded) {
-        if (text.find(word) != std::string_view::npos) return false;
-    }
-    return true;
+    const auto inFullPath = [&](const Word& word) { return InFullPath(fileName, path, word); };
+    return std::all_of(m_included.begin(), m_included.end(), inFullPath) &&
+           std::none_of(m_excluded.begin(), m_excluded.end(), inFullPath);
 }
 
 void LiveFilter::AppendMatchingRows(const ResultStore& store, std::size_t begin, std::size_t end,
                                     std::vector<uint32_t>& shown) const {
+    if (IsEmpty()) {
+        for (std::size_t index = begin; index < end; ++index) shown.push_back(static_cast<uint32_t>(index));
+        return;
+    }
     for (std::size_t index = begin; index < end; ++index) {
         const ResultRow row = store.Row(index);
         if (Matches(row.FileName, row.Path)) shown.push_back(static_cast<uint32_t>(index));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -22,7 +23,7 @@ public:
     LiveFilter(std::string_view utf8Query, const AnsiCodec& codec);
 
     // True when the query has no words: every row passes.
-    bool IsEmpty() const { return m_included.empty() && m_excluded.empty(); }
+    bool IsEmpty() const { return m_included.empty() && m_excluded.empty() && !m_unmatchable; }
     bool Matches(std::string_view fileName, std::string_view path) const;
 
     // Appends to shown the index of every row in [begin, end) that matches, in order; lets a caller filter a large
@@ -31,11 +32,20 @@ public:
                             std::vector<uint32_t>& shown) const;
 
 private:
-    // The folded full path, in a buffer reused per thread.
-    std::string_view Folded(std::string_view fileName, std::string_view path) const;
+    // A folded word with its Horspool shifts, indexed by the text's unfolded bytes, so the text is searched as it is
+    // stored and most of its bytes are never read.
+    struct Word {
+        std::string folded;
+        std::array<uint32_t, 256> shift{};
+        bool spansJoint = false;  // holds a backslash, so it may run from the path into the name
+    };
+
+    Word MakeWord(std::string folded) const;
+    bool Contains(std::string_view text, const Word& word) const;
+    bool InFullPath(std::string_view fileName, std::string_view path, const Word& word) const;
 
     CodePageFold m_fold;
-    std::vector<std::string> m_included;  // folded, in the code page
-    std::vector<std::string> m_excluded;
+    std::vector<Word> m_included;
+    std::vector<Word> m_excluded;
     bool m_unmatchable = false;  // an included word holds a character the code page cannot hold
 };

@@ -82,10 +82,13 @@ void ResultExporter::AppendCsvField(std::string_view ansi) {
         return;
     }
     m_buffer += '"';
-    for (const char c : m_utf8) {
-        if (c == '"') m_buffer += '"';
-        m_buffer += c;
+    std::string_view rest = m_utf8;
+    for (std::size_t quote = rest.find('"'); quote != std::string_view::npos; quote = rest.find('"')) {
+        m_buffer += rest.substr(0, quote + 1);
+        m_buffer += '"';
+        rest.remove_prefix(quote + 1);
     }
+    m_buffer += rest;
     m_buffer += '"';
 }
 
@@ -94,19 +97,22 @@ void ResultExporter::AppendJsonString(std::string_view ansi) {
     m_utf8.clear();
     m_codec.AppendUtf8To(m_utf8, ansi);
     m_buffer += '"';
-    for (const char c : m_utf8) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
+    std::size_t plainFrom = 0;
+    for (std::size_t i = 0; i < m_utf8.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(m_utf8[i]);
+        if (byte >= 0x20 && byte != '"' && byte != '\\') continue;
+        m_buffer.append(m_utf8, plainFrom, i - plainFrom);
+        plainFrom = i + 1;
+        if (byte >= 0x20) {
             m_buffer += '\\';
-            m_buffer += c;
-        } else if (byte < 0x20) {
+            m_buffer += static_cast<char>(byte);
+        } else {
             m_buffer += "\\u00";
             m_buffer += kHex[byte >> 4];
             m_buffer += kHex[byte & 15];
-        } else {
-            m_buffer += c;
         }
     }
+    m_buffer.append(m_utf8, plainFrom);
     m_buffer += '"';
 }
 

@@ -34,6 +34,7 @@ public:
 
     ResultStore m_store;
     FileGroups m_groups{m_store};
+    std::deque<std::string> m_tths;  // keys must outlive the groups; a deque keeps them in place
 };
 
 TEST(FileGroups, GroupsByTthElseByNameAndSize) {
@@ -51,6 +52,21 @@ TEST(FileGroups, GroupsByTthElseByNameAndSize) {
     EXPECT_EQ(g.Rows(1), (std::vector<uint32_t>{2}));
     EXPECT_EQ(g.Rows(2), (std::vector<uint32_t>{3, 4}));
     EXPECT_EQ(g.m_groups.UserCount(0), 2u);
+}
+
+TEST(FileGroups, ThousandsOfFilesStayApart) {
+    Grouped g;
+    constexpr int kFiles = 3000;  // enough to grow the key table several times
+    for (int round = 0; round < 2; ++round) {
+        for (int i = 0; i < kFiles; ++i) {
+            const std::string tth = i % 2 == 0 ? "" : "T" + std::to_string(i);
+            g.m_tths.push_back(tth);
+            EXPECT_EQ(g.Add("f" + std::to_string(i), i, "u" + std::to_string(round), g.m_tths.back()).group,
+                      static_cast<uint32_t>(i));
+        }
+    }
+    EXPECT_EQ(g.m_groups.Count(), static_cast<std::size_t>(kFiles));
+    EXPECT_EQ(g.m_groups.UserCount(kFiles - 1), 2u);
 }
 
 TEST(FileGroups, CountsEachUserOnAHubOnce) {
