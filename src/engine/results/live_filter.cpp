@@ -6,12 +6,20 @@
 #include "engine/results/result_store.h"
 #include "engine/text/ansi_codec.h"
 
+namespace {
+
+constexpr std::string_view kUserPrefix = "user:";
+
+}  // namespace
+
 LiveFilter::LiveFilter(std::string_view utf8Query, const AnsiCodec& codec) : m_fold(codec) {
     std::size_t position = 1;
     for (std::string_view word = NextToken(utf8Query, ' ', position); !word.empty();
          word = NextToken(utf8Query, ' ', position)) {
         const bool excluded = word.front() == '-';
         if (excluded) word.remove_prefix(1);
+        const bool inUser = word.starts_with(kUserPrefix);
+        if (inUser) word.remove_prefix(kUserPrefix.size());
         if (word.empty()) continue;
         // Converting with two different replacement bytes gives two different texts exactly when a character has
         // no place in the code page.
@@ -21,12 +29,14 @@ LiveFilter::LiveFilter(std::string_view utf8Query, const AnsiCodec& codec) : m_f
             continue;
         }
         for (char& c : text) c = static_cast<char>(m_fold[static_cast<unsigned char>(c)]);
-        (excluded ? m_excluded : m_included).push_back(MakeWord(std::move(text)));
+        m_words.push_back(MakeWord(std::move(text), excluded, inUser));
     }
 }
 
-LiveFilter::Word LiveFilter::MakeWord(std::string folded) const {
+LiveFilter::Word LiveFilter::MakeWord(std::string folded, bool excluded, bool inUser) const {
     Word word;
+    word.excluded = excluded;
+    word.inUser = inUser;
     const std::size_t length = folded.size();
     std::array<uint32_t, 256> foldedShift;
     foldedShift.fill(static_cast<uint32_t>(length));
@@ -69,11 +79,11 @@ bool LiveFilter::InFullPath(std::string_view fileName, std::string_view path, co
     return Contains(joint, word);
 }
 
-bool LiveFilter::Matches(std::string_view fileName, std::string_view path) const {
+bool LiveFilter::Matches(std::string_view fileName, std::string_view path, std::string_view user) const {
     if (m_unmatchable) return false;
-    const auto inFullPath = [&](const Word& word) { return InFullPath(fileName, path, word); };
-    return std::all_of(m_included.begin(), m_included.end(), inFullPath) &&
-           std::none_of(m_excluded.begin(), m_excluded.end(), inFullPath);
+    return std::all_of(m_words.begin(), m_words.end(), [&](const Word& word) {
+        return (word.inUser ? Contains(user, word) : InFullPath(fileName, path, word)) != word.excluded;
+    });
 }
 
 void LiveFilter::AppendMatchingRows(const ResultStore& store, std::size_t begin, std::size_t end,
@@ -84,6 +94,6 @@ void LiveFilter::AppendMatchingRows(const ResultStore& store, std::size_t begin,
     }
     for (std::size_t index = begin; index < end; ++index) {
         const ResultRow row = store.Row(index);
-        if (Matches(row.FileName, row.Path)) shown.push_back(static_cast<uint32_t>(index));
+        if (Matches(row.FileName, row.Path, row.User)) shown.push_back(static_cast<uint32_t>(index));
     }
 }

@@ -16,6 +16,7 @@ struct FilterCase {
     std::string_view fileName;  // UTF-8 here, converted to the code page as rows hold it
     std::string_view path;
     bool matches;
+    std::string_view user = "alice";
 };
 
 class LiveFilterTest : public testing::TestWithParam<FilterCase> {};
@@ -24,7 +25,7 @@ TEST_P(LiveFilterTest, Matches) {
     const FilterCase& c = GetParam();
     const AnsiCodec codec(c.codePage);
     const LiveFilter filter(c.query, codec);
-    EXPECT_EQ(filter.Matches(codec.FromUtf8(c.fileName), codec.FromUtf8(c.path)), c.matches);
+    EXPECT_EQ(filter.Matches(codec.FromUtf8(c.fileName), codec.FromUtf8(c.path), codec.FromUtf8(c.user)), c.matches);
 }
 
 const FilterCase kCases[] = {
@@ -57,6 +58,11 @@ const FilterCase kCases[] = {
     {"cyrillic_different_letter", 1251, "кино", "кина.avi", "", false},
     {"greek_case_and_tonos", 1253, "ΤΑΙΝΙΑ", "ταινία.avi", "", true},
     {"greek_final_sigma", 1253, "σ", "λόγος", "", true},
+    {"one_user", 1252, "user:ALI bunny", "bunny.avi", "", true},
+    {"another_user", 1252, "user:bob", "bunny.avi", "", false},
+    {"nick_not_in_path", 1252, "alice", "bunny.avi", "", false},
+    {"leaving_a_user_out", 1252, "-user:alice", "bunny.avi", "", false},
+    {"user_word_not_in_path", 1252, "user:films", "bunny.avi", "films\\", false},
     {"character_outside_code_page", 1252, "кино", "kino.avi", "", false},
     {"exclusion_outside_code_page", 1252, "kino -кино", "kino.avi", "", true},
 };
