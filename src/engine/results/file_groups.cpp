@@ -15,9 +15,10 @@ std::size_t Mix(std::size_t seed, std::size_t value) {
     return seed ^ (value + 0x9E3779B97F4A7C15ULL + (seed << 6) + (seed >> 2));
 }
 
-uint32_t KeyHash(std::string_view tth, std::string_view name, int64_t size) {
-    const std::size_t hash = tth.empty() ? Mix(std::hash<std::string_view>()(name), static_cast<std::size_t>(size))
-                                         : std::hash<std::string_view>()(tth);
+uint32_t KeyHash(const ResultRow& row) {
+    const std::hash<std::string_view> hashText;
+    const std::size_t hash =
+        row.Tth.empty() ? Mix(hashText(row.FileName), static_cast<std::size_t>(row.Size)) : hashText(row.Tth);
     return static_cast<uint32_t>(hash ^ (hash >> 32));
 }
 
@@ -28,28 +29,27 @@ std::size_t FileGroups::GroupUserHash::operator()(const GroupUser& key) const {
     return Mix(Mix(hash(key.user), hash(key.hubAddress)), key.group);
 }
 
-bool FileGroups::SameKey(const Group& group, std::string_view tth, std::string_view name, int64_t size) const {
-    if (group.tth != tth) return false;
-    if (!tth.empty()) return true;
+bool FileGroups::SameKey(const Group& group, const ResultRow& row) const {
     const ResultRow first = m_store.Row(group.first);
-    return first.Size == size && first.FileName == name;
+    if (first.Tth != row.Tth) return false;
+    return !row.Tth.empty() || (first.Size == row.Size && first.FileName == row.FileName);
 }
 
-FileGroups::Placement FileGroups::Add(uint32_t row, std::string_view tth) {
+FileGroups::Placement FileGroups::Add(uint32_t row) {
     if (m_table.size() < 2 * (m_groups.size() + 1)) GrowTable();
     const ResultRow added = m_store.Row(row);
-    const uint32_t hash = KeyHash(tth, added.FileName, added.Size);
+    const uint32_t hash = KeyHash(added);
     const std::size_t mask = m_table.size() - 1;
     std::size_t place = hash & mask;
     for (; m_table[place].groupPlusOne != 0; place = (place + 1) & mask) {
         const uint32_t group = m_table[place].groupPlusOne - 1;
-        if (m_table[place].hash != hash || !SameKey(m_groups[group], tth, added.FileName, added.Size)) continue;
+        if (m_table[place].hash != hash || !SameKey(m_groups[group], added)) continue;
         const bool newUser = AddUser(group, row);
         m_groups[group].more.push_back(row);
         return {group, false, newUser};
     }
     const auto group = static_cast<uint32_t>(m_groups.size());
-    m_groups.push_back({tth, row, 1, {}});
+    m_groups.push_back({row, 1, {}});
     m_table[place] = {group + 1, hash};
     return {group, true, true};
 }

@@ -6,6 +6,8 @@
 #include <unordered_set>
 #include <vector>
 
+#include "engine/results/search_result.h"
+
 class ResultStore;
 
 // Identical files among the rows of a result store: rows with the same TTH, or, without a TTH, the same file name
@@ -22,9 +24,8 @@ public:
         bool newGroup = false;  // the row started the group
         bool newUser = false;   // the row's user had no row in the group before
     };
-    // Adds the store's row index, whose TTH is tth (empty for none; a view valid until Clear, like the store's
-    // texts). Rows are added in increasing index order.
-    Placement Add(uint32_t row, std::string_view tth);
+    // Adds the store's row index; rows are added in increasing index order.
+    Placement Add(uint32_t row);
     std::size_t Count() const { return m_groups.size(); }
     std::size_t RowCount(uint32_t group) const { return 1 + m_groups[group].more.size(); }
     // index < RowCount(group).
@@ -38,7 +39,6 @@ public:
 
 private:
     struct Group {
-        std::string_view tth;  // the key with the first row's name and size when empty
         uint32_t first = 0;
         uint32_t users = 1;
         std::vector<uint32_t> more;
@@ -58,7 +58,7 @@ private:
         std::size_t operator()(const GroupUser& key) const;
     };
 
-    bool SameKey(const Group& group, std::string_view tth, std::string_view name, int64_t size) const;
+    bool SameKey(const Group& group, const ResultRow& row) const;
     void GrowTable();
     bool AddUser(uint32_t group, uint32_t row);
 

@@ -17,12 +17,12 @@ ResultExporter::ResultExporter(ExportFormat format, const AnsiCodec& codec, Outp
     m_buffer = m_format == ExportFormat::kCsv ? kCsvHeader : "[";
 }
 
-bool ResultExporter::Add(const ResultRow& row, std::string_view tth) {
+bool ResultExporter::Add(const ResultRow& row) {
     if (m_failed) return false;
     if (m_format == ExportFormat::kCsv)
-        AddCsv(row, tth);
+        AddCsv(row);
     else
-        AddJson(row, tth);
+        AddJson(row);
     m_firstRow = false;
     return m_buffer.size() < kChunkBytes || Flush();
 }
@@ -32,7 +32,7 @@ bool ResultExporter::Finish() {
     return Flush();
 }
 
-void ResultExporter::AddCsv(const ResultRow& row, std::string_view tth) {
+void ResultExporter::AddCsv(const ResultRow& row) {
     AppendCsvField(row.FileName);
     m_buffer += ',';
     if (!row.IsDirectory) m_buffer += std::to_string(row.Size);
@@ -45,11 +45,11 @@ void ResultExporter::AddCsv(const ResultRow& row, std::string_view tth) {
     m_buffer += ',';
     AppendCsvField(row.Path);
     m_buffer += ',';
-    m_buffer += tth;
+    m_buffer += row.Tth;
     m_buffer += "\r\n";
 }
 
-void ResultExporter::AddJson(const ResultRow& row, std::string_view tth) {
+void ResultExporter::AddJson(const ResultRow& row) {
     m_buffer += m_firstRow ? "\n{\"fileName\":" : ",\n{\"fileName\":";
     AppendJsonString(row.FileName);
     m_buffer += ",\"path\":";
@@ -67,10 +67,10 @@ void ResultExporter::AddJson(const ResultRow& row, std::string_view tth) {
     m_buffer += ",\"hubAddress\":";
     AppendJsonString(row.HubAddress);
     m_buffer += ",\"tth\":";
-    if (tth.empty())
+    if (row.Tth.empty())
         m_buffer += "null";
     else
-        AppendJsonString(tth);
+        AppendJsonString(row.Tth);
     m_buffer += '}';
 }
 

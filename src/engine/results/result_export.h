@@ -24,14 +24,14 @@ public:
 
     ResultExporter(ExportFormat format, const AnsiCodec& codec, Output output);
 
-    // tth: empty for none. False once the output has failed.
-    bool Add(const ResultRow& row, std::string_view tth);
+    // False once the output has failed.
+    bool Add(const ResultRow& row);
     // Ends the document and hands over what is left; false when the output failed at any point.
     bool Finish();
 
 private:
-    void AddCsv(const ResultRow& row, std::string_view tth);
-    void AddJson(const ResultRow& row, std::string_view tth);
+    void AddCsv(const ResultRow& row);
+    void AddJson(const ResultRow& row);
     void AppendCsvField(std::string_view ansi);
     void AppendJsonString(std::string_view ansi);
     bool Flush();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engine/results/dc_links.h"
 #include "engine/results/result_compare.h"
 
 namespace {
@@ -59,9 +60,13 @@ char* ResultStore::Allocate(std::size_t bytes) {
 }
 
 void ResultStore::Append(const SearchResult& result) {
-    const std::string* texts[] = {&result.FileName, &result.SlotsText, &result.User, &result.HubAddress, &result.Path};
+    const std::string* texts[] = {&result.FileName,   &result.SlotsText, &result.User,
+                                  &result.HubAddress, &result.Path,      &result.Tth};
+    // Anything but a whole hash is no hash.
+    const bool hasTth = result.Tth.size() == kTthLength;
+    const std::size_t textCount = hasTth ? std::size(texts) : std::size(texts) - 1;
     std::size_t total = 0;
-    for (const std::string* text : texts) total += text->size();
+    for (std::size_t i = 0; i < textCount; ++i) total += texts[i]->size();
     char* place = total == 0 ? nullptr : Allocate(total);
 
     Record record{place,
@@ -70,9 +75,10 @@ void ResultStore::Append(const SearchResult& result) {
                   result.TotalSlots,
                   {},
                   static_cast<uint32_t>(result.Path.size()),
-                  result.SizeText == kDirectorySizeText};
+                  result.SizeText == kDirectorySizeText,
+                  hasTth};
     std::size_t offset = 0;
-    for (std::size_t i = 0; i < 5; ++i) {
+    for (std::size_t i = 0; i < textCount; ++i) {
         if (!texts[i]->empty()) std::memcpy(place + offset, texts[i]->data(), texts[i]->size());
         offset += texts[i]->size();
         if (i < 4) record.ends[i] = static_cast<uint32_t>(offset);
@@ -96,6 +102,7 @@ ResultRow ResultStore::Row(std::size_t index) const {
         row.User = text(r.ends[1], r.ends[2]);
         row.HubAddress = text(r.ends[2], r.ends[3]);
         row.Path = text(r.ends[3], r.ends[3] + r.pathLength);
+        if (r.hasTth) row.Tth = text(r.ends[3] + r.pathLength, r.ends[3] + r.pathLength + kTthLength);
     }
     row.Size = r.size;
     row.FreeSlots = r.freeSlots;

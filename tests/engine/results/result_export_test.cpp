@@ -16,13 +16,13 @@ constexpr std::string_view kTth = "LWPNACQDBZRYXW3VHJVCJ64QBZNGHOHHHZWCLNQ";
 class ExportTest : public testing::Test {
 protected:
     ExportTest() {
-        Append("say \"hi\", bye\r\n.txt", 1234567890123, "2/4", "al\\ice", "127.0.0.1:411", "a\tb\\");
+        Append("say \"hi\", bye\r\n.txt", 1234567890123, "2/4", "al\\ice", "127.0.0.1:411", "a\tb\\", kTth);
         Append(m_codec.FromUtf8("Кино.avi"), 5, "0/1", "bob", "hub.example.org", "");
         Append("Films\\Shorts\\", -1, "1/1", "carol", "127.0.0.1:412", "Films\\Shorts\\");
     }
 
-    void Append(std::string name, int64_t size, std::string slots, std::string user, std::string hub,
-                std::string path) {
+    void Append(std::string name, int64_t size, std::string slots, std::string user, std::string hub, std::string path,
+                std::string_view tth = {}) {
         SearchResult r;
         r.FileName = std::move(name);
         r.Size = size;
@@ -33,6 +33,7 @@ protected:
         r.User = std::move(user);
         r.HubAddress = std::move(hub);
         r.Path = std::move(path);
+        r.Tth = tth;
         m_store.Append(r);
     }
 
@@ -42,7 +43,7 @@ protected:
             document += bytes;
             return true;
         });
-        for (std::size_t i = 0; i < rows; ++i) EXPECT_TRUE(exporter.Add(m_store.Row(i), i == 0 ? kTth : ""));
+        for (std::size_t i = 0; i < rows; ++i) EXPECT_TRUE(exporter.Add(m_store.Row(i)));
         EXPECT_TRUE(exporter.Finish());
         return document;
     }
@@ -80,8 +81,8 @@ TEST_F(ExportTest, StopsAtTheFirstOutputFailure) {
     ResultExporter exporter(ExportFormat::kCsv, m_codec, [&calls](std::string_view) { return ++calls > 1; });
     const std::string longName(70000, 'n');  // one row past the chunk size makes the writer hand over
     Append(longName, 1, "1/1", "u", "h", "");
-    EXPECT_FALSE(exporter.Add(m_store.Row(3), ""));
-    EXPECT_FALSE(exporter.Add(m_store.Row(0), ""));
+    EXPECT_FALSE(exporter.Add(m_store.Row(3)));
+    EXPECT_FALSE(exporter.Add(m_store.Row(0)));
     EXPECT_FALSE(exporter.Finish());
     EXPECT_EQ(calls, 1) << "nothing is handed over after a failure";
 }

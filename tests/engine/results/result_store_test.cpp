@@ -39,8 +39,11 @@ std::vector<std::string> FileNames(const ResultStore& store) {
 TEST(ResultStore, KeepsEveryFieldOfEveryRow) {
     ResultStore store;
     SearchResult withZeroByte = Make(std::string("a\0b", 3), 42, 3, 7, "nick", "10.0.0.1:411", "dir\\sub\\");
+    withZeroByte.Tth = "LWPNACQDBZRYXW3VHJVCJ64QBZNGHOHHHZWCLNQ";
     store.Append(withZeroByte);
-    store.Append(Make("", -1, 0, 0, "", "", ""));
+    SearchResult shortHash = Make("", -1, 0, 0, "", "", "");
+    shortHash.Tth = "LWPNACQ";
+    store.Append(shortHash);
     SearchResult fileOfSizeMinusOne = Make("f", -1);
     fileOfSizeMinusOne.SizeText = "-1 B";
     store.Append(fileOfSizeMinusOne);
@@ -53,6 +56,8 @@ TEST(ResultStore, KeepsEveryFieldOfEveryRow) {
     EXPECT_EQ(first.User, "nick");
     EXPECT_EQ(first.HubAddress, "10.0.0.1:411");
     EXPECT_EQ(first.Path, "dir\\sub\\");
+    EXPECT_EQ(first.Tth, withZeroByte.Tth);
+    EXPECT_EQ(store.Row(1).Tth, "") << "only a whole hash is kept";
     EXPECT_EQ(first.Size, 42);
     EXPECT_EQ(first.FreeSlots, 3);
     EXPECT_EQ(first.TotalSlots, 7);
