@@ -46,6 +46,8 @@ int CompareResultRows(const ResultRow& a, const ResultRow& b, int column) {
             return CompareText(a.HubAddress, b.HubAddress);
         case kPathColumn:
             return CompareTextIgnoringCase(a.Path, b.Path);
+        case kTthColumn:
+            return CompareText(a.Tth, b.Tth);
         default:
             return 0;
     }

@@ -12,7 +12,8 @@ enum ResultColumn : int {
     kUserColumn = 3,
     kHubAddressColumn = 4,
     kPathColumn = 5,
-    kResultColumnCount = 6,
+    kTthColumn = 6,  // hidden until the user shows it
+    kResultColumnCount = 7,
 };
 
 // Byte-wise as unsigned values, A to Z folded to a to z only (bytes above 127 compare higher, unfolded); a prefix
@@ -22,5 +23,6 @@ int CompareTextIgnoringCase(std::string_view a, std::string_view b);
 int CompareText(std::string_view a, std::string_view b);
 
 // The list's row order for one column, ascending: negative when a sorts before b. Size compares signed (directories,
-// -1, first); Slots compares free slots, then total slots; Hub IP Address is case-sensitive. 0 for other columns.
+// -1, first); Slots compares free slots, then total slots; Hub IP Address and TTH are case-sensitive. 0 for other
+// columns.
 int CompareResultRows(const ResultRow& a, const ResultRow& b, int column);

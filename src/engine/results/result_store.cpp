@@ -41,6 +41,8 @@ std::string_view ColumnText(const ResultRow& row, int column) {
             return row.User;
         case kHubAddressColumn:
             return row.HubAddress;
+        case kTthColumn:
+            return row.Tth;
         default:
             return row.Path;
     }
@@ -127,7 +129,7 @@ void ResultStore::SortItems(std::span<SortItem> items, bool descending) {
 // items agree on every chunk before offset: sorts them by the chunk at offset, then each run that ties on it by the
 // next chunks. A text is read once per chunk rather than once per comparison.
 void ResultStore::SortTexts(std::span<SortItem> items, int column, bool descending, std::size_t offset) const {
-    const bool foldCase = column != kHubAddressColumn;
+    const bool foldCase = column != kHubAddressColumn && column != kTthColumn;
     std::size_t longest = 0;
     for (SortItem& item : items) {
         const std::string_view text = ColumnText(Row(item.index), column);

@@ -26,6 +26,11 @@ SearchResult Make(std::string fileName, int64_t size = 1, int32_t freeSlots = 1,
     return r;
 }
 
+SearchResult WithTth(SearchResult r, char filler) {
+    r.Tth.assign(39, filler);
+    return r;
+}
+
 int Sign(int value) {
     return (value > 0) - (value < 0);
 }
@@ -102,7 +107,9 @@ TEST(ResultCompare, FollowsEachColumnsRule) {
          Make("b", 1, 1, 1, "u", "h", "music\\"), 0},
         {"path prefix first", kPathColumn, Make("a", 1, 1, 1, "u", "h", "m\\"), Make("b", 1, 1, 1, "u", "h", "m\\x\\"),
          -1},
-        {"unknown column", 6, Make("a"), Make("b"), 0},
+        {"tth case-sensitive, none first", kTthColumn, Make("a"), WithTth(Make("b"), 'A'), -1},
+        {"tth order", kTthColumn, WithTth(Make("a"), 'Q'), WithTth(Make("b"), '2'), 1},
+        {"unknown column", kResultColumnCount, Make("a"), Make("b"), 0},
     };
     for (const Case& c : cases) {
         ResultStore store;
@@ -164,8 +171,11 @@ TEST(ResultStore, SortAgreesWithStableSortOnTheComparison) {
     };
     ResultStore store;
     for (int i = 0; i < 1000; ++i) {
-        store.Append(Make("n" + text(), static_cast<int64_t>(random() % 7) - 2, static_cast<int32_t>(random() % 3) - 1,
-                          static_cast<int32_t>(random() % 3), text(), text(), text()));
+        SearchResult r =
+            Make("n" + text(), static_cast<int64_t>(random() % 7) - 2, static_cast<int32_t>(random() % 3) - 1,
+                 static_cast<int32_t>(random() % 3), text(), text(), text());
+        if (random() % 2 == 0) r = WithTth(std::move(r), "AQ2"[random() % 3]);
+        store.Append(r);
     }
     for (int column = 0; column < kResultColumnCount; ++column) {
         for (bool descending : {false, true}) {
