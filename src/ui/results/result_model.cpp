@@ -22,9 +22,13 @@ int ResultModel::columnCount(const QModelIndex& parent) const {
 
 QVariant ResultModel::data(const QModelIndex& index, int role) const {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid)) return {};
-    if (role == Qt::DisplayRole || role == Qt::EditRole) return CellText(index.row(), index.column());
-    if (role == Qt::DecorationRole && index.column() == kFileNameColumn) {
-        const ResultRow row = Row(index.row());
+    return StoredCellData(StoreIndex(index.row()), index.column(), role);
+}
+
+QVariant ResultModel::StoredCellData(std::size_t storeIndex, int column, int role) const {
+    if (role == Qt::DisplayRole || role == Qt::EditRole) return StoredCellText(storeIndex, column);
+    if (role == Qt::DecorationRole && column == kFileNameColumn) {
+        const ResultRow row = m_store.Row(storeIndex);
         return m_icons.Icon(IconCache::KeyFor(row.FileName, row.IsDirectory));
     }
     return {};
@@ -53,6 +57,7 @@ void ResultModel::sort(int column, Qt::SortOrder order) {
     for (const QModelIndex& index : before) storeIndexBefore.push_back(StoreIndex(index.row()));
 
     const std::vector<uint32_t> oldIndexAt = m_store.Sort(column, order == Qt::DescendingOrder);
+    emit StoreSorted(oldIndexAt);
     std::vector<uint32_t> newIndexOf(oldIndexAt.size());
     for (std::size_t i = 0; i < oldIndexAt.size(); ++i) newIndexOf[oldIndexAt[i]] = static_cast<uint32_t>(i);
     if (m_filter) {
@@ -128,8 +133,8 @@ std::size_t ResultModel::StoreIndex(int row) const {
     return m_filter ? m_shown[static_cast<std::size_t>(row)] : static_cast<std::size_t>(row);
 }
 
-QString ResultModel::CellText(int row, int column) const {
-    const ResultRow r = Row(row);
+QString ResultModel::StoredCellText(std::size_t storeIndex, int column) const {
+    const ResultRow r = m_store.Row(storeIndex);
     switch (column) {
         case kFileNameColumn:
             return ToQString(r.FileName);

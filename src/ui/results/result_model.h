@@ -48,7 +48,10 @@ public:
     int TotalRowCount() const { return m_announcedRows; }
 
     // The cell text as shown for a row of the views: FileName, SizeText, SlotsText, User, HubAddress, Path, Tth.
-    QString CellText(int row, int column) const;
+    QString CellText(int row, int column) const { return StoredCellText(StoreIndex(row), column); }
+    QString StoredCellText(std::size_t storeIndex, int column) const;
+    // data() of a store row: its text, or its icon in the first column.
+    QVariant StoredCellData(std::size_t storeIndex, int column, int role) const;
     ResultRow Row(int row) const { return m_store.Row(StoreIndex(row)); }
     // The store's index of a row of the views.
     std::size_t StoreIndex(int row) const;
@@ -58,6 +61,9 @@ public:
 signals:
     // Rows were added to, or the filter changed, the rows views see.
     void ShownRowsChanged();
+    // Within a sort, between layoutAboutToBeChanged and layoutChanged: the store's rows were reordered; oldIndexAt
+    // gives the old index of the row now at each position.
+    void StoreSorted(const std::vector<uint32_t>& oldIndexAt);
 
 private:
     ResultStore m_store;
