@@ -60,7 +60,7 @@ QVariant GroupedResultModel::headerData(int section, Qt::Orientation orientation
 
 Qt::ItemFlags GroupedResultModel::flags(const QModelIndex& index) const {
     if (!index.isValid()) return Qt::NoItemFlags;
-    const Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable;
+    const Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
     return index.internalId() == kTopLevel ? flags : flags | Qt::ItemNeverHasChildren;
 }
 

@@ -72,7 +72,9 @@ public:
 ResultListView::ResultListView(QWidget* parent)
     : QTableView(parent),
       m_model(new ResultModel(QLocale().decimalPoint(), this)),
-      m_rowActions(new ResultRowActions(this)) {
+      m_rowActions(new ResultRowActions(this, horizontalHeader(), m_model, [this](const QModelIndex& index) {
+          return m_model->StoreIndex(index.row());
+      })) {
     setObjectName(QStringLiteral("resultList"));
     const QFont listFont = DesignFont();
     setFont(listFont);

@@ -8,10 +8,10 @@
 
 #include <algorithm>
 
+#include <QAbstractItemView>
 #include "engine/results/dc_links.h"
 #include "engine/results/result_compare.h"
 #include "engine/text/ansi_codec.h"
-#include "ui/results/result_list_view.h"
 #include "ui/results/result_model.h"
 #include "ui/support/gui_text.h"
 #include "ui/support/shell.h"
@@ -27,7 +27,9 @@ void SetClipboard(const QString& text) {
 
 }  // namespace
 
-ResultRowActions::ResultRowActions(ResultListView* list) : QObject(list), m_list(list) {
+ResultRowActions::ResultRowActions(QAbstractItemView* view, QHeaderView* header, const ResultModel* model,
+                                   StoreIndexOf storeIndexOf)
+    : QObject(view), m_view(view), m_header(header), m_model(model), m_storeIndexOf(std::move(storeIndexOf)) {
     m_copyMagnet = AddAction("copyMagnetAction", tr("Copy &magnet link"), QKeySequence(Qt::CTRL | Qt::Key_M));
     m_copyText = AddAction("copyTextAction", tr("Copy as &text"), QKeySequence::Copy);
     m_copyCell = AddAction("copyCellAction", tr("Copy &cell"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
@@ -43,7 +45,7 @@ ResultRowActions::ResultRowActions(ResultListView* list) : QObject(list), m_list
     connect(m_copyMagnet, &QAction::triggered, this, [this] { SetClipboard(MagnetLinks()); });
     connect(m_copyText, &QAction::triggered, this, [this] { SetClipboard(RowsAsText()); });
     connect(m_copyCell, &QAction::triggered, this, [this] {
-        const QModelIndex focused = m_list->currentIndex();
+        const QModelIndex focused = m_view->currentIndex();
         if (focused.isValid()) SetClipboard(focused.data().toString());
     });
     connect(m_copyName, &QAction::triggered, this, [this] { SetClipboard(FileNames()); });
@@ -53,10 +55,10 @@ ResultRowActions::ResultRowActions(ResultListView* list) : QObject(list), m_list
     connect(m_searchForFile, &QAction::triggered, this, &ResultRowActions::OnSearchForFile);
     // F2 is the list's own edit key; the entry only makes the editor reachable from the menu.
     m_showCell->setShortcutContext(Qt::WidgetShortcut);
-    m_list->removeAction(m_showCell);
+    m_view->removeAction(m_showCell);
     connect(m_showCell, &QAction::triggered, this, [this] {
-        const QModelIndex focused = m_list->currentIndex();
-        if (focused.isValid()) m_list->edit(focused);
+        const QModelIndex focused = m_view->currentIndex();
+        if (focused.isValid()) m_view->edit(focused);
     });
 }
 
@@ -66,7 +68,7 @@ QAction* ResultRowActions::AddAction(const char* objectName, const QString& text
     action->setShortcut(shortcut);
     action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     action->setShortcutVisibleInContextMenu(true);
-    m_list->addAction(action);
+    m_view->addAction(action);
     m_actions.push_back(action);
     return action;
 }
@@ -85,35 +87,36 @@ QMenu* ResultRowActions::MakeMenu(QWidget* parent) {
 }
 
 void ResultRowActions::UpdateEnabled() {
-    const std::vector<int> rows = SelectedRows();
-    const ResultModel& model = *m_list->Model();
-    const bool anyTth =
-        std::any_of(rows.begin(), rows.end(), [&model](int row) { return !model.Row(row).Tth.empty(); });
+    const std::vector<std::size_t> rows = SelectedRows();
+    const bool anyTth = std::any_of(rows.begin(), rows.end(),
+                                    [this](std::size_t row) { return !m_model->Store().Row(row).Tth.empty(); });
     const bool anyHub = !DistinctHubUrls().empty();
     for (QAction* action : {m_copyText, m_copyName, m_copyPath}) action->setEnabled(!rows.empty());
     m_copyMagnet->setEnabled(anyTth);
     m_searchForFile->setEnabled(anyTth);
     m_copyHub->setEnabled(anyHub);
     m_openHub->setEnabled(anyHub);
-    m_copyCell->setEnabled(m_list->currentIndex().isValid());
-    m_showCell->setEnabled(m_list->currentIndex().isValid());
+    m_copyCell->setEnabled(m_view->currentIndex().isValid());
+    m_showCell->setEnabled(m_view->currentIndex().isValid());
 }
 
-std::vector<int> ResultRowActions::SelectedRows() const {
-    std::vector<int> rows;
-    if (m_list->selectionModel() != nullptr) {
-        for (const QModelIndex& index : m_list->selectionModel()->selectedRows()) rows.push_back(index.row());
-    }
-    if (rows.empty() && m_list->currentIndex().isValid()) rows.push_back(m_list->currentIndex().row());
-    std::sort(rows.begin(), rows.end());
+std::vector<std::size_t> ResultRowActions::SelectedRows() const {
+    QModelIndexList indexes;
+    if (m_view->selectionModel() != nullptr) indexes = m_view->selectionModel()->selectedRows();
+    if (indexes.isEmpty() && m_view->currentIndex().isValid()) indexes << m_view->currentIndex();
+    // In the order shown: by position on screen, which a tree's row numbers alone do not give.
+    std::sort(indexes.begin(), indexes.end(), [this](const QModelIndex& a, const QModelIndex& b) {
+        return m_view->visualRect(a).top() < m_view->visualRect(b).top();
+    });
+    std::vector<std::size_t> rows;
+    for (const QModelIndex& index : indexes) rows.push_back(m_storeIndexOf(index));
     return rows;
 }
 
 QString ResultRowActions::MagnetLinks() const {
-    const ResultModel& model = *m_list->Model();
     QStringList links;
-    for (const int row : SelectedRows()) {
-        const ResultRow r = model.Row(row);
+    for (const std::size_t row : SelectedRows()) {
+        const ResultRow r = m_model->Store().Row(row);
         if (r.Tth.empty()) continue;
         links << QString::fromStdString(MagnetLink(r.Tth, r.Size, AnsiCodec::System().ToUtf8(r.FileName)));
     }
@@ -121,20 +124,18 @@ QString ResultRowActions::MagnetLinks() const {
 }
 
 QString ResultRowActions::RowsAsText() const {
-    const ResultModel& model = *m_list->Model();
-    const QHeaderView* header = m_list->horizontalHeader();
     std::vector<int> columns;
-    for (int visual = 0; visual < header->count(); ++visual) {
-        const int column = header->logicalIndex(visual);
-        if (!header->isSectionHidden(column)) columns.push_back(column);
+    for (int visual = 0; visual < m_header->count(); ++visual) {
+        const int column = m_header->logicalIndex(visual);
+        if (!m_header->isSectionHidden(column)) columns.push_back(column);
     }
     QStringList lines;
     QStringList cells;
-    for (const int column : columns) cells << model.headerData(column, Qt::Horizontal).toString();
+    for (const int column : columns) cells << m_model->headerData(column, Qt::Horizontal).toString();
     lines << cells.join(QLatin1Char('\t'));
-    for (const int row : SelectedRows()) {
+    for (const std::size_t row : SelectedRows()) {
         cells.clear();
-        for (const int column : columns) cells << model.CellText(row, column);
+        for (const int column : columns) cells << m_model->StoredCellText(row, column);
         lines << cells.join(QLatin1Char('\t'));
     }
     return lines.size() > 1 ? lines.join(QLatin1Char('\n')) : QString();
@@ -142,20 +143,20 @@ QString ResultRowActions::RowsAsText() const {
 
 QString ResultRowActions::FileNames() const {
     QStringList names;
-    for (const int row : SelectedRows()) names << m_list->Model()->CellText(row, kFileNameColumn);
+    for (const std::size_t row : SelectedRows()) names << m_model->StoredCellText(row, kFileNameColumn);
     return names.join(QLatin1Char('\n'));
 }
 
 QString ResultRowActions::Paths() const {
     QStringList paths;
-    for (const int row : SelectedRows()) paths << m_list->Model()->CellText(row, kPathColumn);
+    for (const std::size_t row : SelectedRows()) paths << m_model->StoredCellText(row, kPathColumn);
     return paths.join(QLatin1Char('\n'));
 }
 
 std::vector<QString> ResultRowActions::DistinctHubUrls() const {
     std::vector<QString> urls;
-    for (const int row : SelectedRows()) {
-        const QString url = QString::fromStdString(HubUrl(m_list->Model()->Row(row).HubAddress));
+    for (const std::size_t row : SelectedRows()) {
+        const QString url = QString::fromStdString(HubUrl(m_model->Store().Row(row).HubAddress));
         if (!url.isEmpty() && std::find(urls.begin(), urls.end(), url) == urls.end()) urls.push_back(url);
     }
     return urls;
@@ -170,12 +171,12 @@ QString ResultRowActions::HubUrls() const {
 void ResultRowActions::OnOpenHub() {
     std::vector<QString> urls = DistinctHubUrls();
     if (urls.size() > kMostHubsOpened) urls.resize(kMostHubsOpened);
-    for (const QString& url : urls) OpenUrl(url.toStdString(), m_list->window());
+    for (const QString& url : urls) OpenUrl(url.toStdString(), m_view->window());
 }
 
 void ResultRowActions::OnSearchForFile() {
-    for (const int row : SelectedRows()) {
-        const ResultRow r = m_list->Model()->Row(row);
+    for (const std::size_t row : SelectedRows()) {
+        const ResultRow r = m_model->Store().Row(row);
         if (r.Tth.empty()) continue;
         emit SearchForTth(ToQString(r.Tth));
         return;

@@ -3,21 +3,29 @@
 #include <QObject>
 #include <QString>
 
+#include <cstddef>
+#include <functional>
 #include <vector>
 
+class QAbstractItemView;
 class QAction;
+class QHeaderView;
 class QMenu;
-class ResultListView;
+class QModelIndex;
+class ResultModel;
 
-// What a user can do with the selected rows of the result list: copy magnet links, names, paths, the rows as text,
-// the focused cell or hub addresses, open a hub in the desktop's DC client, search for a file by its TTH, show a
-// cell's text. Each is an action of the list with its shortcut, active while the list has the focus, and an entry
-// of the list's context menu. GUI thread only; owned by the list.
+// What a user can do with the selected rows of a result view (the list, or the files grouped): copy magnet links,
+// names, paths, the rows as text, the focused cell or hub addresses, open a hub in the desktop's DC client, search
+// for a file by its TTH, show a cell's text. Each is an action of the view with its shortcut, active while the view
+// has the focus, and an entry of its context menu. GUI thread only; owned by the view.
 class ResultRowActions : public QObject {
     Q_OBJECT
 
 public:
-    explicit ResultRowActions(ResultListView* list);
+    // The store row a row of the view stands for.
+    using StoreIndexOf = std::function<std::size_t(const QModelIndex& index)>;
+    // view shows rows of model (or rows standing for them) under header; all outlive the actions.
+    ResultRowActions(QAbstractItemView* view, QHeaderView* header, const ResultModel* model, StoreIndexOf storeIndexOf);
 
     // The context menu with every action, enabled as the selection allows; owned by the caller.
     QMenu* MakeMenu(QWidget* parent);
@@ -37,14 +45,17 @@ signals:
 
 private:
     QAction* AddAction(const char* objectName, const QString& text, const QKeySequence& shortcut);
-    // The selected rows of the list in the order shown, or the focused row when none is selected.
-    std::vector<int> SelectedRows() const;
+    // The store rows of the view's selected rows in the order shown, or of the focused row when none is selected.
+    std::vector<std::size_t> SelectedRows() const;
     std::vector<QString> DistinctHubUrls() const;
     void UpdateEnabled();
     void OnOpenHub();
     void OnSearchForFile();
 
-    ResultListView* m_list;
+    QAbstractItemView* m_view;
+    QHeaderView* m_header;
+    const ResultModel* m_model;
+    StoreIndexOf m_storeIndexOf;
     std::vector<QAction*> m_actions;  // in menu order; nullptr marks a separator
     QAction* m_copyMagnet;
     QAction* m_copyText;

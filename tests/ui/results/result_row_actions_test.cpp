@@ -14,6 +14,8 @@
 
 #include "engine/results/result_compare.h"
 #include "ui/results/column_menu.h"
+#include "ui/results/grouped_result_model.h"
+#include "ui/results/grouped_result_view.h"
 #include "ui/results/result_list_view.h"
 #include "ui/results/result_model.h"
 #include "ui/results/result_row_actions.h"
@@ -113,6 +115,24 @@ TEST_F(ResultRowActionsTest, SearchForThisFileAsksForARunWithTheTth) {
     Action("searchForFileAction")->trigger();
     ASSERT_EQ(searches.count(), 1);
     EXPECT_EQ(searches[0][0].toString(), QString(38, 'B') + "Q");
+}
+
+TEST_F(ResultRowActionsTest, GroupedViewActsOnAFilesFirstSourceAndSortsLikeTheList) {
+    view.Append(Make("copy of cafe.avi", kTth, "127.0.0.1:412"));
+    GroupedResultView grouped(&view);
+    ASSERT_EQ(grouped.Model()->rowCount(), 4);
+    grouped.selectionModel()->select(grouped.Model()->index(0, 0),
+                                     QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    const QModelIndex copy = grouped.Model()->index(1, 0, grouped.Model()->index(0, 0));
+    grouped.selectionModel()->select(copy, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    EXPECT_EQ(grouped.RowActions()->FileNames(), QString::fromUtf8("Café & 100%.avi\ncopy of cafe.avi"));
+
+    grouped.header()->moveSection(grouped.header()->visualIndex(kFileNameColumn), 2);
+    grouped.FollowListColumns();
+    EXPECT_EQ(grouped.header()->visualIndex(kFileNameColumn), 0) << "the list's order";
+    view.OnHeaderClicked(kFileNameColumn);
+    EXPECT_EQ(grouped.Model()->index(0, kFileNameColumn).data().toString(), QString::fromUtf8("Café & 100%.avi"));
+    EXPECT_EQ(grouped.Model()->index(3, kFileNameColumn).data().toString(), "third.avi");
 }
 
 TEST_F(ResultRowActionsTest, HeaderMenuShowsAndHidesColumnsButNeverTheLast) {
