@@ -26,6 +26,9 @@ class UdpListener;
 class HublistRefreshThread;
 struct HublistRefreshResult;
 class HubQueue;
+class PhraseHistory;
+class ResultListControls;
+struct SearchForm;
 
 // The main window: the result list on top, the search form, buttons, status labels and progress bar below.
 // Everything here runs on the GUI thread. Controls keep their designer names as object names.
@@ -48,6 +51,8 @@ public:
     void OnRefreshClicked();
     void OnSettingsClicked();
     void OnAboutClicked();
+    // "Search for this file": a new run for the file with this TTH.
+    void OnSearchForTth(const QString& tth);
 
     ResultListView* m_resultList;
     QLineEdit* m_phraseEdit;
@@ -68,6 +73,8 @@ public:
     QLabel* m_resultCountLabel;
     QProgressBar* m_progressBar;
     QTimer* m_fitTimer;
+    ResultListControls* m_resultControls;
+    PhraseHistory* m_phraseHistory;
 
     // Run by a worker through the GUI hand-over after each counted hub.
     void UpdateRunProgress();
@@ -104,6 +111,9 @@ private:
     // Ends every background thread; the window stays usable for nothing after it. Safe to call twice.
     void Shutdown();
     void SetLabelText(QLabel* label, const std::string& text);
+    void ShowResultCount();
+    SearchForm CurrentSearchForm() const;
+    void ApplySearchForm(const SearchForm& form);
 
     AppSettings& m_settings;
     std::string& m_pendingIPMessage;

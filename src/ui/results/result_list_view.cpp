@@ -103,6 +103,8 @@ ResultListView::ResultListView(QWidget* parent)
     setGridStyle(Qt::SolidLine);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
+    // Tab leaves the list for the controls after it; the arrow keys move between cells.
+    setTabKeyNavigation(false);
     setEditTriggers(QAbstractItemView::EditKeyPressed);
     setSortingEnabled(false);
     setWordWrap(false);
