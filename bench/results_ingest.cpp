@@ -3,7 +3,9 @@
 // Prints, for each, the results lost, datagrams per second from the first send to the last row painted, the longest
 // gap between ticks of a 5 ms timer on the event loop meanwhile, CPU time per datagram, and the same datagrams decoded
 // and appended on one thread without sockets for comparison. Reports the highest step held: no result lost, no
-// stall above 100 ms, and the sender kept to the rate. Not run by the tests.
+// stall above 100 ms, and the sender kept to the rate. Then a flood: 4,096 datagrams filled to the limit with the
+// shortest results, each from a user of its own, sent back to back; prints the longest stall and the rows kept.
+// Not run by the tests.
 #include <arpa/inet.h>
 #include <dirent.h>
 #include <fcntl.h>
@@ -35,6 +37,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/net/udp_listener.h"
 #include "engine/results/sr_decoder.h"
 #include "results_data.h"
 #include "support/temp_dir.h"
@@ -57,7 +60,9 @@ constexpr int kRateSteps[] = {100000, 200000, 300000, 400000, 500000};
 constexpr int64_t kLongestStallHeld = 100000000;  // ns: a longer stall of the event loop fails the step
 constexpr double kSenderShortfall = 0.95;         // a sender below this share of the rate did not test the step
 constexpr unsigned kSendBatch = 64;               // datagrams per sendmmsg call
+constexpr int kFloodDatagrams = 4096;
 const char* const kSendMode = "--send";
+const char* const kFloodMode = "--flood";
 
 // Nanoseconds on the monotonic clock, which both processes share.
 int64_t Now() {
@@ -100,10 +105,26 @@ Datagrams BuildDatagrams(int count) {
     return out;
 }
 
+// Datagrams as full as the listener takes them of the shortest results, each from a user of its own: the most
+// work for the window per byte received.
+Datagrams BuildFloodDatagrams() {
+    Datagrams out;
+    for (int i = 0; i < kFloodDatagrams; ++i) {
+        std::string payload;
+        while (true) {
+            std::string message = "$SR f" + std::to_string(out.results) + " a\x05" + "1 1/1\x05(h)|";
+            if (payload.size() + message.size() > UdpListener::MaxDatagramSize) break;
+            payload += message;
+            ++out.results;
+        }
+        out.payloads.push_back(std::move(payload));
+    }
+    return out;
+}
+
 // Sender mode: sends every datagram to port, as fast as the socket takes them when rate (datagrams per second) is 0,
 // then prints the first and last send times, the number of datagrams the kernel accepted and the CPU time used.
-int Send(int32_t port, int rate) {
-    const Datagrams datagrams = BuildDatagrams(kDatagrams);
+int Send(int32_t port, int rate, const Datagrams& datagrams) {
     const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -253,7 +274,7 @@ struct SenderReport {
 // The sender process, started from this very program; its report arrives through a pipe.
 class Sender {
 public:
-    Sender(int32_t port, int rate) {
+    Sender(int32_t port, int rate, std::string mode = kSendMode) {
         int fds[2];
         if (pipe2(fds, O_CLOEXEC) != 0) return;
         m_readFd = fds[0];
@@ -263,7 +284,6 @@ public:
         std::string portText = std::to_string(port);
         std::string rateText = std::to_string(rate);
         std::string self = "/proc/self/exe";
-        std::string mode = kSendMode;
         char* const argv[] = {self.data(), mode.data(), portText.data(), rateText.data(), nullptr};
         if (posix_spawn(&m_pid, self.c_str(), &actions, nullptr, argv, environ) != 0) m_pid = -1;
         posix_spawn_file_actions_destroy(&actions);
@@ -503,6 +523,36 @@ WindowFigures MeasureWindow(const Datagrams& datagrams, int rate) {
     return figures;
 }
 
+void MeasureFlood() {
+    std::printf("\n== flood: %d full datagrams of the shortest results back to back ==\n", kFloodDatagrams);
+    Window window;
+    if (!window.StartRun()) {
+        std::printf("the search run did not start and end\n");
+        return;
+    }
+    const MainWindow& mainWindow = *window.window;
+    StallMeter stalls;
+    int lastRows = 0;
+    int64_t lastChange = Now();
+    Sender sender(mainWindow.CurrentUdpPort(), 0, kFloodMode);
+    // Done when the sender has finished and no row came for two seconds.
+    RunEventsUntil(
+        [&] {
+            if (mainWindow.ResultCount() != lastRows) {
+                lastRows = mainWindow.ResultCount();
+                lastChange = Now();
+            }
+            return sender.Finished() && Now() - lastChange > 2000000000;
+        },
+        std::chrono::seconds(120));
+    const SenderReport& report = sender.Report();
+    std::printf("sent %d datagrams, rows kept %d (shown %d) in %.3f s from the first send; %s\n", report.sent,
+                mainWindow.ResultCount(), mainWindow.m_resultList->model()->rowCount(),
+                Seconds(lastChange - report.firstSend), mainWindow.m_resultCountLabel->text().toLatin1().constData());
+    std::printf("longest event-loop stall from the first send to the last row: %.1f ms\n",
+                Seconds(stalls.LongestGap(report.firstSend, lastChange)) * 1e3);
+}
+
 // The same datagrams decoded and appended to a shown list on one thread, as the window's handler does.
 double MeasureBaseline(const Datagrams& datagrams) {
     ResultListView view;
@@ -527,7 +577,10 @@ double MeasureBaseline(const Datagrams& datagrams) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 4 && std::string(argv[1]) == kSendMode) return Send(std::atoi(argv[2]), std::atoi(argv[3]));
+    if (argc == 4 && std::string(argv[1]) == kSendMode)
+        return Send(std::atoi(argv[2]), std::atoi(argv[3]), BuildDatagrams(kDatagrams));
+    if (argc == 4 && std::string(argv[1]) == kFloodMode)
+        return Send(std::atoi(argv[2]), std::atoi(argv[3]), BuildFloodDatagrams());
     if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication app(argc, argv);
     SetMessageBoxHook([](const std::string& text, MessageIcon) { std::printf("message box: %s\n", text.c_str()); });
@@ -556,5 +609,6 @@ int main(int argc, char** argv) {
     }
     std::printf("highest rate held with 0 lost and no stall above %.0f ms: %d datagrams/s (goal 400000)\n",
                 Seconds(kLongestStallHeld) * 1e3, highestHeld);
+    MeasureFlood();
     return 0;
 }

@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <mutex>
@@ -68,10 +69,31 @@ private:
     std::vector<std::vector<char>> m_chunks;
 };
 
+// Runs handler on the GUI thread with one batch; false when the listener stops or the GUI thread has closed.
+bool HandOver(UdpListener::Session& session, GuiThread& gui, const UdpListener::Handler& handler,
+              const std::vector<std::string_view>& batch) {
+    {
+        std::lock_guard guard(session.lock);
+        if (session.stopping) return false;
+        session.handing = true;
+    }
+    const bool delivered = gui.RunAndWait([&] {
+        {
+            std::lock_guard guard(session.lock);
+            if (session.stopping) return;
+        }
+        handler(batch);
+    });
+    std::lock_guard guard(session.lock);
+    session.handing = false;
+    return delivered && !session.stopping;
+}
+
 void ReceiveLoop(const std::shared_ptr<UdpListener::Session>& session, GuiThread& gui,
-                 const UdpListener::Handler& handler) {
+                 const UdpListener::Handler& handler, std::size_t handOverBytes) {
     BatchReceiver receiver;
     std::vector<std::string_view> datagrams;
+    std::vector<std::string_view> batch;
     const int socketFd = session->socketFd;
     pollfd fds[2] = {{socketFd, POLLIN, 0}, {session->stopFd, POLLIN, 0}};
     while (true) {
@@ -83,29 +105,25 @@ void ReceiveLoop(const std::shared_ptr<UdpListener::Session>& session, GuiThread
         }
         if (ready <= 0 || fds[0].revents == 0) continue;
         receiver.Receive(socketFd, datagrams);
-        if (datagrams.empty()) continue;
-        {
-            std::lock_guard guard(session->lock);
-            if (session->stopping) break;
-            session->handing = true;
-        }
-        const bool delivered = gui.RunAndWait([&] {
-            {
-                std::lock_guard guard(session->lock);
-                if (session->stopping) return;
+        bool open = true;
+        for (std::size_t next = 0; open && next < datagrams.size();) {
+            batch.clear();
+            std::size_t bytes = 0;
+            for (; next < datagrams.size() && bytes + datagrams[next].size() <= handOverBytes; ++next) {
+                bytes += datagrams[next].size();
+                batch.push_back(datagrams[next]);
             }
-            handler(datagrams);
-        });
-        std::lock_guard guard(session->lock);
-        session->handing = false;
-        if (session->stopping || !delivered) break;
+            open = HandOver(*session, gui, handler, batch);
+        }
+        if (!open) break;
     }
     session->finished = true;
 }
 
 }  // namespace
 
-UdpListener::UdpListener(GuiThread& gui, Handler handler) : m_gui(gui), m_handler(std::move(handler)) {}
+UdpListener::UdpListener(GuiThread& gui, Handler handler, std::size_t handOverBytes)
+    : m_gui(gui), m_handler(std::move(handler)), m_handOverBytes(std::max(handOverBytes, MaxDatagramSize)) {}
 
 UdpListener::~UdpListener() {
     Deactivate();
@@ -130,7 +148,7 @@ bool UdpListener::Activate(const std::string& ip, int32_t port) {
         setsockopt(session->socketFd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
     if (bind(session->socketFd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) return false;
 
-    m_thread = std::thread(ReceiveLoop, session, std::ref(m_gui), std::cref(m_handler));
+    m_thread = std::thread(ReceiveLoop, session, std::ref(m_gui), std::cref(m_handler), m_handOverBytes);
     m_session = std::move(session);
     return true;
 }

@@ -3,12 +3,13 @@
 #include <cstdio>
 
 std::string_view NextToken(std::string_view text, char separator, std::size_t& position) {
-    if (position < 1) position = 1;
-    while (position <= text.size() && text[position - 1] == separator) ++position;
+    if (position < kFirstTokenPosition) position = kFirstTokenPosition;
+    while (position <= text.size() && text[IndexOfPosition(position)] == separator) ++position;
     if (position > text.size()) return {};
-    const std::size_t start = position - 1;
+    const std::size_t start = IndexOfPosition(position);
     std::size_t end = text.find(separator, start);
     if (end == std::string_view::npos) end = text.size();
+    // Just past the separator: the index after it, as a 1-based position.
     position = end + 2;
     return text.substr(start, end - start);
 }

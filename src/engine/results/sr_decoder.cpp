@@ -7,15 +7,17 @@
 namespace {
 
 constexpr char kFieldSeparator = '\x05';
+constexpr std::string_view kSrPrefix = "$SR ";
 
 // The text after the separator that ended a token: position is NextToken's 1-based position after the call.
 std::string_view RestAfter(std::string_view text, std::size_t position) {
-    return position - 1 < text.size() ? text.substr(position - 1) : std::string_view();
+    const std::size_t index = IndexOfPosition(position);
+    return index < text.size() ? text.substr(index) : std::string_view();
 }
 
 // Free and total slots, "2/4"; a zero free count fails when only results with free slots are wanted.
 bool DecodeSlots(std::string_view slotsText, const ResultFilter& filter, SearchResult& result) {
-    std::size_t position = 1;
+    std::size_t position = kFirstTokenPosition;
     const auto freeSlots = ParseInt32(NextToken(slotsText, '/', position));
     if (!freeSlots || (*freeSlots == 0 && filter.OnlyFreeSlots)) return false;
     const auto totalSlots = ParseInt32(NextToken(slotsText, '/', position));
@@ -27,13 +29,14 @@ bool DecodeSlots(std::string_view slotsText, const ResultFilter& filter, SearchR
 }
 
 // "path\name" SOH "size free/total": the path may hold blanks, so it is cut at its last backslash only.
-bool DecodeFile(std::string_view message, std::size_t positionA, std::string_view rest, const ResultFilter& filter,
+// fieldPosition: where the message's second field (size and slots) begins.
+bool DecodeFile(std::string_view message, std::size_t fieldPosition, std::string_view rest, const ResultFilter& filter,
                 SearchResult& result) {
-    const std::string_view fieldB = NextToken(message, kFieldSeparator, positionA);
-    std::size_t position = 1;
-    const auto size = ParseInt64(NextToken(fieldB, ' ', position));
+    const std::string_view sizeAndSlots = NextToken(message, kFieldSeparator, fieldPosition);
+    std::size_t position = kFirstTokenPosition;
+    const auto size = ParseInt64(NextToken(sizeAndSlots, ' ', position));
     if (!size || !PassesSizeFilter(*size, filter)) return false;
-    if (!DecodeSlots(RestAfter(fieldB, position), filter, result)) return false;
+    if (!DecodeSlots(RestAfter(sizeAndSlots, position), filter, result)) return false;
     const std::size_t cut = rest.rfind('\\') + 1;  // 0 without a backslash
     result.FileName.assign(rest.substr(cut));
     result.Path.assign(rest.substr(0, cut));
@@ -67,17 +70,19 @@ bool PassesSizeFilter(int64_t size, const ResultFilter& filter) {
 }
 
 bool DecodeSearchResult(std::string_view message, const ResultFilter& filter, SearchResult& result) {
-    if (message.size() < 5 || message.substr(0, 4) != "$SR " || message.back() != ')') return false;
-    std::size_t positionA = 5;
-    const std::string_view fieldA = NextToken(message, kFieldSeparator, positionA);
-    std::size_t position = 1;
-    const std::string_view user = NextToken(fieldA, ' ', position);
+    if (message.size() <= kSrPrefix.size() || !message.starts_with(kSrPrefix) || message.back() != ')') return false;
+    std::size_t fieldPosition = PositionAfter(kSrPrefix);
+    const std::string_view userAndPath = NextToken(message, kFieldSeparator, fieldPosition);
+    std::size_t position = kFirstTokenPosition;
+    const std::string_view user = NextToken(userAndPath, ' ', position);
     if (user.empty()) return false;
-    const std::string_view rest = RestAfter(fieldA, position);
+    const std::string_view rest = RestAfter(userAndPath, position);
 
-    const bool isFile = positionA - 1 < message.size() && message.find(kFieldSeparator, positionA - 1) != message.npos;
+    // A file result has a third field (after the size and slots); a directory's second field is the hub.
+    const std::size_t next = IndexOfPosition(fieldPosition);
+    const bool isFile = next < message.size() && message.find(kFieldSeparator, next) != message.npos;
     const bool decoded =
-        isFile ? DecodeFile(message, positionA, rest, filter, result) : DecodeDirectory(rest, filter, result);
+        isFile ? DecodeFile(message, fieldPosition, rest, filter, result) : DecodeDirectory(rest, filter, result);
     if (!decoded) return false;
     result.User.assign(user);
     const std::size_t open = message.rfind('(');
@@ -89,7 +94,7 @@ bool DecodeSearchResult(std::string_view message, const ResultFilter& filter, Se
 
 void DecodeDatagram(std::string_view datagram, const ResultFilter& filter, const SearchResultSink& sink) {
     SearchResult result;
-    std::size_t position = 1;
+    std::size_t position = kFirstTokenPosition;
     for (std::string_view message = NextToken(datagram, '|', position); !message.empty();
          message = NextToken(datagram, '|', position)) {
         if (DecodeSearchResult(message, filter, result) && !sink(result)) return;

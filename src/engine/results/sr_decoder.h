@@ -12,7 +12,7 @@ struct ResultFilter {
     int64_t SizeFilterLow = -1;   // bytes, -1 = none; for "At Most" the single limit
     int64_t SizeFilterHigh = -1;  // bytes, -1 = none
     bool AtMostShown = false;     // the size condition is "At Most"
-    bool OnlyFreeSlots = false;   // cbxOnlyFreeSlots is ticked
+    bool OnlyFreeSlots = false;   // "Only with free slots" is ticked
 };
 
 // Whether a file of this size passes the size filter. Directory results are never size-filtered.
@@ -22,7 +22,7 @@ bool PassesSizeFilter(int64_t size, const ResultFilter& filter);
 // unspecified state, for anything that is not a well-formed "$SR " message or that the filter rejects.
 bool DecodeSearchResult(std::string_view message, const ResultFilter& filter, SearchResult& result);
 
-// Called for each accepted result of a datagram, in order; returning false ends the datagram (shutdown).
+// Called for each accepted result of a datagram, in order; returning false ends the datagram.
 // The result is only valid during the call.
 using SearchResultSink = std::function<bool(const SearchResult& result)>;
 

@@ -8,8 +8,6 @@
 
 namespace {
 
-constexpr int AtMost = 2;
-constexpr int Between = 3;
 constexpr int TthType = 8;
 
 std::string ValueError(const char* which, const std::string& text) {
@@ -19,7 +17,7 @@ std::string ValueError(const char* which, const std::string& text) {
 std::string SizePart(const SearchForm& form, const SearchCriteria& criteria) {
     if (criteria.SizeFilterHigh > 0 && criteria.SizeFilterLow <= 0)
         return "T?T?" + std::to_string(criteria.SizeFilterHigh) + "?";
-    return (form.sizeCondition == AtMost ? "T?T?" : "T?F?") + std::to_string(criteria.SizeFilterLow) + "?";
+    return (form.sizeCondition == kAtMost ? "T?T?" : "T?F?") + std::to_string(criteria.SizeFilterLow) + "?";
 }
 
 }  // namespace
@@ -39,9 +37,9 @@ int64_t ParseSizeValue(std::string_view text, int unitIndex) {
 
 SearchCriteria BuildSearchCriteria(const SearchForm& form) {
     SearchCriteria criteria;
-    const bool between = form.sizeCondition == Between;
+    const bool between = form.sizeCondition == kBetween;
     const bool applies =
-        form.sizeCondition != 0 && (!form.firstValue.empty() || (!form.secondValue.empty() && between));
+        form.sizeCondition != kAnyFileSize && (!form.firstValue.empty() || (!form.secondValue.empty() && between));
     if (applies) {
         if (!form.firstValue.empty()) criteria.SizeFilterLow = ParseSizeValue(form.firstValue, form.firstUnit);
         if (criteria.SizeFilterLow == -1) {

@@ -5,9 +5,17 @@
 #include <string>
 #include <string_view>
 
+// The size conditions in the order the search form lists them.
+enum SizeCondition : int {
+    kAnyFileSize = 0,
+    kAtLeast = 1,
+    kAtMost = 2,
+    kBetween = 3,
+};
+
 // The search form's state as the main window holds it when a run starts.
 struct SearchForm {
-    int sizeCondition = 0;    // the size condition: 0 "Any File Size", 1 "At Least", 2 "At Most", 3 "Between"
+    int sizeCondition = kAnyFileSize;
     std::string firstValue;   // the first size, as typed
     int firstUnit = 2;        // its unit: 0 B, 1 KB, 2 MB, 3 GB
     std::string secondValue;  // the upper size of "Between", as typed

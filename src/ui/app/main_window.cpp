@@ -15,13 +15,9 @@
 
 #include "engine/hublist/hublist_loader.h"
 #include "engine/hublist/hublist_refresh_thread.h"
-#include "engine/net/udp_listener.h"
-#include "engine/results/sr_decoder.h"
 #include "engine/search/hub_queue.h"
 #include "engine/search/search_criteria.h"
 #include "engine/search/search_history.h"
-#include "engine/search/search_runner.h"
-#include "engine/search/udp_port.h"
 #include "engine/settings/settings_store.h"
 #include "ui/app/phrase_history.h"
 #include "ui/app/result_list_controls.h"
@@ -59,7 +55,8 @@ MainWindow::MainWindow(AppSettings& settings, std::string& pendingIPMessage, std
       m_pendingIPMessage(pendingIPMessage),
       m_appDataDir(std::move(appDataDir)),
       m_gui(std::make_unique<QtGuiThread>()),
-      m_queue(std::make_unique<HubQueue>()) {
+      m_queue(std::make_unique<HubQueue>()),
+      m_session(std::make_unique<SearchSession>(*m_gui, *this)) {
     setObjectName(QStringLiteral("mainWindow"));
     setWindowTitle(QStringLiteral("Hubsift v1.2"));
     setFont(DesignFont());
@@ -68,9 +65,6 @@ MainWindow::MainWindow(AppSettings& settings, std::string& pendingIPMessage, std
     // 300 pixels high leave the list about ten rows.
     setMinimumSize(949, 300);
     CreateControls();
-    m_resultListener = std::make_unique<UdpListener>(
-        *m_gui, [this](const std::vector<std::string_view>& datagrams) { OnResultDatagrams(datagrams); });
-    m_runner = std::make_unique<SearchRunner>(*m_gui, [this] { UpdateRunProgress(); });
     m_upperSizeEdit->setEnabled(false);
     m_upperSizeUnitBox->setEnabled(false);
 }
@@ -92,13 +86,7 @@ void MainWindow::Shutdown() {
     m_gui->Close();
     if (m_refresh) m_refresh->Cancel();
     m_refresh.reset();
-    m_resultListener->Deactivate();
-    m_runner->Shutdown();
-}
-
-void MainWindow::SetExchangeTimings(const HubExchangeTimings& timings) {
-    m_runner = std::make_unique<SearchRunner>(
-        *m_gui, [this] { UpdateRunProgress(); }, timings);
+    m_session->Shutdown();
 }
 
 void MainWindow::CreateControls() {
@@ -169,6 +157,7 @@ void MainWindow::CreateControls() {
     m_phraseEdit->setFocus();
     m_phraseEdit->installEventFilter(this);
     connect(m_sizeConditionBox, &QComboBox::currentIndexChanged, this, &MainWindow::OnSizeConditionChanged);
+    connect(m_freeSlotsCheck, &QCheckBox::toggled, this, &MainWindow::PassLiveFilter);
     connect(m_searchButton, &QPushButton::clicked, this, &MainWindow::OnSearchClicked);
     connect(m_refreshButton, &QPushButton::clicked, this, &MainWindow::OnRefreshClicked);
     connect(m_fitTimer, &QTimer::timeout, this, &MainWindow::OnFitTimer);
@@ -258,12 +247,17 @@ void MainWindow::ShowHubCount() {
 
 void MainWindow::OnSizeConditionChanged() {
     const int condition = m_sizeConditionBox->currentIndex();
-    const bool first = condition != 0;
-    const bool second = condition == 3;
+    const bool first = condition != kAnyFileSize;
+    const bool second = condition == kBetween;
     m_sizeEdit->setEnabled(first);
     m_sizeUnitBox->setEnabled(first);
     m_upperSizeEdit->setEnabled(second);
     m_upperSizeUnitBox->setEnabled(second);
+    PassLiveFilter();
+}
+
+void MainWindow::PassLiveFilter() {
+    m_session->SetLiveFilter(m_sizeConditionBox->currentIndex() == kAtMost, m_freeSlotsCheck->isChecked());
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
@@ -272,10 +266,6 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
         if ((key == Qt::Key_Return || key == Qt::Key_Enter) && m_searchButton->isEnabled()) m_searchButton->click();
     }
     return QWidget::eventFilter(watched, event);
-}
-
-bool MainWindow::RefreshInProgress() const {
-    return m_hubCountLabel->text() == QLatin1String(kDownloadingText);
 }
 
 void MainWindow::OnRefreshClicked() {
@@ -302,12 +292,14 @@ void MainWindow::OnRefreshClicked() {
     ++m_refreshGeneration;
     m_refresh = std::make_unique<HublistRefreshThread>(*m_gui, m_settings.HublistURL, m_appDataDir, steps);
     m_startupRefresh = m_startupLoadPending;
+    m_refreshState = RefreshState::Downloading;
     SetLabelText(m_hubCountLabel, kDownloadingText);
     m_refreshButton->setText(QString::fromLatin1(kCancelRefreshCaption));
     m_startupLoadPending = false;
 }
 
 void MainWindow::RefreshCompleted(const HublistRefreshResult& result) {
+    m_refreshState = RefreshState::Idle;
     m_refreshButton->setText(QString::fromLatin1(kRefreshCaption));
     m_queue = std::make_unique<HubQueue>();
     // With no stored list the window would keep showing the download: show the (empty) count instead.
@@ -336,10 +328,6 @@ void MainWindow::OnAboutClicked() {
     m_aboutDialog->OpenCentredOver(this);
 }
 
-bool MainWindow::RunInProgress() const {
-    return m_searchButton->text() == QLatin1String("Stop");
-}
-
 void MainWindow::OnSearchClicked() {
     // Stop always stops: the checks are for starting a run.
     if (RunInProgress()) {
@@ -347,7 +335,6 @@ void MainWindow::OnSearchClicked() {
         return;
     }
     if (!RunChecksPass()) return;
-    m_runner->ResizePool(m_settings.Threads);
     StartRun();
 }
 
@@ -372,96 +359,87 @@ bool MainWindow::RunChecksPass() {
 void MainWindow::StartRun() {
     m_resultList->StopFillingPathColumn();
     SetProgressState(m_progressBar, ProgressState::Normal);
-    m_resultListener->Deactivate();
-    m_runner->Stop();
+    m_progressBar->setTextVisible(false);
     m_resultList->Clear();
-    m_resultCount = 0;
     ShowResultCount();
 
     const SearchForm form = CurrentSearchForm();
-    const SearchCriteria criteria = BuildSearchCriteria(form);
-    m_sizeFilterLow = criteria.SizeFilterLow;
-    m_sizeFilterHigh = criteria.SizeFilterHigh;
-    if (criteria.error) {
-        ShowMessage(*criteria.error, MessageIcon::Information, this);
+    const RunStart start = m_session->Start(*m_queue, m_settings, form, FromQString(m_phraseEdit->text()));
+    if (start.failure == RunStartFailure::BadCriteria) {
+        ShowMessage(start.message, MessageIcon::Information, this);
         return;
     }
     m_phraseHistory->Remember(m_phraseEdit->text(), form);
-    m_searchButton->setText(QStringLiteral("Stop"));
-    m_refreshButton->setEnabled(false);
-
-    m_currentUdpPort = NextUdpPort(m_currentUdpPort, m_settings.MinUDPPort, m_settings.MaxUDPPort);
-    if (!BindRunPort(*m_resultListener, m_settings.IP, m_currentUdpPort, m_settings.MinUDPPort,
-                     m_settings.MaxUDPPort)) {
+    ShowRunState(RunState::Running);
+    if (start.failure == RunStartFailure::PortNotBound) {
         ShowMessage("Error binding IP address or UDP port", MessageIcon::Information, this);
-        EndRun();
+        ShowRunState(RunState::Idle);
         return;
     }
-
     SetLabelText(m_searchedLabel, "Searched: 0");
     SetLabelText(m_failedLabel, "Failed: 0");
     m_progressBar->setValue(0);
-    const RunValues values{m_settings.Nick,           m_settings.IP,
-                           m_settings.ShareSizeBytes, m_settings.SearchTimeout,
-                           criteria.SearchPrefix,     SearchPattern(FromQString(m_phraseEdit->text())),
-                           m_currentUdpPort};
-    m_runner->Start(*m_queue, values);
 }
 
 void MainWindow::StopRun() {
-    m_resultListener->Deactivate();
+    m_session->Stop();
     SetProgressState(m_progressBar, ProgressState::Error);
     SetProgressState(m_progressBar, ProgressState::Paused);
-    m_runner->Stop();
-    EndRun();
+    ShowRunState(RunState::Idle);
 }
 
-void MainWindow::EndRun() {
-    m_searchButton->setText(QStringLiteral("Search"));
-    m_refreshButton->setEnabled(true);
+void MainWindow::ShowRunState(RunState state) {
+    const bool running = state == RunState::Running;
+    m_searchButton->setText(running ? QStringLiteral("Stop") : QStringLiteral("Search"));
+    m_refreshButton->setEnabled(!running);
 }
 
-void MainWindow::UpdateRunProgress() {
-    SetLabelText(m_searchedLabel, "Searched: " + std::to_string(m_runner->SearchedCount()));
-    SetLabelText(m_failedLabel, "Failed: " + std::to_string(m_runner->FailedCount()));
+void MainWindow::OnProgress(int32_t searched, int32_t failed) {
+    SetLabelText(m_searchedLabel, "Searched: " + std::to_string(searched));
+    SetLabelText(m_failedLabel, "Failed: " + std::to_string(failed));
     // One update may stand for several hubs counted meanwhile: the bar shows the count, not a step per call.
-    const int counted = m_runner->SearchedCount() + m_runner->FailedCount();
-    m_progressBar->setValue(std::min(counted, m_progressBar->maximum()));
-    if (RunInProgress() && m_runner->IsComplete(m_queue->Count())) EndRun();
+    m_progressBar->setValue(std::min(searched + failed, m_progressBar->maximum()));
+}
+
+void MainWindow::OnRunEnded() {
+    ShowRunState(RunState::Idle);
+}
+
+void MainWindow::OnResultLimitReached() {
+    // The bar spans the window's width, so the notice shows whole at any width.
+    m_progressBar->setFormat(QStringLiteral("Result limit reached \u2014 refine the search"));
+    m_progressBar->setTextVisible(true);
 }
 
 void MainWindow::OnFitTimer() {
-    if (m_timer1Tag != 1) return;
-    if (m_resultList->FitPathColumn()) m_timer1Tag = 0;
+    if (m_pathFit != PathFit::RowsAdded) return;
+    if (m_resultList->FitPathColumn()) m_pathFit = PathFit::Fitted;
 }
 
-void MainWindow::OnResultDatagrams(const std::vector<std::string_view>& datagrams) {
-    const ResultFilter filter{m_sizeFilterLow, m_sizeFilterHigh, m_sizeConditionBox->currentIndex() == 2,
-                              m_freeSlotsCheck->isChecked()};
-    const int32_t before = m_resultCount;
-    for (std::string_view datagram : datagrams) {
-        DecodeDatagram(datagram, filter, [this](const SearchResult& result) {
-            if (m_closing) return false;
-            m_resultList->Model()->AppendStaged(result);
-            ++m_resultCount;
-            if (m_timer1Tag == -1) {
-                // The very first result is fitted at once, so it must be shown at once too.
-                m_timer1Tag = 1;
-                m_resultList->Model()->ShowStaged();
-                OnFitTimer();
-            } else {
-                m_timer1Tag = 1;
-            }
-            return true;
-        });
+int32_t MainWindow::ResultCount() const {
+    return m_resultList->Model()->StoredRowCount();
+}
+
+void MainWindow::OnResult(const SearchResult& result) {
+    ResultModel& model = *m_resultList->Model();
+    model.AppendStaged(result);
+    if (m_pathFit != PathFit::NoResultYet) {
+        m_pathFit = PathFit::RowsAdded;
+        return;
     }
-    if (m_resultCount == before) return;
+    // The very first result is fitted at once, so it must be shown at once too.
+    m_pathFit = PathFit::RowsAdded;
+    model.ShowStaged();
+    OnFitTimer();
+}
+
+void MainWindow::OnResultsReported() {
     if (!m_rowFlush->isActive()) m_rowFlush->start();
     ShowResultCount();
 }
 
 void MainWindow::ShowResultCount() {
-    m_resultCountLabel->setText(m_resultControls->CountText(m_resultCount));
+    m_resultCountLabel->setText(m_resultControls->CountText(ResultCount()));
     m_resultCountLabel->adjustSize();
 }
 

@@ -4,10 +4,9 @@
 
 #include <memory>
 #include <string>
-#include <string_view>
-#include <vector>
 
 #include "engine/search/run_values.h"
+#include "engine/search/search_session.h"
 #include "engine/settings/app_settings.h"
 
 class QCheckBox;
@@ -21,8 +20,6 @@ class ResultListView;
 class SettingsDialog;
 class AboutDialog;
 class QtGuiThread;
-class SearchRunner;
-class UdpListener;
 class HublistRefreshThread;
 struct HublistRefreshResult;
 class HubQueue;
@@ -30,9 +27,9 @@ class PhraseHistory;
 class ResultListControls;
 struct SearchForm;
 
-// The main window: the result list on top, the search form, buttons, status labels and progress bar below.
-// Everything here runs on the GUI thread. Controls keep their designer names as object names.
-class MainWindow : public QWidget {
+// The main window: the result list on top, the search form, buttons, status labels and progress bar below. It shows
+// what its search session reports and drives it from the form. Everything here runs on the GUI thread.
+class MainWindow : public QWidget, public SearchSessionObserver {
     Q_OBJECT
 
 public:
@@ -76,18 +73,21 @@ public:
     ResultListControls* m_resultControls;
     PhraseHistory* m_phraseHistory;
 
-    // Run by a worker through the GUI hand-over after each counted hub.
-    void UpdateRunProgress();
     void OnFitTimer();
-    // One batch of datagrams received on the result port, in arrival order.
-    void OnResultDatagrams(const std::vector<std::string_view>& datagrams);
+    void OnProgress(int32_t searched, int32_t failed) override;
+    void OnResult(const SearchResult& result) override;
+    void OnResultsReported() override;
+    void OnRunEnded() override;
+    void OnResultLimitReached() override;
 
     int32_t HubCount() const { return m_hubCount; }
-    int32_t ResultCount() const { return m_resultCount; }
-    int32_t CurrentUdpPort() const { return m_currentUdpPort; }
+    // The rows of the list, shown or about to be.
+    int32_t ResultCount() const;
+    int32_t CurrentUdpPort() const { return m_session->CurrentUdpPort(); }
     // Replaces the idle worker pool with one whose waits on real hubs are these; tests shorten them.
-    void SetExchangeTimings(const HubExchangeTimings& timings);
+    void SetExchangeTimings(const HubExchangeTimings& timings) { m_session->SetExchangeTimings(timings); }
     const HubQueue& Hubs() const { return *m_queue; }
+    SearchSession& Session() { return *m_session; }
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -100,14 +100,16 @@ private:
     // False when the stored list could not be read; the window then keeps what it shows.
     bool LoadHubList();
     void ShowHubCount();
-    bool RunInProgress() const;
+    bool RunInProgress() const { return m_session->State() == RunState::Running; }
     // The checks before a run; false when one failed and its message was shown.
     bool RunChecksPass();
     void StartRun();
     void StopRun();
-    void EndRun();
+    // Shows whether a run is under way: the search button's caption and whether a refresh may start.
+    void ShowRunState(RunState state);
+    void PassLiveFilter();
     void RefreshCompleted(const HublistRefreshResult& result);
-    bool RefreshInProgress() const;
+    bool RefreshInProgress() const { return m_refreshState == RefreshState::Downloading; }
     // Ends every background thread; the window stays usable for nothing after it. Safe to call twice.
     void Shutdown();
     void SetLabelText(QLabel* label, const std::string& text);
@@ -120,18 +122,21 @@ private:
     const std::string m_appDataDir;
     SettingsDialog* m_settingsDialog = nullptr;
     AboutDialog* m_aboutDialog = nullptr;
+    enum class RefreshState { Idle, Downloading };
+    // m_fitTimer's marker.
+    enum class PathFit {
+        NoResultYet,  // since start-up: the first result is fitted at once
+        RowsAdded,    // since the Path column was last widened
+        Fitted,
+    };
+
     std::unique_ptr<QtGuiThread> m_gui;
     std::unique_ptr<HubQueue> m_queue;
     std::unique_ptr<HublistRefreshThread> m_refresh;
     uint64_t m_refreshGeneration = 0;
-    std::unique_ptr<UdpListener> m_resultListener;
-    std::unique_ptr<SearchRunner> m_runner;
-    int32_t m_currentUdpPort = -1;
-    int32_t m_resultCount = 0;
-    int64_t m_sizeFilterLow = -1;
-    int64_t m_sizeFilterHigh = -1;
-    // m_fitTimer's marker: -1 no result yet since start-up, 1 rows added since the Path column was fitted, 0 fitted.
-    int m_timer1Tag = -1;
+    RefreshState m_refreshState = RefreshState::Idle;
+    std::unique_ptr<SearchSession> m_session;
+    PathFit m_pathFit = PathFit::NoResultYet;
     // Shows the rows staged by result batches at most every 40 ms, so a flood costs one insert and repaint per tick.
     QTimer* m_rowFlush = nullptr;
     bool m_closing = false;

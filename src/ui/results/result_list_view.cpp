@@ -111,7 +111,7 @@ ResultListView::ResultListView(QWidget* parent)
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
 
     connect(header, &QHeaderView::sectionClicked, this, &ResultListView::OnHeaderClicked);
-    connect(m_model, &QAbstractItemModel::layoutAboutToBeChanged, this, &ResultListView::MeasureNewPaths);
+    connect(m_model, &QAbstractItemModel::layoutAboutToBeChanged, this, [this] { MeasureNewPaths(); });
     connect(m_model, &QAbstractItemModel::modelReset, this, &ResultListView::ForgetMeasuredPaths);
 }
 
@@ -131,12 +131,12 @@ void ResultListView::StopFillingPathColumn() {
     setColumnWidth(kPathColumn, width);
 }
 
-bool ResultListView::FitPathColumn() {
-    MeasureNewPaths();
+bool ResultListView::FitPathColumn(std::chrono::milliseconds budget) {
+    const bool measured = MeasureNewPaths(std::chrono::steady_clock::now() + budget);
     const int before = columnWidth(kPathColumn);
     if (before >= m_widestPath) return false;
     setColumnWidth(kPathColumn, m_widestPath);
-    return columnWidth(kPathColumn) > before;
+    return measured && columnWidth(kPathColumn) > before;
 }
 
 void ResultListView::OnHeaderClicked(int column) {
@@ -182,11 +182,13 @@ void ResultListView::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 // Rows are only appended between fits, and a sort measures what is new first, so rows at or past m_measuredRows
-// are exactly the unmeasured ones. Shaping a text is slow, so only paths whose sum of character advances comes near
-// the widest so far are measured exactly.
-void ResultListView::MeasureNewPaths() {
-    const int count = m_model->rowCount();
-    if (m_measuredRows >= count) return;
+// are exactly the unmeasured ones; rows still held back from views count too, or a fit that widens the column just
+// before they show would leave them cut off. Shaping a text is slow, so only paths whose sum of character advances
+// comes near the widest so far are measured exactly.
+bool ResultListView::MeasureNewPaths(std::chrono::steady_clock::time_point deadline) {
+    constexpr int kRowsBetweenClockReads = 256;
+    const int count = m_model->StoredRowCount();
+    if (m_measuredRows >= count) return true;
     const QFontMetrics metrics(font());
     if (m_byteAdvances.empty()) {
         m_byteAdvances.resize(256);
@@ -197,8 +199,10 @@ void ResultListView::MeasureNewPaths() {
         }
     }
     const int extra = 2 * StyleTextMargin(this) + (showGrid() ? 1 : 0);
-    for (int row = m_measuredRows; row < count; ++row) {
-        const std::string_view path = m_model->Row(row).Path;
+    for (int measured = 0; m_measuredRows < count; ++m_measuredRows, ++measured) {
+        if (measured > 0 && measured % kRowsBetweenClockReads == 0 && std::chrono::steady_clock::now() >= deadline)
+            break;
+        const std::string_view path = m_model->Store().Row(static_cast<std::size_t>(m_measuredRows)).Path;
         if (path.empty()) continue;
         double estimate = 0;
         for (char c : path) estimate += m_byteAdvances[static_cast<unsigned char>(c)];
@@ -206,7 +210,7 @@ void ResultListView::MeasureNewPaths() {
         if (estimate + estimate / 256 + 2 + extra <= m_widestPath) continue;
         m_widestPath = std::max(m_widestPath, metrics.horizontalAdvance(ToQString(path)) + extra);
     }
-    m_measuredRows = count;
+    return m_measuredRows == count;
 }
 
 void ResultListView::changeEvent(QEvent* event) {

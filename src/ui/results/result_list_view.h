@@ -3,6 +3,7 @@
 #include <QTableView>
 
 #include <array>
+#include <chrono>
 #include <vector>
 
 #include "engine/results/search_result.h"
@@ -29,9 +30,11 @@ public:
     // Ends, for good, the start-up mode in which the Path column fills the space left (called at a run start).
     void StopFillingPathColumn();
 
-    // Widens the Path column to its widest cell if it is narrower; returns whether it grew. Only rows added since
-    // the last call are measured: the column never shrinks by itself, so the widest width so far is kept.
-    bool FitPathColumn();
+    // Widens the Path column to its widest cell if it is narrower, rows not shown yet included. Only rows added since
+    // the last call are measured, for about budget at most so that a flood of rows never stalls the window; the rest
+    // at the next call. Returns whether it grew with every row measured. The column never shrinks by itself, so the
+    // widest width so far is kept.
+    bool FitPathColumn(std::chrono::milliseconds budget = std::chrono::milliseconds(30));
 
     // Sorts by column in that column's next direction, then flips it (Size and Slots start descending).
     void OnHeaderClicked(int column);
@@ -46,7 +49,8 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
-    void MeasureNewPaths();
+    // Measures the rows not measured yet until deadline; returns whether every row has been.
+    bool MeasureNewPaths(std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::time_point::max());
     void ForgetMeasuredPaths();
 
     ResultModel* m_model;

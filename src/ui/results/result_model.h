@@ -38,6 +38,8 @@ public:
     // Stores a row that views do not see until ShowStaged announces every staged row at once.
     void AppendStaged(const SearchResult& result);
     void ShowStaged();
+    // Rows stored, shown or staged.
+    int StoredRowCount() const { return static_cast<int>(m_store.Count()); }
     void Clear();
 
     // Shows only the rows that match query (LiveFilter, UTF-8); an empty query shows every row. Filters every row

@@ -83,6 +83,37 @@ TEST(UdpListener, HandsWaitingDatagramsOverAsOneBatchAndDropsOversized) {
     EXPECT_EQ(batches[1], expected);
 }
 
+TEST(UdpListener, WaitingDatagramsGoOverInBatchesOfBoundedBytes) {
+    FakeGuiThread gui;
+    Received received;
+    received.HoldFirst();
+    constexpr std::size_t kBatchBytes = UdpListener::MaxDatagramSize;
+    UdpListener listener(
+        gui, [&](const auto& datagrams) { received.Add(datagrams); }, kBatchBytes);
+    const int32_t port = FreeUdpPorts(1);
+    ASSERT_TRUE(listener.Activate("127.0.0.1", port));
+    UdpTestSocket sender;
+    ASSERT_TRUE(sender.SendTo(port, "first"));
+    ASSERT_TRUE(received.WaitForDatagrams(1));
+    std::vector<std::string> sent;
+    for (std::size_t size : {3000, 3000, 3000, 8192, 1, 5000}) {
+        sent.emplace_back(size, static_cast<char>('a' + sent.size()));
+        ASSERT_TRUE(sender.SendTo(port, sent.back()));
+    }
+    received.Release();
+    ASSERT_TRUE(received.WaitForDatagrams(1 + sent.size()));
+    const auto batches = received.Batches();
+    std::vector<std::string> got;
+    for (std::size_t i = 1; i < batches.size(); ++i) {
+        std::size_t bytes = 0;
+        for (const std::string& datagram : batches[i]) bytes += datagram.size();
+        EXPECT_LE(bytes, kBatchBytes) << "batch " << i;
+        got.insert(got.end(), batches[i].begin(), batches[i].end());
+    }
+    EXPECT_EQ(got, sent);
+    EXPECT_EQ(batches.size(), 5u) << "3000+3000, 3000, 8192, 1+5000";
+}
+
 TEST(UdpListener, DeactivateFromInsideTheHandlerFreesThePortAtOnce) {
     FakeGuiThread gui;
     Received received;

@@ -7,10 +7,12 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include <string>
 #include <vector>
 
+#include "engine/results/result_compare.h"
 #include "support/fake_hub.h"
 #include "support/temp_dir.h"
 #include "support/udp_test_sockets.h"
@@ -175,6 +177,44 @@ TEST_F(SearchRunTest, NickThatWouldInjectCommandsIsRefusedBeforeAnyHubIsContacte
     EXPECT_EQ(m_window->m_searchButton->text(), QStringLiteral("Search"));
     EXPECT_EQ(m_hubs.OpenConnections(0), 0);
     EXPECT_TRUE(m_hubs.Received(0).empty());
+}
+
+TEST_F(SearchRunTest, PathColumnFitsRowsStillHeldBackAtTheTick) {
+    Open({{}});
+    m_window->m_fitTimer->stop();  // ticks come by hand here
+    ResultListView& list = *m_window->m_resultList;
+    list.StopFillingPathColumn();
+    const auto add = [&](const std::string& path) {
+        SearchResult result;
+        result.FileName = "f";
+        result.Path = path;
+        m_window->OnResult(result);
+        m_window->OnResultsReported();
+    };
+    add("a\\");  // the first result is shown and fitted at once
+    add(std::string(60, 'm') + "\\");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return list.model()->rowCount() == 2; }));
+    const std::string longest = std::string(200, 'w') + "\\";
+    add(longest);  // held back by the display delay when the tick comes
+    m_window->OnFitTimer();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return list.model()->rowCount() == 3; }));
+    m_window->OnFitTimer();
+    EXPECT_GE(list.columnWidth(kPathColumn), list.fontMetrics().horizontalAdvance(QString::fromStdString(longest)));
+}
+
+TEST_F(SearchRunTest, ResultLimitShowsANoticeUntilTheNextRun) {
+    Open({{}});
+    m_window->Session().SetLimits({kResultsPerUserLimit, 2});
+    Search(QStringLiteral("song"));
+    m_client.SendTo(m_window->CurrentUdpPort(), kTwoResults +
+                                                    "$SR carol c.mp3\x05"
+                                                    "1 1/1\x05Hub (h)|");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_window->m_progressBar->isTextVisible(); }));
+    EXPECT_EQ(m_window->m_progressBar->text(), QStringLiteral("Result limit reached \u2014 refine the search"));
+    EXPECT_EQ(m_window->ResultCount(), 2);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_window->m_searchButton->text() == QStringLiteral("Search"); }, 5000));
+    Search(QStringLiteral("song"));
+    EXPECT_FALSE(m_window->m_progressBar->isTextVisible());
 }
 
 TEST_F(SearchRunTest, ClosingTheWindowDuringARunEndsPromptly) {

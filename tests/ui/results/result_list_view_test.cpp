@@ -372,6 +372,17 @@ TEST_F(ResultListViewTest, TipsPauseOnEveryCellAndHideAfterTheDisplayTime) {
     QApplication::setStyle(appStyle);
 }
 
+TEST_F(ResultListViewTest, PathColumnFitGoesOnWhereItsTimeRanOut) {
+    view->StopFillingPathColumn();
+    for (int row = 0; row < 1000; ++row) view->Append(Make("a", 1, "short\\"));
+    const std::string longPath = std::string(150, 'W') + "\\";
+    view->Append(Make("b", 1, longPath));
+    int fits = 1;
+    while (!view->FitPathColumn(std::chrono::milliseconds(0)) && fits < 10) ++fits;
+    EXPECT_GT(fits, 1) << "a fit out of time leaves the rest for the next";
+    EXPECT_GT(view->columnWidth(kPathColumn), view->fontMetrics().horizontalAdvance(QString::fromStdString(longPath)));
+}
+
 TEST_F(ResultListViewTest, PathColumnOnlyGrowsForLongerPaths) {
     view->StopFillingPathColumn();
     view->setColumnWidth(kPathColumn, 292);

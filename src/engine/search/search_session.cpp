@@ -1,0 +1,126 @@
+#include "engine/search/search_session.h"
+
+#include "engine/net/udp_listener.h"
+#include "engine/results/sr_decoder.h"
+#include "engine/search/hub_queue.h"
+#include "engine/search/search_runner.h"
+#include "engine/search/udp_port.h"
+#include "engine/sys/log.h"
+
+SearchSession::SearchSession(GuiThread& gui, SearchSessionObserver& observer, HubExchangeTimings timings)
+    : m_gui(gui),
+      m_observer(observer),
+      m_listener(std::make_unique<UdpListener>(
+          gui, [this](const std::vector<std::string_view>& datagrams) { OnDatagrams(datagrams); })),
+      m_runner(MakeRunner(timings)) {}
+
+SearchSession::~SearchSession() {
+    Shutdown();
+}
+
+std::unique_ptr<SearchRunner> SearchSession::MakeRunner(const HubExchangeTimings& timings) {
+    return std::make_unique<SearchRunner>(
+        m_gui, [this] { OnRunProgress(); }, timings);
+}
+
+void SearchSession::SetExchangeTimings(const HubExchangeTimings& timings) {
+    m_runner = MakeRunner(timings);
+}
+
+void SearchSession::SetLiveFilter(bool atMostShown, bool onlyFreeSlots) {
+    m_atMostShown = atMostShown;
+    m_onlyFreeSlots = onlyFreeSlots;
+}
+
+int32_t SearchSession::SearchedCount() const {
+    return m_runner->SearchedCount();
+}
+
+int32_t SearchSession::FailedCount() const {
+    return m_runner->FailedCount();
+}
+
+RunStart SearchSession::Start(HubQueue& queue, const AppSettings& settings, const SearchForm& form,
+                              std::string_view phrase) {
+    m_runner->ResizePool(settings.Threads);
+    Stop();
+    m_resultCount = 0;
+    m_droppedCount = 0;
+    m_limitReached = false;
+    m_quota.Clear();
+
+    const SearchCriteria criteria = BuildSearchCriteria(form);
+    m_sizeFilterLow = criteria.SizeFilterLow;
+    m_sizeFilterHigh = criteria.SizeFilterHigh;
+    if (criteria.error) return {RunStartFailure::BadCriteria, *criteria.error};
+
+    m_currentUdpPort = NextUdpPort(m_currentUdpPort, settings.MinUDPPort, settings.MaxUDPPort);
+    if (!BindRunPort(*m_listener, settings.IP, m_currentUdpPort, settings.MinUDPPort, settings.MaxUDPPort))
+        return {RunStartFailure::PortNotBound, {}};
+
+    const RunValues values{settings.Nick,          settings.IP,           settings.ShareSizeBytes,
+                           settings.SearchTimeout, criteria.SearchPrefix, SearchPattern(phrase),
+                           m_currentUdpPort};
+    m_queue = &queue;
+    m_state = RunState::Running;
+    m_runner->Start(queue, values);
+    return {};
+}
+
+void SearchSession::Stop() {
+    m_listener->Deactivate();
+    m_runner->Stop();
+    m_queue = nullptr;
+    m_state = RunState::Idle;
+}
+
+void SearchSession::Shutdown() {
+    if (m_closed) return;
+    m_closed = true;
+    m_listener->Deactivate();
+    m_runner->Shutdown();
+    m_queue = nullptr;
+    m_state = RunState::Idle;
+}
+
+void SearchSession::OnRunProgress() {
+    m_observer.OnProgress(m_runner->SearchedCount(), m_runner->FailedCount());
+    if (m_state != RunState::Running || !m_runner->IsComplete(m_queue->Count())) return;
+    // The workers let go of the queue now, which a refresh may free once the front end hears of the end; the result
+    // port stays open for late answers.
+    m_runner->Stop();
+    m_state = RunState::Idle;
+    m_queue = nullptr;
+    m_observer.OnRunEnded();
+}
+
+void SearchSession::OnDatagrams(const std::vector<std::string_view>& datagrams) {
+    const ResultFilter filter{m_sizeFilterLow, m_sizeFilterHigh, m_atMostShown, m_onlyFreeSlots};
+    const int32_t before = m_resultCount;
+    const bool limitReachedBefore = m_limitReached;
+    for (std::string_view datagram : datagrams) {
+        if (m_limitReached || m_closed) break;
+        DecodeDatagram(datagram, filter, [this](const SearchResult& result) { return Accept(result); });
+    }
+    if (m_resultCount != before) m_observer.OnResultsReported();
+    if (m_limitReached && !limitReachedBefore) m_observer.OnResultLimitReached();
+}
+
+bool SearchSession::Accept(const SearchResult& result) {
+    if (m_resultCount >= m_limits.perRun) {
+        m_limitReached = true;
+        Log(LogLevel::Info, "the run has " + std::to_string(m_resultCount) + " results; later ones are dropped");
+        return false;
+    }
+    const Admission admission = m_quota.Admit(result.User, result.HubAddress, m_limits.perUser);
+    if (admission != Admission::Admitted) {
+        ++m_droppedCount;
+        if (admission == Admission::FirstRefused && LogEnabled(LogLevel::Info))
+            Log(LogLevel::Info, "user " + result.User + " on hub " + result.HubAddress + " sent more than " +
+                                    std::to_string(m_limits.perUser) + " results; the rest are dropped");
+        return true;
+    }
+    ++m_resultCount;
+    m_observer.OnResult(result);
+    return true;
+}

@@ -1,0 +1,128 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/results/result_quota.h"
+#include "engine/results/search_result.h"
+#include "engine/search/run_values.h"
+#include "engine/search/search_criteria.h"
+#include "engine/settings/app_settings.h"
+#include "engine/sys/gui_thread.h"
+
+class HubQueue;
+class SearchRunner;
+class UdpListener;
+
+// What a search session reports to its front end. Every call runs on the GUI thread.
+class SearchSessionObserver {
+public:
+    virtual ~SearchSessionObserver() = default;
+
+    // The current run's hub counters; one call may stand for several hubs counted meanwhile.
+    virtual void OnProgress(int32_t searched, int32_t failed) = 0;
+    // One accepted result, in arrival order; valid only during the call.
+    virtual void OnResult(const SearchResult& result) = 0;
+    // The results of one hand-over of datagrams have all been reported (called only when there were some): the
+    // moment to show them.
+    virtual void OnResultsReported() = 0;
+    // Every hub of the run has been counted. Not called for a run that Stop ended.
+    virtual void OnRunEnded() = 0;
+    // The run's results reached the ceiling: later ones are dropped until the next start.
+    virtual void OnResultLimitReached() = 0;
+};
+
+enum class RunState {
+    Idle,     // before the first run, or after one ended (its result port stays open for late answers) or was stopped
+    Running,  // hubs are being searched
+};
+
+enum class RunStartFailure {
+    None,
+    BadCriteria,   // the size values cannot be read: message says why
+    PortNotBound,  // no port of the range could be bound on the address
+};
+
+struct RunStart {
+    RunStartFailure failure = RunStartFailure::None;
+    std::string message;  // for BadCriteria, the text to show as it is
+};
+
+// Results one user on one hub may add to a run: real clients send about ten answers per search.
+inline constexpr int32_t kResultsPerUserLimit = 100;
+// Results of a whole run, so that a flood cannot fill the memory (a row costs about a hundred bytes).
+inline constexpr int32_t kResultsPerRunLimit = 1'000'000;
+
+// What one run accepts from the result port; the rest is dropped.
+struct ResultLimits {
+    int32_t perUser = kResultsPerUserLimit;
+    int32_t perRun = kResultsPerRunLimit;
+};
+
+// One search front end's runs: the criteria, the result port, the connection workers, the decoding of the result
+// datagrams and the counters. Links no Qt; a window, a command line or a test drives it. Every method runs on the
+// GUI thread (the thread that gui runs steps on) and never waits for a worker that might wait for it.
+class SearchSession {
+public:
+    // observer must outlive the session.
+    SearchSession(GuiThread& gui, SearchSessionObserver& observer, HubExchangeTimings timings = {});
+    // Shutdown().
+    ~SearchSession();
+    SearchSession(const SearchSession&) = delete;
+    SearchSession& operator=(const SearchSession&) = delete;
+
+    // Ends what an earlier run left (workers, result port, results) and starts a run with settings.Threads workers
+    // over every hub of queue, searching for phrase with the form's criteria, results arriving on the next port of
+    // the settings' range. The queue must stay alive until Stop, OnRunEnded, the next Start or Shutdown. On a failure
+    // nothing runs and nothing listens.
+    RunStart Start(HubQueue& queue, const AppSettings& settings, const SearchForm& form, std::string_view phrase);
+    // Ends the run and closes the result port; nothing more is counted or reported.
+    void Stop();
+    // Ends every worker and the port within moments. Call it after the GuiThread has been closed; safe twice.
+    void Shutdown();
+
+    // Replaces the idle worker pool with one whose waits on real hubs are these; tests shorten them.
+    void SetExchangeTimings(const HubExchangeTimings& timings);
+    // Takes effect at the next start.
+    void SetLimits(const ResultLimits& limits) { m_limits = limits; }
+    // The filters that follow the search form as results arrive: the size condition shown is "At Most", only
+    // results with a free slot are wanted.
+    void SetLiveFilter(bool atMostShown, bool onlyFreeSlots);
+
+    RunState State() const { return m_state; }
+    // The port of the current or last run; -1 before the first.
+    int32_t CurrentUdpPort() const { return m_currentUdpPort; }
+    int32_t SearchedCount() const;
+    int32_t FailedCount() const;
+    // Results accepted since the last start, and those dropped over a limit.
+    int32_t ResultCount() const { return m_resultCount; }
+    int32_t DroppedCount() const { return m_droppedCount; }
+
+private:
+    std::unique_ptr<SearchRunner> MakeRunner(const HubExchangeTimings& timings);
+    void OnRunProgress();
+    void OnDatagrams(const std::vector<std::string_view>& datagrams);
+    // False once the run's ceiling has been reached.
+    bool Accept(const SearchResult& result);
+
+    GuiThread& m_gui;
+    SearchSessionObserver& m_observer;
+    std::unique_ptr<UdpListener> m_listener;
+    std::unique_ptr<SearchRunner> m_runner;
+    HubQueue* m_queue = nullptr;  // the running run's; null when idle
+    RunState m_state = RunState::Idle;
+    bool m_closed = false;
+    int32_t m_currentUdpPort = -1;
+    int64_t m_sizeFilterLow = -1;
+    int64_t m_sizeFilterHigh = -1;
+    bool m_atMostShown = false;
+    bool m_onlyFreeSlots = false;
+    ResultLimits m_limits;
+    ResultQuota m_quota;
+    int32_t m_resultCount = 0;
+    int32_t m_droppedCount = 0;
+    bool m_limitReached = false;
+};

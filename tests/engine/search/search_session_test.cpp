@@ -1,0 +1,228 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "engine/search/hub_queue.h"
+#include "engine/search/search_session.h"
+#include "support/fake_gui_thread.h"
+#include "support/fake_hub.h"
+#include "support/log_recorder.h"
+#include "support/test_run_values.h"
+#include "support/udp_test_sockets.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// What the session reported, as the fake GUI thread delivered it.
+class Reports : public SearchSessionObserver {
+public:
+    void OnProgress(int32_t searched, int32_t failed) override {
+        Record([&] {
+            m_searched = searched;
+            m_failed = failed;
+        });
+    }
+    void OnResult(const SearchResult& result) override { m_pending.push_back(result); }
+    void OnResultsReported() override {
+        Record([&] { m_rows.insert(m_rows.end(), m_pending.begin(), m_pending.end()); });
+        m_pending.clear();
+    }
+    // The hook runs first, so that a test that saw the end sees its effects too.
+    void OnRunEnded() override {
+        if (m_onRunEnded) m_onRunEnded();
+        Record([&] { ++m_runsEnded; });
+    }
+    void OnResultLimitReached() override {
+        Record([&] { ++m_limitNotices; });
+    }
+
+    // Waits until condition, read under the reports' lock, holds.
+    bool WaitFor(const std::function<bool()>& condition) {
+        std::unique_lock lock(m_mutex);
+        return m_changed.wait_for(lock, 10s, condition);
+    }
+    // Runs look under the reports' lock.
+    void Inspect(const std::function<void()>& look) {
+        std::lock_guard lock(m_mutex);
+        look();
+    }
+
+    std::function<void()> m_onRunEnded;
+    int32_t m_searched = 0;
+    int32_t m_failed = 0;
+    int m_runsEnded = 0;
+    int m_limitNotices = 0;
+    std::vector<SearchResult> m_rows;
+
+private:
+    void Record(const std::function<void()>& change) {
+        std::lock_guard lock(m_mutex);
+        change();
+        m_changed.notify_all();
+    }
+
+    std::vector<SearchResult> m_pending;  // GUI thread only
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+};
+
+FakeHubBehaviour Silent() {
+    FakeHubBehaviour behaviour;
+    behaviour.nickAnswer = FakeHubBehaviour::NickAnswer::Silent;
+    return behaviour;
+}
+
+const std::string kTwoResults =
+    "$SR alice music\\song.mp3\x05"
+    "5242880 2/4\x05Some Hub (10.0.0.1:411)|"
+    "$SR bob Films\\New Stuff 0/3\x05Hub (10.0.0.2)|$sr junk|";
+
+std::string Result(const std::string& user, const std::string& hub, int number) {
+    return "$SR " + user + " f" + std::to_string(number) + ".bin\x05" + "1 1/1\x05H (" + hub + ")|";
+}
+
+// A session over fake hubs, driven as a front end would: every call on the (fake) GUI thread.
+class SearchSessionTest : public ::testing::Test {
+protected:
+    SearchSessionTest() : m_session(std::make_unique<SearchSession>(m_gui, m_reports, QuickTimings())) {
+        m_settings.Nick = "tester";
+        m_settings.IP = "127.0.0.1";
+        m_settings.ShareSizeBytes = "5368709120";
+        m_settings.Threads = 4;
+        m_settings.SearchTimeout = 1;
+        m_settings.MinUDPPort = FreeUdpPorts(2);
+        m_settings.MaxUDPPort = m_settings.MinUDPPort + 1;
+    }
+    ~SearchSessionTest() override {
+        m_gui.Close();
+        m_session.reset();
+    }
+
+    void AddHubs(const std::vector<FakeHubBehaviour>& hubs) {
+        for (const FakeHubBehaviour& behaviour : hubs)
+            m_queue->AddHub("127.0.0.1", m_hubs.Port(m_hubs.AddHub(behaviour)));
+    }
+    RunStart Start(const SearchForm& form = {}) {
+        RunStart start;
+        m_gui.RunAndWait([&] { start = m_session->Start(*m_queue, m_settings, form, "big buck"); });
+        return start;
+    }
+    template <typename Read>
+    auto OnGui(Read read) {
+        decltype(read()) value{};
+        m_gui.RunAndWait([&] { value = read(); });
+        return value;
+    }
+    void Send(const std::string& datagram) { ASSERT_TRUE(m_sender.SendTo(m_session->CurrentUdpPort(), datagram)); }
+
+    AppSettings m_settings;
+    FakeHubServer m_hubs;
+    FakeGuiThread m_gui;
+    Reports m_reports;
+    std::unique_ptr<HubQueue> m_queue = std::make_unique<HubQueue>();
+    std::unique_ptr<SearchSession> m_session;
+    UdpTestSocket m_sender;
+};
+
+TEST_F(SearchSessionTest, RunCountsHubsAndDecodesTheAnswersSentToItsPort) {
+    AddHubs({{}, {}, {}, Silent(), Silent()});
+    ASSERT_EQ(Start().failure, RunStartFailure::None);
+    EXPECT_EQ(OnGui([&] { return m_session->State(); }), RunState::Running);
+    const std::string search = "$Search 127.0.0.1:" + std::to_string(m_settings.MinUDPPort) + " F?F?0?1?big$buck";
+    for (int hub = 0; hub < 3; ++hub) {
+        ASSERT_TRUE(m_hubs.WaitUntil([&] { return !m_hubs.Forwarded(hub).empty(); }, 5s));
+        EXPECT_EQ(m_hubs.Forwarded(hub), std::vector<std::string>{search});
+        Send(kTwoResults);
+    }
+
+    ASSERT_TRUE(m_reports.WaitFor([&] { return m_reports.m_runsEnded == 1 && m_reports.m_rows.size() == 6; }));
+    EXPECT_EQ(OnGui([&] { return m_session->State(); }), RunState::Idle);
+    m_reports.Inspect([&] {
+        EXPECT_EQ(m_reports.m_searched, 3);
+        EXPECT_EQ(m_reports.m_failed, 2);
+        const SearchResult& file = m_reports.m_rows[0];
+        EXPECT_EQ(file.FileName, "song.mp3");
+        EXPECT_EQ(file.Path, "music\\");
+        EXPECT_EQ(file.Size, 5242880);
+        EXPECT_EQ(file.User, "alice");
+        EXPECT_EQ(file.HubAddress, "10.0.0.1:411");
+        EXPECT_EQ(m_reports.m_rows[1].FileName, "Films\\New Stuff\\");
+        EXPECT_EQ(m_reports.m_rows[1].SizeText, "<DIR>");
+    });
+
+    // The port stays open after the run ended by itself: late answers still count.
+    Send(kTwoResults);
+    EXPECT_TRUE(m_reports.WaitFor([&] { return m_reports.m_rows.size() == 8; }));
+    EXPECT_EQ(OnGui([&] { return m_session->ResultCount(); }), 8);
+}
+
+TEST_F(SearchSessionTest, FailedStartsContactNoHub) {
+    AddHubs({{}});
+    SearchForm unreadable;
+    unreadable.sizeCondition = kAtLeast;
+    unreadable.firstValue = "many";
+    const RunStart badCriteria = Start(unreadable);
+    EXPECT_EQ(badCriteria.failure, RunStartFailure::BadCriteria);
+    EXPECT_EQ(badCriteria.message, "Error: first condition value \"many\" is incorrect");
+
+    UdpTestSocket busy;
+    ASSERT_TRUE(busy.Bind(m_settings.MinUDPPort));
+    m_settings.MaxUDPPort = m_settings.MinUDPPort;
+    EXPECT_EQ(Start().failure, RunStartFailure::PortNotBound);
+
+    EXPECT_EQ(OnGui([&] { return m_session->State(); }), RunState::Idle);
+    EXPECT_EQ(m_hubs.OpenConnections(0), 0);
+    EXPECT_TRUE(m_hubs.Received(0).empty());
+}
+
+TEST_F(SearchSessionTest, OneUserOnOneHubAndTheWholeRunAreLimited) {
+    const LogRecorder log;
+    AddHubs({Silent()});
+    m_session->SetLimits({3, 8});
+    ASSERT_EQ(Start().failure, RunStartFailure::None);
+    std::string datagram;
+    for (int i = 0; i < 5; ++i) datagram += Result("alice", "hub-a", i);
+    for (int i = 0; i < 2; ++i) datagram += Result("alice", "hub-b", i) + Result("hub-a", "alice", i);
+    Send(datagram);
+    ASSERT_TRUE(m_reports.WaitFor([&] { return m_reports.m_rows.size() == 7; }));
+    EXPECT_EQ(OnGui([&] { return m_session->DroppedCount(); }), 2) << "alice's fourth and fifth on hub-a";
+    EXPECT_EQ(log.Matching({"user alice on hub hub-a sent more than 3 results"}).size(), 1u);
+
+    for (int i = 0; i < 3; ++i) Send(Result("carol", "hub-a", i) + Result("dave", "hub-a", i));
+    ASSERT_TRUE(m_reports.WaitFor([&] { return m_reports.m_limitNotices == 1; }));
+    EXPECT_EQ(OnGui([&] { return m_session->ResultCount(); }), 8);
+    m_reports.Inspect([&] { EXPECT_EQ(m_reports.m_rows.back().User, "carol"); });
+    EXPECT_EQ(log.Matching({"the run has 8 results; later ones are dropped"}).size(), 1u);
+
+    // The next run starts from nothing.
+    ASSERT_EQ(Start().failure, RunStartFailure::None);
+    Send(Result("alice", "hub-a", 9));
+    EXPECT_TRUE(m_reports.WaitFor([&] { return m_reports.m_rows.size() == 9; }));
+}
+
+TEST_F(SearchSessionTest, QueueMayBeFreedAsSoonAsTheRunHasEnded) {
+    // A refresh replaces the queue once a run has ended, while the worker that counted the last hub is still
+    // returning from its report: it must not read the freed queue (AddressSanitizer tells).
+    m_settings.Threads = 1;
+    AddHubs({{}});
+    m_reports.m_onRunEnded = [&] {
+        m_queue = std::make_unique<HubQueue>();
+        m_queue->AddHub("127.0.0.1", m_hubs.Port(m_hubs.AddHub({})));
+    };
+    ASSERT_EQ(Start().failure, RunStartFailure::None);
+    ASSERT_TRUE(m_reports.WaitFor([&] { return m_reports.m_runsEnded == 1; }));
+    m_reports.m_onRunEnded = {};
+    ASSERT_EQ(Start().failure, RunStartFailure::None);
+    ASSERT_TRUE(m_reports.WaitFor([&] { return m_reports.m_runsEnded == 2; }));
+    EXPECT_EQ(m_hubs.Received(0).size(), 1u);
+    EXPECT_EQ(m_hubs.Received(1).size(), 1u);
+}
+
+}  // namespace
