@@ -39,6 +39,8 @@ int CompareResultRows(const ResultRow& a, const ResultRow& b, int column) {
             return CompareText(a.User, b.User, true);
         case kHubAddressColumn:
             return CompareText(a.HubAddress, b.HubAddress, false);
+        case kTthColumn:
+            return CompareText(a.Tth, b.Tth, false);
         default:
             return CompareText(a.Path, b.Path, true);
     }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/adc/adc_text.h"
+#include "engine/results/dc_links.h"
 
 namespace {
 
@@ -27,11 +28,6 @@ ResultFields FieldsOf(const AdcMessage& message) {
         if (field != nullptr && !*field) *field = value;
     }
     return fields;
-}
-
-// A real hash: 39 base32 characters, not the all-"A" value some clients send for directories.
-bool IsTth(std::string_view text) {
-    return IsAdcCid(text) && text.find_first_not_of('A') != std::string_view::npos;
 }
 
 // UTF-8 text in the rows' code page; most names are ASCII, which is the same in both.

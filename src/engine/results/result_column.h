@@ -8,5 +8,6 @@ enum ResultColumn : int {
     kUserColumn = 3,
     kHubAddressColumn = 4,
     kPathColumn = 5,
-    kResultColumnCount = 6,
+    kTthColumn = 6,  // hidden until the user shows it
+    kResultColumnCount = 7,
 };

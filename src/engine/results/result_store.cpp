@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engine/results/dc_links.h"
 #include "engine/results/result_column.h"
 #include "engine/text/ascii_case.h"
 
@@ -40,6 +41,8 @@ std::string_view ColumnText(const ResultRow& row, int column) {
             return row.User;
         case kHubAddressColumn:
             return row.HubAddress;
+        case kTthColumn:
+            return row.Tth;
         default:
             return row.Path;
     }
@@ -59,9 +62,13 @@ char* ResultStore::Allocate(std::size_t bytes) {
 }
 
 void ResultStore::Append(const SearchResult& result) {
-    const std::string* texts[] = {&result.FileName, &result.SlotsText, &result.User, &result.HubAddress, &result.Path};
+    const std::string* texts[] = {&result.FileName,   &result.SlotsText, &result.User,
+                                  &result.HubAddress, &result.Path,      &result.Tth};
+    // Anything but a whole hash is no hash.
+    const bool hasTth = result.Tth.size() == kTthLength;
+    const std::size_t textCount = hasTth ? std::size(texts) : std::size(texts) - 1;
     std::size_t total = 0;
-    for (const std::string* text : texts) total += text->size();
+    for (std::size_t i = 0; i < textCount; ++i) total += texts[i]->size();
     char* place = total == 0 ? nullptr : Allocate(total);
 
     Record record{place,
@@ -70,9 +77,10 @@ void ResultStore::Append(const SearchResult& result) {
                   result.TotalSlots,
                   {},
                   static_cast<uint32_t>(result.Path.size()),
-                  result.SizeText == kDirectorySizeText};
+                  result.SizeText == kDirectorySizeText,
+                  hasTth};
     std::size_t offset = 0;
-    for (std::size_t i = 0; i < 5; ++i) {
+    for (std::size_t i = 0; i < textCount; ++i) {
         // The texts lie back to back without terminators; the record keeps their ends.
         // NOLINTNEXTLINE(bugprone-not-null-terminated-result)
         if (!texts[i]->empty()) std::memcpy(place + offset, texts[i]->data(), texts[i]->size());
@@ -98,6 +106,7 @@ ResultRow ResultStore::Row(std::size_t index) const {
         row.User = text(r.ends[1], r.ends[2]);
         row.HubAddress = text(r.ends[2], r.ends[3]);
         row.Path = text(r.ends[3], r.ends[3] + r.pathLength);
+        if (r.hasTth) row.Tth = text(r.ends[3] + r.pathLength, r.ends[3] + r.pathLength + kTthLength);
     }
     row.Size = r.size;
     row.FreeSlots = r.freeSlots;
@@ -122,7 +131,7 @@ void ResultStore::SortItems(std::span<SortItem> items, bool descending) {
 // items agree on every chunk before offset: sorts them by the chunk at offset, then each run that ties on it by the
 // next chunks. A text is read once per chunk rather than once per comparison.
 void ResultStore::SortTexts(std::span<SortItem> items, int column, bool descending, std::size_t offset) const {
-    const bool foldCase = column != kHubAddressColumn;
+    const bool foldCase = column != kHubAddressColumn && column != kTthColumn;
     std::size_t longest = 0;
     for (SortItem& item : items) {
         const std::string_view text = ColumnText(Row(item.index), column);

@@ -8,7 +8,7 @@
 
 #include "engine/results/search_result.h"
 
-// The rows of the result list, compact: each row's five texts lie back to back in a shared arena of large blocks,
+// The rows of the result list, compact: each row's texts lie back to back in a shared arena of large blocks,
 // the row record holds their offsets and the numbers; the size text is derived from Size when shown.
 // Rows are only appended, sorted as a whole or cleared. Not thread-safe: the GUI thread owns it.
 class ResultStore {
@@ -28,13 +28,14 @@ public:
 
 private:
     struct Record {
-        const char* text;  // FileName, SlotsText, User, HubAddress, Path back to back
+        const char* text;  // FileName, SlotsText, User, HubAddress, Path and Tth back to back
         int64_t size;
         int32_t freeSlots;
         int32_t totalSlots;
         uint32_t ends[4];  // end offsets of the first four texts
         uint32_t pathLength;
         bool isDirectory;
+        bool hasTth;  // a TTH is always kTthLength long
     };
 
     struct SortItem {

@@ -15,7 +15,7 @@ struct SearchResult {
     std::string User;
     std::string HubAddress;  // between the last "(" and the final ")"; empty without "("
     std::string Path;        // file: up to and including the last backslash; directory: same as FileName
-    std::string Tth;         // the file's Tiger tree hash in base32 (39 characters); empty when none was sent
+    std::string Tth;         // the file's Tiger Tree Hash (kTthLength base32 characters), or empty without one
 };
 
 // The size text of directory results; a file with size -1 still shows "-1 B", so this text is what marks a directory.
@@ -28,6 +28,7 @@ struct ResultRow {
     std::string_view User;
     std::string_view HubAddress;
     std::string_view Path;
+    std::string_view Tth;  // empty without one
     int64_t Size = 0;
     int32_t FreeSlots = 0;
     int32_t TotalSlots = 0;

@@ -1,6 +1,7 @@
 #include "engine/results/sr_decoder.h"
 
 #include "engine/nmdc/nmdc_text.h"
+#include "engine/results/dc_links.h"
 #include "engine/text/number_format.h"
 
 namespace {
@@ -87,6 +88,7 @@ bool DecodeSearchResult(std::string_view message, const ResultFilter& filter, Se
     const std::size_t open = message.rfind('(');
     result.HubAddress.assign(open == message.npos ? std::string_view()
                                                   : message.substr(open + 1, message.size() - open - 2));
+    result.Tth.assign(TthOfSearchResult(message));
     return true;
 }
 

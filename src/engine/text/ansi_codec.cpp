@@ -79,6 +79,7 @@ AnsiCodec::AnsiCodec(int codePage) : m_codePage(codePage) {
             if (iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) != static_cast<std::size_t>(-1) && outLeft == 0)
                 cp = static_cast<char32_t>(out[0] | (out[1] << 8) | (out[2] << 16) | (out[3] << 24));
         }
+        m_codePoints[static_cast<std::size_t>(b)] = cp;
         AppendUtf8(m_toUtf8[static_cast<std::size_t>(b)], cp);
         if (cp != 0xFFFD) m_fromUnicode.emplace(cp, static_cast<unsigned char>(b));
     }
@@ -118,6 +119,11 @@ int AnsiCodec::CodePageForLocale(std::string_view locale) {
 std::string AnsiCodec::ToUtf8(std::string_view ansi) const {
     std::string out;
     out.reserve(ansi.size());
+    AppendUtf8To(out, ansi);
+    return out;
+}
+
+void AnsiCodec::AppendUtf8To(std::string& out, std::string_view ansi) const {
     for (char c : ansi) {
         const auto b = static_cast<unsigned char>(c);
         if (b < 0x80)
@@ -125,7 +131,6 @@ std::string AnsiCodec::ToUtf8(std::string_view ansi) const {
         else
             out += m_toUtf8[b];
     }
-    return out;
 }
 
 std::string AnsiCodec::FromUtf8(std::string_view utf8, char replacement) const {

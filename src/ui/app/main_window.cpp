@@ -11,16 +11,22 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <vector>
 
 #include "engine/hublist/hublist_loader.h"
 #include "engine/hublist/hublist_refresh_thread.h"
 #include "engine/search/hub_queue.h"
 #include "engine/search/search_criteria.h"
+#include "engine/search/search_history.h"
 #include "engine/settings/settings_store.h"
+#include "ui/app/phrase_history.h"
+#include "ui/app/result_list_controls.h"
 #include "ui/dialogs/about_dialog.h"
 #include "ui/dialogs/settings_dialog.h"
+#include "ui/results/grouped_result_view.h"
 #include "ui/results/result_list_view.h"
 #include "ui/results/result_model.h"
+#include "ui/results/result_row_actions.h"
 #include "ui/support/design_layout.h"
 #include "ui/support/gui_text.h"
 #include "ui/support/message_box.h"
@@ -86,8 +92,12 @@ void MainWindow::Shutdown() {
 void MainWindow::CreateControls() {
     const QStringList units{QStringLiteral("B"), QStringLiteral("KB"), QStringLiteral("MB"), QStringLiteral("GB")};
     m_resultList = new ResultListView(this);
-    m_resultList->setGeometry(8, 8, 916, 521);
+    m_resultControls = new ResultListControls(this, m_resultList);
+    m_resultControls->Place(QRect(8, 8, 916, 521));
     m_phraseEdit = PlaceControl<QLineEdit>(this, "phraseEdit", 8, 570, 206, 22);
+    m_phraseHistory =
+        new PhraseHistory(m_phraseEdit, QString::fromStdString(m_appDataDir + "/" + kSearchHistoryFileName),
+                          [this](const SearchForm& form) { ApplySearchForm(form); });
     m_searchButton = PlaceControl<QPushButton>(this, "searchButton", 220, 570, 76, 24);
     m_searchButton->setText(QStringLiteral("Search"));
     m_fileTypeBox = MakeList(this, "fileTypeBox", 310, 570, 108,
@@ -136,10 +146,12 @@ void MainWindow::CreateControls() {
     m_rowFlush->setInterval(40);
     connect(m_rowFlush, &QTimer::timeout, this, [this] { m_resultList->Model()->ShowStaged(); });
 
-    QWidget* order[] = {m_phraseEdit,     m_searchButton, m_fileTypeBox,   m_freeSlotsCheck,   m_sizeConditionBox,
-                        m_sizeEdit,       m_sizeUnitBox,  m_upperSizeEdit, m_upperSizeUnitBox, m_refreshButton,
-                        m_settingsButton, m_aboutButton,  m_resultList};
-    for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
+    std::vector<QWidget*> order{m_phraseEdit,       m_searchButton,  m_fileTypeBox,    m_freeSlotsCheck,
+                                m_sizeConditionBox, m_sizeEdit,      m_sizeUnitBox,    m_upperSizeEdit,
+                                m_upperSizeUnitBox, m_refreshButton, m_settingsButton, m_aboutButton,
+                                m_resultList};
+    for (QWidget* control : m_resultControls->TabOrder()) order.push_back(control);
+    for (std::size_t i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
 
     // The phrase box comes first in the tab order, so it has the focus when the window opens.
     m_phraseEdit->setFocus();
@@ -151,6 +163,9 @@ void MainWindow::CreateControls() {
     connect(m_fitTimer, &QTimer::timeout, this, &MainWindow::OnFitTimer);
     connect(m_settingsButton, &QPushButton::clicked, this, &MainWindow::OnSettingsClicked);
     connect(m_aboutButton, &QPushButton::clicked, this, &MainWindow::OnAboutClicked);
+    connect(m_resultControls, &ResultListControls::CountChanged, this, &MainWindow::ShowResultCount);
+    for (ResultRowActions* actions : {m_resultList->RowActions(), m_resultControls->m_groupedView->RowActions()})
+        connect(actions, &ResultRowActions::SearchForTth, this, &MainWindow::OnSearchForTth);
 }
 
 void MainWindow::SetDialogs(SettingsDialog* settingsDialog, AboutDialog* aboutDialog) {
@@ -188,7 +203,7 @@ void MainWindow::ApplyResizeRules() {
     for (QLabel* label : {m_hubCountLabel, m_searchedLabel, m_failedLabel, m_resultCountLabel}) moveTop(label, y + 30);
     // A window smaller than the bottom band would give negative sizes: those become zero.
     const int listWidth = std::max(0, width() - 16);
-    m_resultList->resize(listWidth, std::max(0, y - 20));
+    m_resultControls->Place(QRect(m_resultList->x(), m_resultList->y(), listWidth, std::max(0, y - 20)));
     m_progressBar->setGeometry(m_progressBar->x(), y + 56, listWidth, m_progressBar->height());
     // Start-up steps may show message boxes: they run from the event loop, never inside the resize itself.
     if (m_startupReady && !m_startupStepQueued) {
@@ -345,17 +360,16 @@ void MainWindow::StartRun() {
     m_resultList->StopFillingPathColumn();
     SetProgressState(m_progressBar, ProgressState::Normal);
     m_progressBar->setTextVisible(false);
-    SetLabelText(m_resultCountLabel, "Results: 0");
     m_resultList->Clear();
+    ShowResultCount();
 
-    const SearchForm form{m_sizeConditionBox->currentIndex(), FromQString(m_sizeEdit->text()),
-                          m_sizeUnitBox->currentIndex(),      FromQString(m_upperSizeEdit->text()),
-                          m_upperSizeUnitBox->currentIndex(), m_fileTypeBox->currentIndex()};
+    const SearchForm form = CurrentSearchForm();
     const RunStart start = m_session->Start(*m_queue, m_settings, form, FromQString(m_phraseEdit->text()));
     if (start.failure == RunStartFailure::BadCriteria) {
         ShowMessage(start.message, MessageIcon::Information, this);
         return;
     }
+    m_phraseHistory->Remember(m_phraseEdit->text(), form);
     ShowRunState(RunState::Running);
     if (start.failure == RunStartFailure::PortNotBound) {
         ShowMessage("Error binding IP address or UDP port", MessageIcon::Information, this);
@@ -421,5 +435,32 @@ void MainWindow::OnResult(const SearchResult& result) {
 
 void MainWindow::OnResultsReported() {
     if (!m_rowFlush->isActive()) m_rowFlush->start();
-    SetLabelText(m_resultCountLabel, "Results: " + std::to_string(ResultCount()));
+    ShowResultCount();
+}
+
+void MainWindow::ShowResultCount() {
+    m_resultCountLabel->setText(m_resultControls->CountText(ResultCount()));
+    m_resultCountLabel->adjustSize();
+}
+
+SearchForm MainWindow::CurrentSearchForm() const {
+    return {m_sizeConditionBox->currentIndex(),   FromQString(m_sizeEdit->text()),    m_sizeUnitBox->currentIndex(),
+            FromQString(m_upperSizeEdit->text()), m_upperSizeUnitBox->currentIndex(), m_fileTypeBox->currentIndex()};
+}
+
+void MainWindow::ApplySearchForm(const SearchForm& form) {
+    m_fileTypeBox->setCurrentIndex(form.fileType);
+    m_sizeConditionBox->setCurrentIndex(form.sizeCondition);
+    m_sizeEdit->setText(ToQString(form.firstValue));
+    m_sizeUnitBox->setCurrentIndex(form.firstUnit);
+    m_upperSizeEdit->setText(ToQString(form.secondValue));
+    m_upperSizeUnitBox->setCurrentIndex(form.secondUnit);
+}
+
+void MainWindow::OnSearchForTth(const QString& tth) {
+    constexpr int kTthFileType = 8;
+    if (RunInProgress()) StopRun();
+    m_phraseEdit->setText(tth);
+    ApplySearchForm({.fileType = kTthFileType});
+    OnSearchClicked();
 }

@@ -23,6 +23,9 @@ class QtGuiThread;
 class HublistRefreshThread;
 struct HublistRefreshResult;
 class HubQueue;
+class PhraseHistory;
+class ResultListControls;
+struct SearchForm;
 
 // The main window: the result list on top, the search form, buttons, status labels and progress bar below. It shows
 // what its search session reports and drives it from the form. Everything here runs on the GUI thread.
@@ -45,6 +48,8 @@ public:
     void OnRefreshClicked();
     void OnSettingsClicked();
     void OnAboutClicked();
+    // "Search for this file": a new run for the file with this TTH.
+    void OnSearchForTth(const QString& tth);
 
     ResultListView* m_resultList;
     QLineEdit* m_phraseEdit;
@@ -65,6 +70,8 @@ public:
     QLabel* m_resultCountLabel;
     QProgressBar* m_progressBar;
     QTimer* m_fitTimer;
+    ResultListControls* m_resultControls;
+    PhraseHistory* m_phraseHistory;
 
     void OnFitTimer();
     void OnProgress(int32_t searched, int32_t failed) override;
@@ -106,6 +113,9 @@ private:
     // Ends every background thread; the window stays usable for nothing after it. Safe to call twice.
     void Shutdown();
     void SetLabelText(QLabel* label, const std::string& text);
+    void ShowResultCount();
+    SearchForm CurrentSearchForm() const;
+    void ApplySearchForm(const SearchForm& form);
 
     AppSettings& m_settings;
     std::string& m_pendingIPMessage;

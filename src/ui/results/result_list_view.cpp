@@ -4,20 +4,23 @@
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QStyledItemDelegate>
 #include <QToolTip>
 
 #include <algorithm>
 
 #include "engine/results/result_column.h"
+#include "ui/results/column_menu.h"
 #include "ui/results/result_model.h"
+#include "ui/results/result_row_actions.h"
 #include "ui/support/design_layout.h"
 #include "ui/support/gui_text.h"
 #include "ui/support/hint_style.h"
 
 namespace {
 
-constexpr std::array<int, kResultColumnCount> kInitialWidths = {300, 75, 45, 95, 122, 292};
+constexpr std::array<int, kResultColumnCount> kInitialWidths = {300, 75, 45, 95, 122, 292, 290};
 constexpr int kHeaderHeight = 19;
 constexpr int kRowHeight = 18;
 
@@ -67,7 +70,11 @@ public:
 }  // namespace
 
 ResultListView::ResultListView(QWidget* parent)
-    : QTableView(parent), m_model(new ResultModel(QLocale().decimalPoint(), this)) {
+    : QTableView(parent),
+      m_model(new ResultModel(QLocale().decimalPoint(), this)),
+      m_rowActions(new ResultRowActions(this, horizontalHeader(), m_model, [this](const QModelIndex& index) {
+          return m_model->StoreIndex(index.row());
+      })) {
     setObjectName(QStringLiteral("resultList"));
     const QFont listFont = DesignFont();
     setFont(listFont);
@@ -86,6 +93,8 @@ ResultListView::ResultListView(QWidget* parent)
         setColumnWidth(column, kInitialWidths[column]);
     }
     header->setSectionResizeMode(kPathColumn, QHeaderView::Stretch);
+    header->setSectionHidden(kTthColumn, true);
+    InstallColumnMenu(header);
     verticalHeader()->hide();
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setDefaultSectionSize(kRowHeight);
@@ -93,7 +102,9 @@ ResultListView::ResultListView(QWidget* parent)
     setShowGrid(true);
     setGridStyle(Qt::SolidLine);
     setSelectionBehavior(QAbstractItemView::SelectRows);
-    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    // Tab leaves the list for the controls after it; the arrow keys move between cells.
+    setTabKeyNavigation(false);
     setEditTriggers(QAbstractItemView::EditKeyPressed);
     setSortingEnabled(false);
     setWordWrap(false);
@@ -141,8 +152,9 @@ bool ResultListView::NextSortDescending(int column) const {
 
 void ResultListView::contextMenuEvent(QContextMenuEvent* event) {
     event->accept();
-    const QModelIndex focused = currentIndex();
-    if (focused.isValid()) edit(focused);
+    QMenu* menu = m_rowActions->MakeMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(event->globalPos());
 }
 
 void ResultListView::mousePressEvent(QMouseEvent* event) {
@@ -190,7 +202,7 @@ bool ResultListView::MeasureNewPaths(std::chrono::steady_clock::time_point deadl
     for (int measured = 0; m_measuredRows < count; ++m_measuredRows, ++measured) {
         if (measured > 0 && measured % kRowsBetweenClockReads == 0 && std::chrono::steady_clock::now() >= deadline)
             break;
-        const std::string_view path = m_model->Row(m_measuredRows).Path;
+        const std::string_view path = m_model->Store().Row(static_cast<std::size_t>(m_measuredRows)).Path;
         if (path.empty()) continue;
         double estimate = 0;
         for (char c : path) estimate += m_byteAdvances[static_cast<unsigned char>(c)];

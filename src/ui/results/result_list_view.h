@@ -9,10 +9,12 @@
 #include "engine/results/search_result.h"
 
 class ResultModel;
+class ResultRowActions;
 
 // The result list: a virtual table over ResultModel, which it owns. A header click sorts once by that column
-// (stably, each column alternating its own direction, no sort mark); later rows go to the end. A context-menu
-// request or F2 opens a read-only editor on the focused cell. GUI thread only.
+// (stably, each column alternating its own direction, no sort mark); later rows go to the end; the header's context
+// menu shows or hides columns (TTH starts hidden). Rows are selected as a whole, several at once; a context-menu
+// request opens the menu of row actions, F2 a read-only editor on the focused cell. GUI thread only.
 class ResultListView : public QTableView {
     Q_OBJECT
 
@@ -20,6 +22,7 @@ public:
     explicit ResultListView(QWidget* parent = nullptr);
 
     ResultModel* Model() const { return m_model; }
+    ResultRowActions* RowActions() const { return m_rowActions; }
     void Append(const SearchResult& result);
     // Removes all rows; column widths, order and sort directions stay.
     void Clear();
@@ -51,7 +54,8 @@ private:
     void ForgetMeasuredPaths();
 
     ResultModel* m_model;
-    std::array<bool, 6> m_nextSortDescending{false, true, true, false, false, false};
+    ResultRowActions* m_rowActions;
+    std::array<bool, 7> m_nextSortDescending{false, true, true, false, false, false, false};
     bool m_fillingPathColumn = true;
     int m_measuredRows = 0;
     int m_widestPath = 0;

@@ -4,15 +4,20 @@
 #include <QLocale>
 #include <QString>
 
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
+#include "engine/results/live_filter.h"
 #include "engine/results/result_store.h"
 #include "ui/results/icon_cache.h"
 
-// The result list's rows as a flat six-column table. Cell texts and icons are produced when asked for, from the
-// compact row store; nothing per cell is kept. Rows are appended at the end, sorted on request or all removed.
-// Cells report editable so that the list's read-only cell editor can open; nothing is ever written back.
-// GUI thread only.
+// The result list's rows as a flat table of ResultColumn columns. Cell texts and icons are produced when asked for,
+// from the compact row store; nothing per cell is kept. Rows are appended at the end, sorted on request or all
+// removed. A live filter may hide rows: views then see only the matching ones, in store order, and rows added later
+// are filtered as they show. Cells report editable so that the list's read-only cell editor can open; nothing is
+// ever written back. GUI thread only.
 class ResultModel : public QAbstractTableModel {
     Q_OBJECT
 
@@ -37,14 +42,36 @@ public:
     int StoredRowCount() const { return static_cast<int>(m_store.Count()); }
     void Clear();
 
-    // The cell text as shown: FileName, SizeText, SlotsText, User, HubAddress, Path for columns 0 to 5.
-    QString CellText(int row, int column) const;
-    ResultRow Row(int row) const { return m_store.Row(static_cast<std::size_t>(row)); }
+    // Shows only the rows that match query (LiveFilter, UTF-8); an empty query shows every row. Filters every row
+    // at once: a million rows take a tenth of a second, so callers wait for a pause in the typing.
+    void SetFilter(const QString& query);
+    bool IsFiltered() const { return m_filter.has_value(); }
+    // Rows announced to views before filtering: the "total" of "shown of total".
+    int TotalRowCount() const { return m_announcedRows; }
+
+    // The cell text as shown for a row of the views: FileName, SizeText, SlotsText, User, HubAddress, Path, Tth.
+    QString CellText(int row, int column) const { return StoredCellText(StoreIndex(row), column); }
+    QString StoredCellText(std::size_t storeIndex, int column) const;
+    // data() of a store row: its text, or its icon in the first column.
+    QVariant StoredCellData(std::size_t storeIndex, int column, int role) const;
+    ResultRow Row(int row) const { return m_store.Row(StoreIndex(row)); }
+    // The store's index of a row of the views.
+    std::size_t StoreIndex(int row) const;
+    const ResultStore& Store() const { return m_store; }
     const IconCache& Icons() const { return m_icons; }
+
+signals:
+    // Rows were added to, or the filter changed, the rows views see.
+    void ShownRowsChanged();
+    // Within a sort, between layoutAboutToBeChanged and layoutChanged: the store's rows were reordered; oldIndexAt
+    // gives the old index of the row now at each position.
+    void StoreSorted(const std::vector<uint32_t>& oldIndexAt);
 
 private:
     ResultStore m_store;
-    int m_shownRows = 0;  // rows views know of; the store may hold staged ones past them
+    int m_announcedRows = 0;  // store rows views were told of, shown or filtered out; staged ones follow them
+    std::optional<LiveFilter> m_filter;
+    std::vector<uint32_t> m_shown;  // with a filter: the store indexes of the rows views see, ascending
     std::string m_decimalSeparator;
     mutable IconCache m_icons;
 };

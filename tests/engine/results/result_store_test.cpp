@@ -27,6 +27,11 @@ SearchResult Make(std::string fileName, int64_t size = 1, int32_t freeSlots = 1,
     return r;
 }
 
+SearchResult WithTth(SearchResult r, char filler) {
+    r.Tth.assign(39, filler);
+    return r;
+}
+
 std::vector<std::string> FileNames(const ResultStore& store) {
     std::vector<std::string> names;
     for (std::size_t i = 0; i < store.Count(); ++i) names.emplace_back(store.Row(i).FileName);
@@ -36,8 +41,11 @@ std::vector<std::string> FileNames(const ResultStore& store) {
 TEST(ResultStore, KeepsEveryFieldOfEveryRow) {
     ResultStore store;
     SearchResult withZeroByte = Make(std::string("a\0b", 3), 42, 3, 7, "nick", "10.0.0.1:411", "dir\\sub\\");
+    withZeroByte.Tth = "LWPNACQDBZRYXW3VHJVCJ64QBZNGHOHHHZWCLNQ";
     store.Append(withZeroByte);
-    store.Append(Make("", -1, 0, 0, "", "", ""));
+    SearchResult shortHash = Make("", -1, 0, 0, "", "", "");
+    shortHash.Tth = "LWPNACQ";
+    store.Append(shortHash);
     SearchResult fileOfSizeMinusOne = Make("f", -1);
     fileOfSizeMinusOne.SizeText = "-1 B";
     store.Append(fileOfSizeMinusOne);
@@ -50,6 +58,8 @@ TEST(ResultStore, KeepsEveryFieldOfEveryRow) {
     EXPECT_EQ(first.User, "nick");
     EXPECT_EQ(first.HubAddress, "10.0.0.1:411");
     EXPECT_EQ(first.Path, "dir\\sub\\");
+    EXPECT_EQ(first.Tth, withZeroByte.Tth);
+    EXPECT_EQ(store.Row(1).Tth, "") << "only a whole hash is kept";
     EXPECT_EQ(first.Size, 42);
     EXPECT_EQ(first.FreeSlots, 3);
     EXPECT_EQ(first.TotalSlots, 7);
@@ -94,6 +104,8 @@ TEST(ResultStore, SortFollowsEachColumnsRule) {
          Make("b", 1, 1, 1, "u", "h", "music\\"), 0},
         {"path prefix first", kPathColumn, Make("a", 1, 1, 1, "u", "h", "m\\"), Make("b", 1, 1, 1, "u", "h", "m\\x\\"),
          -1},
+        {"tth case-sensitive, none first", kTthColumn, Make("a"), WithTth(Make("b"), 'A'), -1},
+        {"tth order", kTthColumn, WithTth(Make("a"), 'Q'), WithTth(Make("b"), '2'), 1},
     };
     // Equal rows keep their order in both directions; otherwise descending mirrors ascending.
     for (const Case& c : cases) {
@@ -160,8 +172,11 @@ TEST(ResultStore, SortAgreesWithStableSortOnTheComparison) {
     };
     ResultStore store;
     for (int i = 0; i < 1000; ++i) {
-        store.Append(Make("n" + text(), static_cast<int64_t>(random() % 7) - 2, static_cast<int32_t>(random() % 3) - 1,
-                          static_cast<int32_t>(random() % 3), text(), text(), text()));
+        SearchResult r =
+            Make("n" + text(), static_cast<int64_t>(random() % 7) - 2, static_cast<int32_t>(random() % 3) - 1,
+                 static_cast<int32_t>(random() % 3), text(), text(), text());
+        if (random() % 2 == 0) r = WithTth(std::move(r), "AQ2"[random() % 3]);
+        store.Append(r);
     }
     for (int column = 0; column < kResultColumnCount; ++column) {
         for (bool descending : {false, true}) {

@@ -39,6 +39,15 @@ TEST(SrDecoder, DecodesFileResult) {
     EXPECT_EQ(r.HubAddress, "10.0.0.1:411");
 }
 
+TEST(SrDecoder, KeepsTheTthOfAHashingClient) {
+    const auto results = Decode(
+        "$SR alice Films\\bunny.avi{5}276134947 2/4{5}TTH:LWPNACQDBZRYXW3VHJVCJ64QBZNGHOHHHZWCLNQ (127.0.0.1:411)|"
+        "$SR bob Films 1/2{5}TTH:AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA (127.0.0.1:411)");
+    ASSERT_EQ(results.size(), 2u);
+    EXPECT_EQ(results[0].Tth, "LWPNACQDBZRYXW3VHJVCJ64QBZNGHOHHHZWCLNQ");
+    EXPECT_EQ(results[1].Tth, "") << "a directory's all-zero hash";
+}
+
 TEST(SrDecoder, DecodesDirectoryResultUnlessOnlyFreeSlots) {
     const std::string_view datagram = "$SR bob Films\\New Stuff 0/3{5}Hub (10.0.0.2)|";
     const auto results = Decode(datagram);

@@ -1,13 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
+#include <QUrl>
 
 #include <algorithm>
 #include <chrono>
@@ -15,8 +18,10 @@
 #include <string>
 #include <vector>
 
+#include "engine/results/result_column.h"
 #include "raw_client.h"
 #include "search_matcher.h"
+#include "share_catalog.h"
 #include "support/temp_dir.h"
 #include "ui/app/main_window.h"
 #include "ui/results/result_list_view.h"
@@ -195,6 +200,36 @@ TEST_F(TestnetEndToEndTest, SearchesFindWhatTheSimulatedUsersShare) {
         }
     }
     EXPECT_TRUE(m_messages.empty());
+}
+
+// A file a simulated user shares, found by a search, handed to a DC client as a magnet link from the keyboard.
+TEST_F(TestnetEndToEndTest, CopiesAMagnetLinkOfAFoundFile) {
+    ASSERT_NO_FATAL_FAILURE(RefreshHublist());
+    ASSERT_NO_FATAL_FAILURE(StartSearch(QStringLiteral("mp3")));
+    ASSERT_TRUE(WaitForRunEnd());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Rows().rowCount() > 0; }, kWaitMs));
+    int row = 0;
+    const auto isAsciiFileWithTth = [this](int candidate) {
+        const ResultRow r = Rows().Row(candidate);
+        return !r.Tth.empty() && std::all_of(r.FileName.begin(), r.FileName.end(),
+                                             [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    };
+    while (row < Rows().rowCount() && !isAsciiFileWithTth(row)) ++row;
+    ASSERT_LT(row, Rows().rowCount()) << "hashing clients answered";
+    const std::string tth(Rows().Row(row).Tth);
+    const auto& files = m_net.Plan().Catalog().Files();
+    const auto file = std::find_if(files.begin(), files.end(), [&tth](const CatalogFile& f) { return f.tth == tth; });
+    ASSERT_NE(file, files.end());
+
+    ResultListView* list = m_window->m_resultList;
+    list->setFocus();
+    list->setCurrentIndex(list->Model()->index(row, kFileNameColumn));
+    QTest::keySequence(list, QKeySequence(Qt::CTRL | Qt::Key_M));
+    const QString link = QGuiApplication::clipboard()->text();
+    const QString prefix =
+        QString::fromStdString("magnet:?xt=urn:tree:tiger:" + file->tth + "&xl=" + std::to_string(file->size) + "&dn=");
+    ASSERT_TRUE(link.startsWith(prefix)) << link.toStdString();
+    EXPECT_EQ(QUrl::fromPercentEncoding(link.mid(prefix.size()).toUtf8()), QString::fromStdString(file->name));
 }
 
 TEST_F(TestnetEndToEndTest, StopEndsTheRunAndTheNextRunSearchesAgain) {

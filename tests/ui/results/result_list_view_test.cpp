@@ -8,6 +8,7 @@
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QTest>
 #include <QToolTip>
 
@@ -20,6 +21,7 @@
 #include "ui/results/icon_cache.h"
 #include "ui/results/result_list_view.h"
 #include "ui/results/result_model.h"
+#include "ui/results/result_row_actions.h"
 #include "ui/support/hint_style.h"
 
 namespace {
@@ -77,13 +79,14 @@ TEST_F(ResultListViewTest, IsSetUpAsTheResultList) {
     EXPECT_EQ(view->objectName(), "resultList");
     EXPECT_EQ(view->font().family(), "Tahoma");
     EXPECT_EQ(view->selectionBehavior(), QAbstractItemView::SelectRows);
-    EXPECT_EQ(view->selectionMode(), QAbstractItemView::SingleSelection);
+    EXPECT_EQ(view->selectionMode(), QAbstractItemView::ExtendedSelection) << "row actions take several rows";
     EXPECT_EQ(view->gridStyle(), Qt::SolidLine);
     EXPECT_TRUE(view->horizontalHeader()->sectionsMovable());
     EXPECT_FALSE(view->horizontalHeader()->isSortIndicatorShown());
-    const QStringList captions = {"Filename", "Size", "Slots", "User", "Hub IP Address", "Path"};
+    const QStringList captions = {"Filename", "Size", "Slots", "User", "Hub IP Address", "Path", "TTH"};
     for (int column = 0; column < kResultColumnCount; ++column)
         EXPECT_EQ(view->Model()->headerData(column, Qt::Horizontal).toString(), captions[column]);
+    EXPECT_TRUE(view->horizontalHeader()->isSectionHidden(kTthColumn)) << "TTH is shown on request";
     EXPECT_EQ(view->horizontalHeader()->sectionResizeMode(kPathColumn), QHeaderView::Stretch)
         << "Path fills the space left until the first run";
     const int filled = view->columnWidth(kPathColumn);
@@ -99,9 +102,41 @@ TEST_F(ResultListViewTest, ModelPassesTheModelTester) {
     model->Append(Make("Dir\\", -1));
     view->setCurrentIndex(model->index(3, 2));
     for (int column = 0; column < kResultColumnCount; ++column) view->OnHeaderClicked(column);
+    model->SetFilter("file3 -dir");
+    model->Append(Make("file3.late", 5));
+    model->AppendStaged(Make("other.late", 5));
+    model->AppendStaged(Make("FILE3.staged", 5));
+    model->ShowStaged();
+    view->OnHeaderClicked(kFileNameColumn);
+    model->SetFilter("");
     model->Clear();
     model->Append(Make("after.clear"));
     EXPECT_EQ(model->rowCount(), 1);
+}
+
+// A run that goes on while a filter is set: rows that match show as they arrive, in the store's order after a sort,
+// with the focused row kept; clearing the filter shows every row again.
+TEST_F(ResultListViewTest, FilterHidesRowsAndFiltersRowsAddedLater) {
+    ResultModel& model = *view->Model();
+    for (const char* name : {"Big Buck Bunny.avi", "Sintel.mkv", "bunny-trailer.mp4"}) model.Append(Make(name, 10));
+    model.SetFilter(QString::fromUtf8("BUNNY -trailer"));
+    EXPECT_EQ(Column(model, kFileNameColumn), QStringList({"Big Buck Bunny.avi"}));
+    EXPECT_EQ(model.TotalRowCount(), 3);
+
+    model.AppendStaged(Make("bunny.srt", 20));
+    model.AppendStaged(Make("trailer bunny.avi", 30));
+    model.ShowStaged();
+    EXPECT_EQ(Column(model, kFileNameColumn), QStringList({"Big Buck Bunny.avi", "bunny.srt"}));
+    EXPECT_EQ(model.TotalRowCount(), 5);
+
+    view->setCurrentIndex(model.index(0, kUserColumn));
+    view->OnHeaderClicked(kSizeColumn);  // descending first
+    EXPECT_EQ(Column(model, kFileNameColumn), QStringList({"bunny.srt", "Big Buck Bunny.avi"}));
+    EXPECT_EQ(view->currentIndex(), model.index(1, kUserColumn)) << "the focused row moved with the sort";
+
+    model.SetFilter(" ");
+    EXPECT_FALSE(model.IsFiltered());
+    EXPECT_EQ(model.rowCount(), 5);
 }
 
 TEST_F(ResultListViewTest, ShowsCellTexts) {
@@ -213,7 +248,7 @@ TEST(IconCache, FileTypesGetThemeIconsWithoutADesktopTheme) {
     EXPECT_EQ(names.size(), 4) << names.join(QLatin1Char(' ')).toStdString();
 }
 
-TEST_F(ResultListViewTest, ContextMenuEditsTheFocusedCellOnly) {
+TEST_F(ResultListViewTest, ContextMenuOffersRowActionsAndTheCellEditor) {
     view->Append(Make("first.txt"));
     view->Append(Make("second.txt"));
     view->setCurrentIndex(QModelIndex());
@@ -221,13 +256,26 @@ TEST_F(ResultListViewTest, ContextMenuEditsTheFocusedCellOnly) {
     QTest::mouseClick(view->viewport(), Qt::RightButton, {}, CellCenter(1, kUserColumn));
     ContextMenuAt(CellCenter(1, kUserColumn));
     EXPECT_FALSE(view->currentIndex().isValid()) << "a right click does not move the focus";
-    EXPECT_EQ(Editor(), nullptr) << "no focused row, no editor";
+    QMenu* menu = view->findChild<QMenu*>("resultRowMenu");
+    ASSERT_NE(menu, nullptr);
+    const QList<QAction*> entries = menu->actions();
+    for (QAction* entry : entries) {
+        if (!entry->isSeparator())
+            EXPECT_FALSE(entry->isEnabled()) << entry->text().toStdString() << ": nothing selected or focused";
+    }
+    delete menu;
 
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, CellCenter(0, kFileNameColumn));
     ASSERT_EQ(view->currentIndex(), view->Model()->index(0, kFileNameColumn));
     QTest::mouseClick(view->viewport(), Qt::RightButton, {}, CellCenter(1, kUserColumn));
     ContextMenuAt(CellCenter(1, kUserColumn));
     EXPECT_EQ(view->currentIndex(), view->Model()->index(0, kFileNameColumn));
+    menu = view->findChild<QMenu*>("resultRowMenu");
+    ASSERT_NE(menu, nullptr);
+    QAction* showCell = view->RowActions()->findChild<QAction*>("showCellAction");
+    ASSERT_TRUE(menu->actions().contains(showCell));
+    EXPECT_EQ(showCell->shortcut(), QKeySequence(Qt::Key_F2)) << "shown in the menu";
+    showCell->trigger();
     QLineEdit* editor = Editor();
     ASSERT_NE(editor, nullptr);
     EXPECT_EQ(editor->text(), "first.txt");
@@ -255,11 +303,22 @@ TEST_F(ResultListViewTest, F2EditsAndClicksNeverDo) {
     EXPECT_EQ(Editor()->text(), "user");
 }
 
-TEST_F(ResultListViewTest, CtrlCCopiesTheFocusedCell) {
+TEST_F(ResultListViewTest, CtrlCCopiesTheSelectedRowsAndCtrlShiftCTheFocusedCell) {
     view->Append(Make("first.txt"));
-    view->setCurrentIndex(view->Model()->index(0, kUserColumn));
-    QTest::keySequence(view.get(), QKeySequence::Copy);
+    view->Append(Make("second.txt", 2048, "dir\\"));
+    view->setFocus();
+    view->setCurrentIndex(view->Model()->index(1, kUserColumn));
+    QTest::keySequence(view.get(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
     EXPECT_EQ(QGuiApplication::clipboard()->text(), "user");
+
+    view->selectAll();
+    view->horizontalHeader()->moveSection(kPathColumn, 0);
+    QTest::keySequence(view.get(), QKeySequence::Copy);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(),
+              "Path\tFilename\tSize\tSlots\tUser\tHub IP Address\n"
+              "p\\\tfirst.txt\t1 B\t1/5\tuser\t127.0.0.1:411\n"
+              "dir\\\tsecond.txt\t2 KB\t1/5\tuser\t127.0.0.1:411")
+        << "the shown columns in their shown order";
 }
 
 TEST_F(ResultListViewTest, ToolTipOnlyForCutOffCells) {
