@@ -55,7 +55,8 @@ RunStart SearchSession::Start(HubQueue& queue, const AppSettings& settings, cons
     if (criteria.error) return {RunStartFailure::BadCriteria, *criteria.error};
 
     m_currentUdpPort = NextUdpPort(m_currentUdpPort, settings.MinUDPPort, settings.MaxUDPPort);
-    if (!BindRunPort(*m_listener, settings.IP, m_currentUdpPort, settings.MinUDPPort, settings.MaxUDPPort))
+    if (!BindRunPort(*m_listener, RunListenerAddress(settings.IP), m_currentUdpPort, settings.MinUDPPort,
+                     settings.MaxUDPPort))
         return {RunStartFailure::PortNotBound, {}};
 
     const RunValues values{settings.Nick,          settings.IP,           settings.ShareSizeBytes,

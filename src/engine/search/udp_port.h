@@ -13,3 +13,7 @@ int32_t NextUdpPort(int32_t current, int32_t minPort, int32_t maxPort);
 // ports only while within minPort .. maxPort and 65535. Leaves port at the bound port, or at the last one tried
 // when none could be bound (the next run goes on from there).
 bool BindRunPort(UdpListener& listener, const std::string& ip, int32_t& port, int32_t minPort, int32_t maxPort);
+
+// Where a run that advertises advertisedIp binds its listener: that address when it is one of this machine's own,
+// else all interfaces (an address behind a router that forwards the port cannot be bound here).
+std::string RunListenerAddress(const std::string& advertisedIp);
