@@ -15,6 +15,8 @@ struct RunValues {
     std::string SearchPrefix;
     std::string SearchPattern;
     int32_t CurrentUdpPort = 0;
+    // $Search Hub:<nick>: active users answer through the hub, which relays their $SR lines on our connection.
+    bool Passive = false;
 };
 
 // Waits of the hub exchange that real hubs need; tests and benchmarks shorten them.
