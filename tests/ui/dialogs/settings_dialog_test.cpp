@@ -29,7 +29,7 @@ struct Message {
 
 auto Fields(const AppSettings& s) {
     return std::tie(s.Nick, s.AutodetectIP, s.RefreshHublist, s.IP, s.HublistURL, s.ShareSizeBytes, s.ShareSize,
-                    s.Threads, s.MinUDPPort, s.MaxUDPPort, s.SearchTimeout);
+                    s.Threads, s.MinUDPPort, s.MaxUDPPort, s.SearchTimeout, s.Connection);
 }
 
 AppSettings Stored() {
@@ -157,6 +157,7 @@ TEST_F(SettingsDialogTest, OkTakesTheFieldsOverAndSavesThem) {
     Edit("minPortEdit")->setText("-1");
     Edit("maxPortEdit")->setText("7");
     Edit("timeoutEdit")->setText("0");
+    Click("passiveRadio");
     Click("okButton");
 
     AppSettings expected;
@@ -171,12 +172,13 @@ TEST_F(SettingsDialogTest, OkTakesTheFieldsOverAndSavesThem) {
     expected.MinUDPPort = -1;
     expected.MaxUDPPort = 7;
     expected.SearchTimeout = 0;
+    expected.Connection = ConnectionMode::Passive;
     EXPECT_EQ(Fields(settings), Fields(expected));
     EXPECT_FALSE(dialog->isVisible());
     EXPECT_EQ(ReadFile(dir.File("Hubsift.ini")),
               "[Settings]\r\nNick= ann \r\nAutodetectIP=0\r\nIP=9.8.7.6\r\nHublistURL=http://other/list.xml.bz2\r\n"
               "RefreshHublist=1\r\nShareSize=0.5\r\nThreads=16\r\nMinUDPPort=-1\r\nMaxUDPPort=7\r\nSearchTimeout=0\r\n"
-              "\r\n");
+              "\r\nConnectionMode=Passive\r\n");
     EXPECT_TRUE(messages.empty());
 }
 
@@ -370,7 +372,8 @@ TEST_F(SettingsDialogTest, SettingsButtonAlwaysCentresOtherShowingsOnlyTheFirstT
 
 TEST_F(SettingsDialogTest, LayoutAndTabOrderFollowTheDesign) {
     EXPECT_EQ(dialog->windowTitle(), "Settings");
-    EXPECT_EQ(dialog->size(), QSize(358, 313));
+    // The connection group below the panel made the dialog taller; the panel's fields kept their places.
+    EXPECT_EQ(dialog->size(), QSize(358, 385));
     EXPECT_EQ(dialog->minimumSize(), dialog->maximumSize());
     EXPECT_EQ(dialog->font().pixelSize(), 12);
     EXPECT_FALSE(dialog->isModal());
@@ -383,15 +386,17 @@ TEST_F(SettingsDialogTest, LayoutAndTabOrderFollowTheDesign) {
         {"ipEdit", {93, 144, 105, 22}},        {"findIPButton", {205, 143, 73, 24}},
         {"threadsEdit", {126, 173, 33, 22}},   {"minPortEdit", {104, 202, 49, 22}},
         {"maxPortEdit", {177, 202, 50, 22}},   {"timeoutEdit", {126, 232, 27, 22}},
-        {"helpButton", {5, 280, 75, 26}},      {"okButton", {196, 280, 75, 26}},
-        {"cancelButton", {278, 280, 75, 26}},  {"panel", {5, 9, 348, 264}}};
+        {"helpButton", {5, 352, 75, 26}},      {"okButton", {196, 352, 75, 26}},
+        {"cancelButton", {278, 352, 75, 26}},  {"panel", {5, 9, 348, 264}},
+        {"connectionGroup", {5, 276, 348, 70}}};
     for (const auto& [name, rect] : bounds) EXPECT_EQ(Child<QWidget>(name)->geometry(), rect) << name;
     EXPECT_EQ(Child<QWidget>("nickLabel")->pos(), QPoint(48, 14));
 
     const std::vector<QString> expected = {"helpButton",    "okButton",      "cancelButton",   "nickEdit",
                                            "ipEdit",        "findIPButton",  "hublistUrlEdit", "refreshOnStartupCheck",
                                            "shareSizeEdit", "threadsEdit",   "minPortEdit",    "maxPortEdit",
-                                           "timeoutEdit",   "detectIPRadio", "specifyIPRadio"};
+                                           "timeoutEdit",   "detectIPRadio", "specifyIPRadio", "automaticRadio",
+                                           "activeRadio",   "passiveRadio"};
     std::vector<QString> chain;
     QWidget* widget = Child<QWidget>("helpButton");
     for (std::size_t i = 0; i < expected.size(); ++i, widget = widget->nextInFocusChain()) {
