@@ -106,7 +106,7 @@ bool HubWorker::Linger(const Ticket& ticket) {
         });
         batch.clear();
     };
-    LingerAndLeave(Client, m_context.timings.Linger, [&](std::string_view line) {
+    LingerAndLeave(Client, m_context.timings.PassiveWindow, [&](std::string_view line) {
         batch.emplace_back(line);
         if (batch.size() >= RelayedBatchSize) handOver();
     });

@@ -71,7 +71,9 @@ TEST(HubWorker, PassiveRunHandsRelayedResultsToTheGuiThread) {
     std::mutex lock;
     std::vector<std::string> relayed;
     bool overWithAll = false;
-    WorkerContext context{gui, counters, {}, HubExchangeTimings(0ms, 500ms)};
+    // The linger is an hour: only the passive window, shortened here, ends the stay.
+    WorkerContext context{gui, counters, {}, HubExchangeTimings(0ms, std::chrono::hours(1))};
+    context.timings.PassiveWindow = 500ms;
     context.updateRunProgress = [&] {
         std::lock_guard guard(lock);
         if (counters.AllDone(queue.Count())) overWithAll = relayed.size() == 2;
