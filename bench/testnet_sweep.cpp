@@ -74,7 +74,11 @@ public:
             return NetworkPlan::ForwardsSearches(hub.kind);
         }));
     }
-    std::size_t ExpectedResults() const { return m_plan.CountResults(Request()); }
+    std::size_t ExpectedResults(bool passive) const {
+        SearchRequest request = Request();
+        if (passive) request.address = "Hub:tester";
+        return m_plan.CountResults(request);
+    }
     // The part of ExpectedResults from hubs that pass searches on in batches and drop those of users who left.
     std::size_t BatchedResults() const {
         const SearchMatcher matcher(Request());
@@ -141,12 +145,13 @@ struct Sweep {
 
 // One run of the run control over queue, with the GUI hand-over after every hub, and a UDP listener of its own
 // (a fresh port, so late answers of an earlier sweep do not count) that counts the $SR messages.
-Sweep RunnerSweep(HubQueue& queue, int workers, const HubExchangeTimings& timings, std::size_t expectedResults) {
+Sweep RunnerSweep(HubQueue& queue, int workers, const HubExchangeTimings& timings, std::size_t expectedResults,
+                  bool passive) {
     FakeGuiThread gui;
     std::mutex mutex;
     std::condition_variable changed;
     std::size_t results = 0;
-    UdpListener listener(gui, [&](const std::vector<std::string_view>& datagrams) {
+    const auto count = [&](const std::vector<std::string_view>& datagrams) {
         std::size_t found = 0;
         for (const std::string_view datagram : datagrams) {
             for (std::size_t at = 0; (at = datagram.find("$SR ", at)) != std::string_view::npos; at += 4) ++found;
@@ -154,16 +159,20 @@ Sweep RunnerSweep(HubQueue& queue, int workers, const HubExchangeTimings& timing
         std::lock_guard lock(mutex);
         results += found;
         changed.notify_all();
-    });
+    };
+    UdpListener listener(gui, count);
     listener.Activate("127.0.0.1", 0);
     const int32_t udpPort = listener.BoundPort();
     SweepCompletion completion(queue);
     SearchRunner runner(gui, completion.Update(), timings);
+    runner.SetRelayedResultHandler(count);
     completion.Watch(runner);
     runner.ResizePool(workers);
     Sweep sweep;
+    RunValues values = SweepValues(udpPort);
+    values.Passive = passive;
     const auto started = Clock::now();
-    runner.Start(queue, SweepValues(udpPort));
+    runner.Start(queue, values);
     sweep.complete = completion.Wait(SweepDeadline);
     sweep.seconds = std::chrono::duration<double>(Clock::now() - started).count();
     {
@@ -199,6 +208,7 @@ struct Scenario {
     std::chrono::milliseconds latency;
     HubExchangeTimings timings;
     std::vector<int> workers;
+    bool passive = false;  // results relayed by the hubs during the passive window
 };
 
 void RunScenario(const Scenario& scenario) {
@@ -216,7 +226,7 @@ void RunScenario(const Scenario& scenario) {
     double loadSeconds = 0;
     const bool loaded = LoadNetworkList(net.Network()->HublistUrl(), queue, loadSeconds);
     const int expectedSearched = net.ForwardingHubs();
-    const std::size_t expectedResults = net.ExpectedResults();
+    const std::size_t expectedResults = net.ExpectedResults(scenario.passive);
     std::printf(
         "%s: %zu hubs (%d forward searches), %zu users per hub, latency %lld ms, echo wait %lld ms, linger %lld ms\n"
         "  hub list over HTTP + bzip2 + loader: %s, %d hubs in the queue, %.3f s; %zu results expected, %zu of them "
@@ -233,7 +243,7 @@ void RunScenario(const Scenario& scenario) {
         std::printf("  one exchange alone: %.1f ms\n", perHub * 1000);
     }
     for (const int workers : scenario.workers) {
-        const Sweep sweep = RunnerSweep(queue, workers, scenario.timings, expectedResults);
+        const Sweep sweep = RunnerSweep(queue, workers, scenario.timings, expectedResults, scenario.passive);
         std::printf(
             "  %3d workers: %6.2f s%s, %6.0f hubs/s, %d searched + %d failed (expected %d searched, %d "
             "lost), $SR received %zu of %zu",
@@ -251,7 +261,8 @@ void RunScenario(const Scenario& scenario) {
 
 }  // namespace
 
-int main() {
+// Arguments, if any, pick the scenarios whose name holds one of them.
+int main(int argc, char** argv) {
     RaiseFileLimit();
     const std::vector<Scenario> scenarios{
         {"fast hubs, linger cut", 2000, 0.0, 0ms, ShortTimings, {30, 100}},
@@ -260,9 +271,17 @@ int main() {
         {"20 ms hubs, real waits", 500, 0.0, 20ms, RealTimings, {30, 100}},
         {"default bad share, linger cut", 1000, PlanOptions{}.badShare, 0ms, ShortTimings, {100}},
         {"default bad share, real waits", 500, PlanOptions{}.badShare, 0ms, RealTimings, {100}},
+        // Passive against active on the same network: the 5 s window against the 2 s linger.
+        {"passive, real waits", 500, 0.0, 0ms, RealTimings, {30, 100}, true},
     };
     const auto started = Clock::now();
-    for (const Scenario& scenario : scenarios) RunScenario(scenario);
+    const std::vector<std::string_view> picks(argv + 1, argv + argc);
+    for (const Scenario& scenario : scenarios) {
+        const auto picked = [&](std::string_view pick) {
+            return std::string_view(scenario.name).find(pick) != std::string_view::npos;
+        };
+        if (picks.empty() || std::any_of(picks.begin(), picks.end(), picked)) RunScenario(scenario);
+    }
     std::printf("total %.1f s\n", std::chrono::duration<double>(Clock::now() - started).count());
     return 0;
 }

@@ -41,6 +41,7 @@ struct FakeHubServer::Connection {
     std::string output;
     std::string nick;
     bool supports = false;
+    bool userIp2 = false;  // $Supports listed UserIP2
     bool echoed = false;
     bool waitingToSend = false;
 };
@@ -243,6 +244,7 @@ void FakeHubServer::Handle(Connection& connection, const std::string& message) {
     const auto delay = behaviour.answerDelay;
     if (message.starts_with("$Supports ")) {
         connection.supports = true;
+        connection.userIp2 = message.find(" UserIP2") != std::string::npos;
         if (extended) Later(delay, [this, id] { Send(id, "$Supports NoHello NoGetINFO|"); });
     } else if (message.starts_with("$Key ")) {
         if (behaviour.strict && message.substr(5) != LockToKey(behaviour.lock, 5)) Close(id);
@@ -252,9 +254,11 @@ void FakeHubServer::Handle(Connection& connection, const std::string& message) {
         if (!behaviour.chat.empty()) Later(delay, [this, id, &behaviour] { Send(id, behaviour.chat + "|"); });
         switch (behaviour.nickAnswer) {
             case FakeHubBehaviour::NickAnswer::Hello:
-                Later(delay, [this, id, nick, &behaviour] {
+                Later(delay, [this, id, nick, &behaviour, userIp2 = connection.userIp2] {
                     if (behaviour.otherUserFirst) Send(id, "$Hello SomebodyElse|");
                     Send(id, "$Hello " + nick + "|");
+                    if (userIp2 && !behaviour.userIp.empty())
+                        Send(id, "$UserIP " + nick + " " + behaviour.userIp + "$$|");
                 });
                 break;
             case FakeHubBehaviour::NickAnswer::Refuse:
@@ -283,6 +287,8 @@ void FakeHubServer::Handle(Connection& connection, const std::string& message) {
             if (auto found = m_connections.find(id); found != m_connections.end()) found->second->echoed = true;
         });
     } else if (message.starts_with("$Search ")) {
+        if (message.starts_with("$Search Hub:" + connection.nick + " "))
+            for (const std::string& answer : behaviour.passiveAnswers) Send(id, answer + "|");
         if (!behaviour.strict) {
             hub.forwarded.push_back(message);
         } else if (!connection.echoed) {

@@ -39,6 +39,10 @@ struct FakeHubBehaviour {
     // forwards searches in batches every forwardInterval and drops those of clients that have left.
     bool strict = false;
     std::chrono::milliseconds forwardInterval{1400};
+    // Sent as "$UserIP <nick> <userIp>$$" right after $Hello to a client that lists UserIP2; empty: never.
+    std::string userIp;
+    // $SR lines (without "|") of the hub's active users, relayed to a client that searches passively.
+    std::vector<std::string> passiveAnswers;
 };
 
 // Many fake hubs on 127.0.0.1 served by one epoll thread. Records every byte each client sent, per connection,

@@ -195,7 +195,8 @@ void Hub::StartBatchTimer(std::chrono::milliseconds delay) {
 
 void Hub::PassOn(std::string_view message) {
     const auto request = SearchRequest::Parse(message);
-    if (!request || request->IsPassive()) return;
+    if (!request) return;
+    if (request->IsPassive()) return PassOnPassive(*request);
     // Answers go only to loopback addresses, so that nothing leaves the machine.
     const auto target = ParseLoopbackEndpoint(request->address);
     if (!target) return;
@@ -203,6 +204,30 @@ void Hub::PassOn(std::string_view message) {
     for (const std::size_t user : m_hub.users) {
         const auto delay = std::chrono::milliseconds(m_rng.Below(static_cast<uint64_t>(MaxAnswerDelay.count()) + 1));
         m_loop.After(delay, [this, user, matcher, target = *target] { Answer(user, matcher, target); });
+    }
+}
+
+// Active users answer a passive search through the hub, which relays their $SR lines to the searcher's connection
+// (without the searcher's nick the answers carry on their way to the hub).
+void Hub::PassOnPassive(const SearchRequest& request) {
+    const std::string searcher = request.address.substr(4);
+    const auto matcher = std::make_shared<const SearchMatcher>(request);
+    for (const std::size_t user : m_hub.users) {
+        if (m_plan.Users()[user].Passive()) continue;
+        const auto delay = std::chrono::milliseconds(m_rng.Below(static_cast<uint64_t>(MaxAnswerDelay.count()) + 1));
+        m_loop.After(delay, [this, user, matcher, searcher] { Relay(user, *matcher, searcher); });
+    }
+}
+
+void Hub::Relay(std::size_t user, const SearchMatcher& matcher, const std::string& searcher) {
+    const SimulatedUser& simulated = m_plan.Users()[user];
+    std::string lines;
+    for (const std::string& result :
+         simulated.Answer(matcher, m_plan.Catalog(), m_hub.name, m_address, simulated.DrawFreeSlots(m_rng)))
+        lines += result;
+    if (lines.empty()) return;
+    for (const auto& [id, session] : m_sessions) {
+        if (session->nick == searcher && session->connection->IsOpen()) return Reply(id, std::move(lines));
     }
 }
 

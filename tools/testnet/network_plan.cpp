@@ -72,6 +72,7 @@ std::size_t NetworkPlan::CountResults(const SearchRequest& request) const {
     for (const auto& hub : m_hubs) {
         if (!ForwardsSearches(hub.kind)) continue;
         for (const std::size_t user : hub.users) {
+            if (request.IsPassive() && m_users[user].Passive()) continue;
             count += m_users[user].Answer(matcher, m_catalog, hub.name, "127.0.0.1:0", 0).size();
         }
     }

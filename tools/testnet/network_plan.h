@@ -58,7 +58,8 @@ public:
 
     // Whether a client that logs in as the protocol asks reaches the users of such a hub with its search.
     static bool ForwardsSearches(HubKind kind);
-    // The number of $SR messages the network sends to one client that searches every hub of the list once.
+    // The number of $SR messages the network sends to one client that searches every hub of the list once (a
+    // passive search: only the active users answer).
     std::size_t CountResults(const SearchRequest& request) const;
 
 private:

@@ -32,6 +32,8 @@ SimulatedUser SimulatedUser::Generate(const ShareCatalog& catalog, uint64_t seed
     user.m_style.folderTthPlaceholder = rng.Chance(0.3);
     user.m_style.packsDatagrams = rng.Chance(0.4);
     user.m_totalSlots = static_cast<int>(rng.Between(1, 12));
+    // A draw of its own, so that the users' other traits stay as the seed made them before modes existed.
+    user.m_passive = Rng(Rng::Mix(seed, "mode" + std::to_string(number))).Chance(0.25);
 
     // Users share whole folders, and the popular ones more often.
     const EncodedCatalog& names = catalog.In(user.m_style.charset);
@@ -97,6 +99,6 @@ int SimulatedUser::DrawFreeSlots(Rng& rng) const {
 }
 
 std::string SimulatedUser::MyInfo() const {
-    return "$MyINFO $ALL " + m_nick + " <++ V:0.868,M:A,H:1/0/0,S:" + std::to_string(m_totalSlots) + ">$ $100\x01$$" +
-           std::to_string(m_shareBytes) + "$";
+    return "$MyINFO $ALL " + m_nick + " <++ V:0.868,M:" + (m_passive ? "P" : "A") +
+           ",H:1/0/0,S:" + std::to_string(m_totalSlots) + ">$ $100\x01$$" + std::to_string(m_shareBytes) + "$";
 }

@@ -28,6 +28,8 @@ public:
     const std::string& Nick() const { return m_nick; }
     const ReplyStyle& Style() const { return m_style; }
     int TotalSlots() const { return m_totalSlots; }
+    // A passive client answers active searches by UDP but cannot answer passive ones.
+    bool Passive() const { return m_passive; }
     std::size_t FileCount() const { return m_files.size(); }
     int64_t ShareBytes() const { return m_shareBytes; }
 
@@ -42,6 +44,7 @@ private:
     std::string m_nick;
     ReplyStyle m_style;
     int m_totalSlots = 1;
+    bool m_passive = false;
     std::vector<uint32_t> m_files;    // indices into the catalog, ascending
     std::vector<uint32_t> m_folders;  // every folder holding a shared file, and their parents, ascending
     int64_t m_shareBytes = 0;

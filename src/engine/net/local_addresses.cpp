@@ -13,7 +13,7 @@ std::vector<std::string> HostAddressList(const std::vector<InterfaceAddress>& in
     return others.empty() ? loopbacks : others;
 }
 
-std::optional<std::vector<std::string>> LocalIPv4Addresses() {
+std::optional<std::vector<InterfaceAddress>> UpInterfaceAddresses() {
     ifaddrs* list = nullptr;
     if (getifaddrs(&list) != 0) return std::nullopt;
     std::vector<InterfaceAddress> interfaces;
@@ -27,5 +27,11 @@ std::optional<std::vector<std::string>> LocalIPv4Addresses() {
         interfaces.push_back({text, (entry->ifa_flags & IFF_LOOPBACK) != 0});
     }
     freeifaddrs(list);
-    return HostAddressList(interfaces);
+    return interfaces;
+}
+
+std::optional<std::vector<std::string>> LocalIPv4Addresses() {
+    const auto interfaces = UpInterfaceAddresses();
+    if (!interfaces) return std::nullopt;
+    return HostAddressList(*interfaces);
 }

@@ -14,5 +14,8 @@ struct InterfaceAddress {
 // loopback ones only when there is no other.
 std::vector<std::string> HostAddressList(const std::vector<InterfaceAddress>& interfaces);
 
+// The IPv4 addresses of the interfaces that are up, loopback included; nullopt when the system cannot list them.
+std::optional<std::vector<InterfaceAddress>> UpInterfaceAddresses();
+
 // HostAddressList of the interfaces that are up; nullopt when the system cannot list them.
 std::optional<std::vector<std::string>> LocalIPv4Addresses();

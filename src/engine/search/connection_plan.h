@@ -6,9 +6,7 @@
 #include <vector>
 
 #include "engine/net/router_mapping.h"
-
-// The user's choice of how results reach this machine.
-enum class ConnectionMode { Automatic, Active, Passive };
+#include "engine/settings/connection_mode.h"
 
 // How a run gets its results: datagrams straight to this machine, datagrams through a port the router forwards, or
 // $SR lines relayed by the hubs.

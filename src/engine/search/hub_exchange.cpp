@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "engine/nmdc/nmdc_text.h"
+#include "engine/nmdc/user_ip.h"
 
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
@@ -27,6 +28,7 @@ std::string MyInfo(const RunValues& values) {
 }
 
 std::string SearchCommand(const RunValues& values) {
+    if (values.Passive) return "$Search Hub:" + values.Nick + " " + values.SearchPrefix + values.SearchPattern + "|";
     return "$Search " + values.IP + ":" + std::to_string(values.CurrentUdpPort) + " " + values.SearchPrefix +
            values.SearchPattern + "|";
 }
@@ -60,7 +62,7 @@ public:
         // The key needs the last two lock bytes.
         if (lock.size() < 2) return Ended(ExchangeEnd::BadLock);
         std::string greeting;
-        if (lock.starts_with(ExtendedLockPrefix)) greeting = "$Supports NoGetINFO NoHello|";
+        if (lock.starts_with(ExtendedLockPrefix)) greeting = "$Supports NoGetINFO NoHello UserIP2|";
         greeting += "$Key " + LockToKey(lock, KeyMagic) + "|$ValidateNick " + m_values.Nick + "|";
         m_result.stage = ExchangeStage::Hello;
         if (!Write(greeting)) return Failed();
@@ -95,6 +97,8 @@ private:
     }
     void Note(const std::string& line) {
         if (line.starts_with('<')) m_result.hubMessage.assign(line, 0, MaxHubMessage);
+        if (line.starts_with("$UserIP "))
+            if (std::optional<std::string> address = UserIpOf(line, m_values.Nick)) m_result.hubSeenAddress = *address;
     }
 
     // Hubs announce a user to the others by echoing $MyINFO; a search sent before that is dropped by many. After
@@ -214,17 +218,19 @@ ExchangeResult LogInAndSearch(TcpClient& client, const std::string& host, int32_
     return Login(client, values, timings).Run(host, port, stillWanted);
 }
 
-void LingerAndLeave(TcpClient& client, milliseconds linger) {
+void LingerAndLeave(TcpClient& client, milliseconds linger,
+                    const std::function<void(std::string_view)>& onRelayedResult) {
     const auto until = Clock::now() + linger;
     std::string line;
-    while (Clock::now() < until && client.ReadLine('|', Until(until), line) == TcpStatus::Ok) {
-    }
+    while (Clock::now() < until && client.ReadLine('|', Until(until), line) == TcpStatus::Ok)
+        if (onRelayedResult && line.starts_with("$SR ")) onRelayedResult(line);
     client.Disconnect();
 }
 
 ExchangeResult RunHubExchange(TcpClient& client, const std::string& host, int32_t port, const RunValues& values,
-                              const HubExchangeTimings& timings, const std::function<bool()>& stillWanted) {
+                              const HubExchangeTimings& timings, const std::function<bool()>& stillWanted,
+                              const std::function<void(std::string_view)>& onRelayedResult) {
     ExchangeResult result = LogInAndSearch(client, host, port, values, timings, stillWanted);
-    if (result.end == ExchangeEnd::Searched) LingerAndLeave(client, timings.Linger);
+    if (result.end == ExchangeEnd::Searched) LingerAndLeave(client, timings.Linger, onRelayedResult);
     return result;
 }

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "engine/net/tcp_client.h"
 #include "engine/search/run_values.h"
@@ -35,6 +36,7 @@ struct ExchangeResult {
     ExchangeStage stage = ExchangeStage::Connect;
     TcpStatus connection = TcpStatus::Ok;  // for ExchangeEnd::Connection
     std::string hubMessage;                // the last chat line from the hub ("<HubBot> …"), empty if none
+    std::string hubSeenAddress;            // our address as the hub's $UserIP reported it, empty if it did not
 };
 
 // The result in plain words, e.g. "timed out waiting for $Hello; the hub said: <HubBot> Registered users only" or
@@ -48,10 +50,13 @@ std::string DescribeExchange(const ExchangeResult& result);
 ExchangeResult LogInAndSearch(TcpClient& client, const std::string& host, int32_t port, const RunValues& values,
                               const HubExchangeTimings& timings, const std::function<bool()>& stillWanted);
 
-// After a written $Search: stays up to linger reading and ignoring whatever comes (hubs that forward searches in
-// batches drop those of users who have already left), then disconnects. The hub closing or an Abort ends it early.
-void LingerAndLeave(TcpClient& client, std::chrono::milliseconds linger);
+// After a written $Search: stays up to linger (hubs that forward searches in batches drop those of users who have
+// already left; in a passive search it is the window in which results come), hands each $SR line the hub relays to
+// onRelayedResult (without the '|'), ignores the rest, then disconnects. The hub closing or an Abort ends it early.
+void LingerAndLeave(TcpClient& client, std::chrono::milliseconds linger,
+                    const std::function<void(std::string_view)>& onRelayedResult = {});
 
 // LogInAndSearch, then LingerAndLeave with timings.Linger when it searched.
 ExchangeResult RunHubExchange(TcpClient& client, const std::string& host, int32_t port, const RunValues& values,
-                              const HubExchangeTimings& timings, const std::function<bool()>& stillWanted);
+                              const HubExchangeTimings& timings, const std::function<bool()>& stillWanted,
+                              const std::function<void(std::string_view)>& onRelayedResult = {});

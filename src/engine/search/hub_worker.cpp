@@ -12,6 +12,9 @@
 
 namespace {
 
+// Relayed results go to the GUI thread at the latest when the hub is left, and at most this many at a time.
+constexpr std::size_t RelayedBatchSize = 64;
+
 // Workers run one step below normal priority, so the window stays responsive during a run.
 void LowerPriority() {
     const pid_t thread = gettid();
@@ -85,8 +88,30 @@ bool HubWorker::Finish(const Ticket& ticket, bool searched) {
     if (!HandOverProgress()) return false;
     if (!searched) return true;
     // Lingering cannot change the outcome, but the run is over only once the last hub has been left.
-    LingerAndLeave(Client, m_context.timings.Linger);
+    if (!Linger(ticket)) return false;
     return !m_context.counters.LingerEnded(ticket.run) || HandOverProgress();
+}
+
+bool HubWorker::Linger(const Ticket& ticket) {
+    if (!ticket.values->Passive || !m_context.handOverRelayedResults) {
+        LingerAndLeave(Client, m_context.timings.Linger);
+        return true;
+    }
+    std::vector<std::string> batch;
+    bool guiOpen = true;
+    const auto handOver = [&] {
+        const std::vector<std::string_view> lines(batch.begin(), batch.end());
+        guiOpen = guiOpen && m_context.gui.RunAndWait([&] {
+            if (m_context.counters.IsCurrent(ticket.run)) m_context.handOverRelayedResults(lines);
+        });
+        batch.clear();
+    };
+    LingerAndLeave(Client, m_context.timings.PassiveWindow, [&](std::string_view line) {
+        batch.emplace_back(line);
+        if (batch.size() >= RelayedBatchSize) handOver();
+    });
+    if (!batch.empty()) handOver();
+    return guiOpen;
 }
 
 bool HubWorker::HandOverProgress() {

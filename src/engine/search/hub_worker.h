@@ -7,7 +7,9 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
+#include <vector>
 
 #include "engine/net/tcp_client.h"
 #include "engine/search/hub_queue.h"
@@ -25,6 +27,9 @@ struct WorkerContext {
     std::function<void()> updateRunProgress;
     HubExchangeTimings timings;
     std::atomic<bool> progressPending{false};
+    // Passive runs: runs on the GUI thread with a batch of $SR lines a hub relayed (valid only during the call),
+    // while the worker that handed them over waits; only for the current run.
+    std::function<void(const std::vector<std::string_view>&)> handOverRelayedResults{};
 };
 
 // One connection slot of a search run: a thread that sleeps until woken, then takes hubs from the run's queue and
@@ -67,6 +72,9 @@ private:
     std::optional<Ticket> TakeHub();
     // Counts the hub, lingers after a search and updates the window; false when the GUI thread has closed.
     bool Finish(const Ticket& ticket, bool searched);
+    // Stays on the searched hub for the linger; in a passive run hands the $SR lines it relays meanwhile to the GUI
+    // thread in batches. False when the GUI thread has closed.
+    bool Linger(const Ticket& ticket);
     // Hands an update of the run's progress to the GUI thread; false when it has closed.
     bool HandOverProgress();
 

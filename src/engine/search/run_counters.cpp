@@ -28,6 +28,11 @@ bool RunCounters::LingerEnded(uint64_t run) {
     return true;
 }
 
+bool RunCounters::IsCurrent(uint64_t run) const {
+    std::lock_guard guard(m_lock);
+    return run == m_run;
+}
+
 bool RunCounters::AllDone(int32_t hubs) const {
     std::lock_guard guard(m_lock);
     return SearchedCount + FailedCount == hubs && m_lingering == 0;

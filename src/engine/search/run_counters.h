@@ -18,6 +18,8 @@ public:
     bool Count(uint64_t run, bool failed);
     // Worker: a searched hub of run number run has left; false when that run is over.
     bool LingerEnded(uint64_t run);
+    // Run number run is the current one and has not ended.
+    bool IsCurrent(uint64_t run) const;
     // Every one of hubs has been counted and none lingers any more: the run is over.
     bool AllDone(int32_t hubs) const;
 

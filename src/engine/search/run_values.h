@@ -15,6 +15,8 @@ struct RunValues {
     std::string SearchPrefix;
     std::string SearchPattern;
     int32_t CurrentUdpPort = 0;
+    // $Search Hub:<nick>: active users answer through the hub, which relays their $SR lines on our connection.
+    bool Passive = false;
 };
 
 // Waits of the hub exchange that real hubs need; tests and benchmarks shorten them.
@@ -28,6 +30,8 @@ struct HubExchangeTimings {
     std::chrono::milliseconds EchoWait{2000};
     // After $Search: how long to stay, so that a hub that forwards searches in batches still has the user online.
     std::chrono::milliseconds Linger{2000};
+    // The linger of a passive search: the window in which the hub relays the answers of its users.
+    std::chrono::milliseconds PassiveWindow{5000};
     // The most the login (up to the written $Search) may take, however a hub trickles or floods lines; unset: four
     // times the run's search time-out.
     std::optional<std::chrono::milliseconds> LoginDeadline;

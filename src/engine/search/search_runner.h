@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 #include "engine/search/hub_queue.h"
@@ -38,6 +39,11 @@ public:
     // Ends every worker within moments, wherever it is. Call it after the GuiThread has been closed, so that no
     // worker can be waiting for the GUI thread.
     void Shutdown();
+
+    // Passive runs hand the $SR lines hubs relay to handler (see WorkerContext). Set it before the first run.
+    void SetRelayedResultHandler(std::function<void(const std::vector<std::string_view>&)> handler) {
+        m_context.handOverRelayedResults = std::move(handler);
+    }
 
     int32_t SearchedCount() const { return m_counters.Searched(); }
     int32_t FailedCount() const { return m_counters.Failed(); }

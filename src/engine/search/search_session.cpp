@@ -19,8 +19,11 @@ SearchSession::~SearchSession() {
 }
 
 std::unique_ptr<SearchRunner> SearchSession::MakeRunner(const HubExchangeTimings& timings) {
-    return std::make_unique<SearchRunner>(
+    auto runner = std::make_unique<SearchRunner>(
         m_gui, [this] { OnRunProgress(); }, timings);
+    // What hubs relay in a passive run goes the way of the datagrams.
+    runner->SetRelayedResultHandler([this](const std::vector<std::string_view>& lines) { OnDatagrams(lines); });
+    return runner;
 }
 
 void SearchSession::SetExchangeTimings(const HubExchangeTimings& timings) {
@@ -55,12 +58,13 @@ RunStart SearchSession::Start(HubQueue& queue, const AppSettings& settings, cons
     if (criteria.error) return {RunStartFailure::BadCriteria, *criteria.error};
 
     m_currentUdpPort = NextUdpPort(m_currentUdpPort, settings.MinUDPPort, settings.MaxUDPPort);
-    if (!BindRunPort(*m_listener, settings.IP, m_currentUdpPort, settings.MinUDPPort, settings.MaxUDPPort))
+    if (!BindRunPort(*m_listener, RunListenerAddress(settings.IP), m_currentUdpPort, settings.MinUDPPort,
+                     settings.MaxUDPPort))
         return {RunStartFailure::PortNotBound, {}};
 
-    const RunValues values{settings.Nick,          settings.IP,           settings.ShareSizeBytes,
-                           settings.SearchTimeout, criteria.SearchPrefix, SearchPattern(phrase),
-                           m_currentUdpPort};
+    RunValues values{settings.Nick,         settings.IP,           settings.ShareSizeBytes, settings.SearchTimeout,
+                     criteria.SearchPrefix, SearchPattern(phrase), m_currentUdpPort};
+    values.Passive = settings.Connection == ConnectionMode::Passive;
     m_queue = &queue;
     m_state = RunState::Running;
     m_runner->Start(queue, values);

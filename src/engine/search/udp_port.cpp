@@ -1,5 +1,8 @@
 #include "engine/search/udp_port.h"
 
+#include "engine/net/local_addresses.h"
+#include "engine/search/connection_plan.h"
+
 int32_t NextUdpPort(int32_t current, int32_t minPort, int32_t maxPort) {
     if (current < minPort || current >= maxPort) return minPort;
     return current + 1;
@@ -22,4 +25,11 @@ bool BindRunPort(UdpListener& listener, const std::string& ip, int32_t& port, in
         return listener.BoundPort();
     };
     return BindRunPort(bind, port, minPort, maxPort);
+}
+
+std::string RunListenerAddress(const std::string& advertisedIp) {
+    std::vector<std::string> own;
+    for (const InterfaceAddress& entry : UpInterfaceAddresses().value_or(std::vector<InterfaceAddress>{}))
+        own.push_back(entry.address);
+    return ListenerBindAddress(advertisedIp, own);
 }

@@ -20,3 +20,7 @@ using UdpPortBinder = std::function<std::optional<int32_t>(int32_t port)>;
 bool BindRunPort(const UdpPortBinder& bind, int32_t& port, int32_t minPort, int32_t maxPort);
 // The same, activating listener on ip.
 bool BindRunPort(UdpListener& listener, const std::string& ip, int32_t& port, int32_t minPort, int32_t maxPort);
+
+// Where a run that advertises advertisedIp binds its listener: that address when it is one of this machine's own,
+// else all interfaces (an address behind a router that forwards the port cannot be bound here).
+std::string RunListenerAddress(const std::string& advertisedIp);

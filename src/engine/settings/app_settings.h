@@ -3,7 +3,9 @@
 #include <cstdint>
 #include <string>
 
-// The ten user settings and the derived share size in bytes. One instance is owned by the program's entry and
+#include "engine/settings/connection_mode.h"
+
+// The eleven user settings and the derived share size in bytes. One instance is owned by the program's entry and
 // written only on the GUI thread; a search run works on a copy taken when it starts. All text is bytes in the
 // system's ANSI code page.
 // The most connection workers a run may use: a larger Threads setting is lowered to it when read and refused by the
@@ -22,4 +24,5 @@ struct AppSettings {
     int32_t MinUDPPort = 0;
     int32_t MaxUDPPort = 0;
     int32_t SearchTimeout = 0;  // seconds
+    ConnectionMode Connection = ConnectionMode::Automatic;
 };

@@ -29,6 +29,8 @@ std::string FormatSettingsFile(const AppSettings& s) {
     line("MaxUDPPort", std::to_string(s.MaxUDPPort));
     line("SearchTimeout", std::to_string(s.SearchTimeout));
     text += "\r\n";
+    // After the twelve lines older versions wrote, which stay as they were.
+    line("ConnectionMode", std::string(ConnectionModeName(s.Connection)));
     return text;
 }
 
@@ -48,6 +50,8 @@ AppSettings LoadSettings(const std::string& settingsFile) {
     s.MinUDPPort = ini.ReadInteger(kSection, "MinUDPPort", 1025);
     s.MaxUDPPort = ini.ReadInteger(kSection, "MaxUDPPort", 32000);
     s.SearchTimeout = ini.ReadInteger(kSection, "SearchTimeout", 15);
+    s.Connection =
+        ConnectionModeNamed(ini.ReadString(kSection, "ConnectionMode", "")).value_or(ConnectionMode::Automatic);
     return s;
 }
 

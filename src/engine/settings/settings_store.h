@@ -12,7 +12,7 @@ inline constexpr char kDefaultHublistURL[] = "https://dchublist.org/hublist.xml.
 // ShareSizeBytes is left empty: start-up derives it from ShareSize when it fills the Settings dialog.
 AppSettings LoadSettings(const std::string& settingsFile);
 
-// Replaces the settings file with the ten settings, atomically: a failure leaves the old file as it was.
+// Replaces the settings file with the eleven settings, atomically: a failure leaves the old file as it was.
 // Returns the error text, naming the file and the system's reason, or nullopt on success.
 std::optional<std::string> SaveSettings(const std::string& settingsFile, const AppSettings& settings);
 

@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QFrame>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -70,7 +71,7 @@ SettingsDialog::SettingsDialog(AppSettings& settings, std::string& pendingIPMess
     setObjectName(QStringLiteral("settingsDialog"));
     setWindowTitle(QStringLiteral("Settings"));
     setFont(DesignFont());
-    UseFixedDialogFrame(this, 358, 313);
+    UseFixedDialogFrame(this, 358, 385);
     CreateControls();
     SetTabOrder();
     ConnectHandlers();
@@ -105,9 +106,10 @@ void SettingsDialog::CreateControls() {
     m_timeoutLabel = MakeLabel(p, "timeoutLabel", "Hub search timeout:", 9, 236);
     m_timeoutEdit = MakeEdit(p, "timeoutEdit", 126, 232, 27, 22);
     m_timeoutUnitLabel = MakeLabel(p, "timeoutUnitLabel", "s", 157, 236);
-    m_helpButton = MakeButton<QPushButton>(this, "helpButton", "Help", 5, 280, 75, 26);
-    m_okButton = MakeButton<QPushButton>(this, "okButton", "OK", 196, 280, 75, 26);
-    m_cancelButton = MakeButton<QPushButton>(this, "cancelButton", "Cancel", 278, 280, 75, 26);
+    CreateConnectionGroup();
+    m_helpButton = MakeButton<QPushButton>(this, "helpButton", "Help", 5, 352, 75, 26);
+    m_okButton = MakeButton<QPushButton>(this, "okButton", "OK", 196, 352, 75, 26);
+    m_cancelButton = MakeButton<QPushButton>(this, "cancelButton", "Cancel", 278, 352, 75, 26);
     // Enter presses the focused button, as in any dialog, and OK when the focus is in a field.
     m_okButton->setDefault(true);
 
@@ -116,12 +118,46 @@ void SettingsDialog::CreateControls() {
     m_ipEdit->setEnabled(false);
 }
 
+void SettingsDialog::CreateConnectionGroup() {
+    auto* group = PlaceControl<QGroupBox>(this, "connectionGroup", 5, 276, 348, 70);
+    group->setTitle(QStringLiteral("How results reach this computer"));
+    m_automaticRadio = MakeButton<QRadioButton>(group, "automaticRadio", "Automatic", 9, 21, 90, 17);
+    m_activeRadio = MakeButton<QRadioButton>(group, "activeRadio", "Active", 112, 21, 70, 17);
+    m_passiveRadio = MakeButton<QRadioButton>(group, "passiveRadio", "Passive", 195, 21, 80, 17);
+    m_connectionStatusLabel = MakeLabel(group, "connectionStatusLabel", "", 9, 45);
+    ShowConnectionStatus("Automatic has not looked for a router yet");
+}
+
+void SettingsDialog::ShowConnectionStatus(const std::string& line) {
+    m_connectionStatusLabel->setText(ToQString("Last found: " + line));
+    m_connectionStatusLabel->adjustSize();
+}
+
+QRadioButton* SettingsDialog::ConnectionRadio(ConnectionMode mode) const {
+    switch (mode) {
+        case ConnectionMode::Active:
+            return m_activeRadio;
+        case ConnectionMode::Passive:
+            return m_passiveRadio;
+        case ConnectionMode::Automatic:
+            break;
+    }
+    return m_automaticRadio;
+}
+
+ConnectionMode SettingsDialog::ChosenConnectionMode() const {
+    if (m_activeRadio->isChecked()) return ConnectionMode::Active;
+    if (m_passiveRadio->isChecked()) return ConnectionMode::Passive;
+    return ConnectionMode::Automatic;
+}
+
 void SettingsDialog::SetTabOrder() {
     // The dialog's buttons first, then the panel's fields in their own order.
     QWidget* const order[] = {m_helpButton,    m_okButton,      m_cancelButton,   m_nickEdit,
                               m_ipEdit,        m_findIPButton,  m_hublistUrlEdit, m_refreshOnStartupCheck,
                               m_shareSizeEdit, m_threadsEdit,   m_minPortEdit,    m_maxPortEdit,
-                              m_timeoutEdit,   m_detectIPRadio, m_specifyIPRadio};
+                              m_timeoutEdit,   m_detectIPRadio, m_specifyIPRadio, m_automaticRadio,
+                              m_activeRadio,   m_passiveRadio};
     for (std::size_t i = 1; i < std::size(order); ++i) {
         QWidget::setTabOrder(order[i - 1], order[i]);
     }
@@ -174,6 +210,7 @@ void SettingsDialog::FillFields() {
     m_minPortEdit->setText(DecimalText(m_settings.MinUDPPort));
     m_maxPortEdit->setText(DecimalText(m_settings.MaxUDPPort));
     m_timeoutEdit->setText(DecimalText(m_settings.SearchTimeout));
+    ConnectionRadio(m_settings.Connection)->setChecked(true);
 }
 
 void SettingsDialog::SelectSpecifyIP() {
@@ -231,6 +268,7 @@ void SettingsDialog::OnOkClicked() {
     m_settings.MinUDPPort = *ParseInt32(Text(m_minPortEdit));
     m_settings.MaxUDPPort = *ParseInt32(Text(m_maxPortEdit));
     m_settings.SearchTimeout = *ParseInt32(Text(m_timeoutEdit));
+    m_settings.Connection = ChosenConnectionMode();
     // The new values stay in effect even when the file cannot be written; the dialog then stays open.
     if (const auto error = SaveSettings(m_settingsFile, m_settings)) {
         ShowMessage(*error, MessageIcon::Error, this);

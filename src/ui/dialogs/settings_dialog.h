@@ -40,6 +40,8 @@ public:
     void SelectDetectIP();
     // Shows the dialog and brings it to the front, centred over the main window only if never shown before.
     void ShowFirstTime();
+    // What Automatic found the last time it looked, e.g. "Router: UPnP, external 203.0.113.7, port 41000 mapped".
+    void ShowConnectionStatus(const std::string& line);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -47,6 +49,9 @@ protected:
 
 private:
     void CreateControls();
+    void CreateConnectionGroup();
+    QRadioButton* ConnectionRadio(ConnectionMode mode) const;
+    ConnectionMode ChosenConnectionMode() const;
     void SetTabOrder();
     void ConnectHandlers();
 
@@ -94,4 +99,8 @@ private:
     QPushButton* m_helpButton = nullptr;
     QPushButton* m_okButton = nullptr;
     QPushButton* m_cancelButton = nullptr;
+    QRadioButton* m_automaticRadio = nullptr;
+    QRadioButton* m_activeRadio = nullptr;
+    QRadioButton* m_passiveRadio = nullptr;
+    QLabel* m_connectionStatusLabel = nullptr;
 };

@@ -34,7 +34,7 @@ struct Expected {
 };
 
 void PrintTo(const Expected& expected, std::ostream* out) {
-    *out << DescribeExchange({expected.end, expected.stage, expected.connection, {}});
+    *out << DescribeExchange({expected.end, expected.stage, expected.connection, {}, {}});
 }
 
 bool operator==(const ExchangeResult& result, const Expected& expected) {
@@ -88,9 +88,9 @@ TEST(HubExchange, SendsExactMessagesAndSaysWhyHubsDoNotLetUsIn) {
         {"escaped key byte", Hub("\x41\x86"), searched, "$Key 8/%DCN124%/|" + Login + AfterHello, "$Search sent"},
         {"another user's hello first", otherFirst, searched, key + Login + AfterHello, "$Search sent"},
         {"extended lock", Hub(extendedLock), searched,
-         "$Supports NoGetINFO NoHello|" + extendedKey + Login + AfterHello, "$Search sent"},
+         "$Supports NoGetINFO NoHello UserIP2|" + extendedKey + Login + AfterHello, "$Search sent"},
         {"hub that wants $Supports", requiresSupports, searched,
-         "$Supports NoGetINFO NoHello|" + extendedKey + Login + AfterHello, "$Search sent"},
+         "$Supports NoGetINFO NoHello UserIP2|" + extendedKey + Login + AfterHello, "$Search sent"},
         {"nick refused",
          refusing,
          {End::NickRefused, Stage::Hello, TcpStatus::TimedOut},
@@ -253,6 +253,37 @@ TEST(HubExchange, StrictHubForwardsTheSearchOnlyAfterEchoAndWhileWeStay) {
             << c.name;
         EXPECT_EQ(server.Forwarded(hub).size(), c.forwarded ? 1u : 0u) << c.name;
     }
+}
+
+// A passive search names us instead of an address; the hub relays its active users' $SR lines on our connection
+// while we stay, and its $UserIP tells the address it sees. Other lines in the window are not results.
+TEST(HubExchange, PassiveSearchCollectsRelayedResultsAndReadsUserIp) {
+    FakeHubBehaviour relaying = Hub("EXTENDEDPROTOCOL_relay");
+    relaying.userIp = "192.0.2.44";
+    relaying.passiveAnswers = {
+        "$SR alice a\\b.avi\x05"
+        "100 1/1\x05"
+        "TTH:X (127.0.0.1:411)\x05"
+        "tester",
+        "<Bot> hi",
+        "$SR bob c.avi\x05"
+        "200 1/1\x05"
+        "TTH:Y (127.0.0.1:411)\x05"
+        "tester"};
+    FakeHubServer server;
+    const int hub = server.AddHub(relaying);
+    RunValues values = TestRunValues();
+    values.Passive = true;
+    std::vector<std::string> relayed;
+    TcpClient client;
+    const ExchangeResult result = RunHubExchange(
+        client, "127.0.0.1", server.Port(hub), values, {300ms, 1000ms}, [] { return true; },
+        [&](std::string_view line) { relayed.emplace_back(line); });
+    EXPECT_EQ(result.end, ExchangeEnd::Searched);
+    EXPECT_EQ(result.hubSeenAddress, "192.0.2.44");
+    EXPECT_EQ(relayed, (std::vector<std::string>{relaying.passiveAnswers[0], relaying.passiveAnswers[2]}));
+    ASSERT_EQ(server.Forwarded(hub).size(), 1u);
+    EXPECT_EQ(server.Forwarded(hub)[0], "$Search Hub:tester F?F?0?1?big$buck");
 }
 
 TEST(HubExchange, StrictHubDropsWrongKey) {

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "support/fake_gui_thread.h"
@@ -55,6 +56,45 @@ TEST(HubWorker, CountsAHubWhenItsSearchIsWrittenAndEndsTheRunWhenItsLingerEnds) 
     hubs.CloseConnections(hub);
     ASSERT_TRUE(hubs.WaitUntil([&] { return seen().back().runOver; }, 10s));
     EXPECT_TRUE(counters.AllDone(1));
+}
+
+// A passive run's relayed $SR lines reach the GUI thread before the run is over; other lines do not.
+TEST(HubWorker, PassiveRunHandsRelayedResultsToTheGuiThread) {
+    FakeHubBehaviour relaying;
+    relaying.passiveAnswers = {"$SR alice a.avi", "<Bot> hello", "$SR bob b.avi"};
+    FakeHubServer hubs;
+    const int hub = hubs.AddHub(relaying);
+    HubQueue queue;
+    queue.AddHub("127.0.0.1", hubs.Port(hub));
+    FakeGuiThread gui;
+    RunCounters counters;
+    std::mutex lock;
+    std::vector<std::string> relayed;
+    bool overWithAll = false;
+    // The linger is an hour: only the passive window, shortened here, ends the stay.
+    WorkerContext context{gui, counters, {}, HubExchangeTimings(0ms, std::chrono::hours(1))};
+    context.timings.PassiveWindow = 500ms;
+    context.updateRunProgress = [&] {
+        std::lock_guard guard(lock);
+        if (counters.AllDone(queue.Count())) overWithAll = relayed.size() == 2;
+    };
+    context.handOverRelayedResults = [&](const std::vector<std::string_view>& lines) {
+        std::lock_guard guard(lock);
+        relayed.insert(relayed.end(), lines.begin(), lines.end());
+    };
+    HubWorker worker(context);
+    RunValues values = TestRunValues();
+    values.Passive = true;
+    worker.Activate(queue, std::make_shared<const RunValues>(values), counters.BeginRun());
+    worker.Wake();
+    ASSERT_TRUE(hubs.WaitUntil(
+        [&] {
+            std::lock_guard guard(lock);
+            return overWithAll;
+        },
+        10s));
+    std::lock_guard guard(lock);
+    EXPECT_EQ(relayed, (std::vector<std::string>{"$SR alice a.avi", "$SR bob b.avi"}));
 }
 
 }  // namespace

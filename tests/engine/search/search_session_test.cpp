@@ -165,6 +165,20 @@ TEST_F(SearchSessionTest, RunCountsHubsAndDecodesTheAnswersSentToItsPort) {
     EXPECT_EQ(OnGui([&] { return m_session->ResultCount(); }), 8);
 }
 
+// A typed address the machine does not have (a router's, which forwards the port): the run binds on all interfaces
+// instead of failing, advertises the typed address, and what reaches the port arrives.
+TEST_F(SearchSessionTest, ForeignTypedAddressIsAdvertisedWhileTheListenerBindsLocally) {
+    AddHubs({{}});
+    m_settings.IP = "203.0.113.7";
+    ASSERT_EQ(Start().failure, RunStartFailure::None);
+    ASSERT_TRUE(m_hubs.WaitUntil([&] { return !m_hubs.Forwarded(0).empty(); }, 5s));
+    EXPECT_EQ(
+        m_hubs.Forwarded(0),
+        std::vector<std::string>{"$Search 203.0.113.7:" + std::to_string(m_settings.MinUDPPort) + " F?F?0?1?big$buck"});
+    Send(kTwoResults);
+    EXPECT_TRUE(m_reports.WaitFor([&] { return m_reports.m_rows.size() == 2; }));
+}
+
 TEST_F(SearchSessionTest, FailedStartsContactNoHub) {
     AddHubs({{}});
     SearchForm unreadable;

@@ -13,7 +13,7 @@ namespace {
 
 auto Fields(const AppSettings& s) {
     return std::tie(s.Nick, s.AutodetectIP, s.RefreshHublist, s.IP, s.HublistURL, s.ShareSizeBytes, s.ShareSize,
-                    s.Threads, s.MinUDPPort, s.MaxUDPPort, s.SearchTimeout);
+                    s.Threads, s.MinUDPPort, s.MaxUDPPort, s.SearchTimeout, s.Connection);
 }
 
 std::string Describe(const AppSettings& s) {
@@ -21,7 +21,8 @@ std::string Describe(const AppSettings& s) {
            " RefreshHublist=" + std::to_string(s.RefreshHublist) + " IP=" + s.IP + " HublistURL=" + s.HublistURL +
            " ShareSizeBytes=" + s.ShareSizeBytes + " ShareSize=" + s.ShareSize +
            " Threads=" + std::to_string(s.Threads) + " MinUDPPort=" + std::to_string(s.MinUDPPort) +
-           " MaxUDPPort=" + std::to_string(s.MaxUDPPort) + " SearchTimeout=" + std::to_string(s.SearchTimeout);
+           " MaxUDPPort=" + std::to_string(s.MaxUDPPort) + " SearchTimeout=" + std::to_string(s.SearchTimeout) +
+           " ConnectionMode=" + std::string(ConnectionModeName(s.Connection));
 }
 
 AppSettings Defaults() {
@@ -62,8 +63,9 @@ INSTANTIATE_TEST_SUITE_P(
         LoadCase{"every key",
                  "[Settings]\r\nNick=joe\r\nAutodetectIP=0\r\nIP=1.2.3.4\r\nHublistURL=http://h/l.bz2\r\n"
                  "RefreshHublist=1\r\nShareSize=7.25\r\nThreads=12\r\nMinUDPPort=2000\r\nMaxUDPPort=-3\r\n"
-                 "SearchTimeout=0\r\n\r\n",
+                 "SearchTimeout=0\r\n\r\nConnectionMode=Active\r\n",
                  [](AppSettings& s) {
+                     s.Connection = ConnectionMode::Active;
                      s.Nick = "joe";
                      s.AutodetectIP = false;
                      s.IP = "1.2.3.4";
@@ -75,6 +77,8 @@ INSTANTIATE_TEST_SUITE_P(
                      s.MaxUDPPort = -3;
                      s.SearchTimeout = 0;
                  }},
+        LoadCase{"unknown connection mode is Automatic", "[Settings]\r\nConnectionMode=passive\r\n",
+                 [](AppSettings&) {}},
         LoadCase{"threads above 100 lowered", "[Settings]\r\nThreads=250\r\n", [](AppSettings& s) { s.Threads = 100; }},
         LoadCase{"threads 0 kept", "[Settings]\r\nThreads=0\r\n", [](AppSettings& s) { s.Threads = 0; }},
         LoadCase{"threads -3 kept", "[Settings]\r\nThreads=-3\r\n", [](AppSettings& s) { s.Threads = -3; }},
@@ -148,15 +152,16 @@ AppSettings Sample() {
     s.MinUDPPort = -1;
     s.MaxUDPPort = 1025;
     s.SearchTimeout = 0;
+    s.Connection = ConnectionMode::Passive;
     return s;
 }
 
 constexpr char kSampleFile[] =
     "[Settings]\r\nNick=j o|e\r\nAutodetectIP=0\r\nIP=85.1.2.3\r\nHublistURL=https://dchublist.org/hublist.xml.bz2\r\n"
     "RefreshHublist=1\r\nShareSize=7.25\r\nThreads=100\r\nMinUDPPort=-1\r\nMaxUDPPort=1025\r\nSearchTimeout=0\r\n"
-    "\r\n";
+    "\r\nConnectionMode=Passive\r\n";
 
-TEST(SettingsStoreTest, SaveWritesExactlyTheTwelveLinesAndDropsEverythingElse) {
+TEST(SettingsStoreTest, SaveWritesExactlyTheTwelveLinesAndTheModeAndDropsEverythingElse) {
     TempDir dir;
     const std::string file = dir.File("Hubsift.ini");
     WriteFile(file, "[Mine]\r\nX=1\r\n[Settings]\r\nExtra=2\r\nNick=old\r\n");

@@ -56,12 +56,14 @@ SearchRequest Request(const std::string& tail) {
 
 // The results the users send for a search, less the files above highBytes (-1: none) that the window drops: the
 // hubs are only sent the lower limit.
-std::size_t CountKept(const NetworkPlan& plan, const std::string& tail, int64_t highBytes) {
+// A passive search is answered by the active users only.
+std::size_t CountKept(const NetworkPlan& plan, const std::string& tail, int64_t highBytes, bool passive = false) {
     const SearchMatcher matcher(Request(tail));
     std::size_t count = 0;
     for (const HubPlan& hub : plan.Hubs()) {
         if (!NetworkPlan::ForwardsSearches(hub.kind)) continue;
         for (const std::size_t user : hub.users) {
+            if (passive && plan.Users()[user].Passive()) continue;
             for (const std::string& message :
                  plan.Users()[user].Answer(matcher, plan.Catalog(), "h", "127.0.0.1:1", 1)) {
                 const auto sr = DecodeSr(message.substr(0, message.size() - 1));
@@ -230,6 +232,24 @@ TEST_F(TestnetEndToEndTest, CopiesAMagnetLinkOfAFoundFile) {
         QString::fromStdString("magnet:?xt=urn:tree:tiger:" + file->tth + "&xl=" + std::to_string(file->size) + "&dn=");
     ASSERT_TRUE(link.startsWith(prefix)) << link.toStdString();
     EXPECT_EQ(QUrl::fromPercentEncoding(link.mid(prefix.size()).toUtf8()), QString::fromStdString(file->name));
+}
+
+// Passive: the hubs relay the active users' answers while the window stays on each hub; the passive users cannot
+// answer, and nothing comes by datagram.
+TEST_F(TestnetEndToEndTest, PassiveSearchGetsExactlyTheActiveUsersResults) {
+    ASSERT_NO_FATAL_FAILURE(RefreshHublist());
+    HubExchangeTimings timings{300ms, kLinger};
+    timings.PassiveWindow = 2500ms;  // a strict hub's batch, then up to 250 ms until its last user answers
+    m_window->SetExchangeTimings(timings);
+    m_settings.Connection = ConnectionMode::Passive;
+    ASSERT_NO_FATAL_FAILURE(StartSearch(QStringLiteral("mp3")));
+    ASSERT_TRUE(WaitForRunEnd());
+    ExpectEveryHubCounted();
+    const auto expected = static_cast<int>(CountKept(m_net.Plan(), "F?F?0?1?mp3", -1, true));
+    ASSERT_GT(expected, 0);
+    EXPECT_LT(expected, static_cast<int>(CountKept(m_net.Plan(), "F?F?0?1?mp3", -1)));
+    EXPECT_EQ(m_window->ResultCount(), expected);
+    EXPECT_TRUE(m_messages.empty());
 }
 
 TEST_F(TestnetEndToEndTest, StopEndsTheRunAndTheNextRunSearchesAgain) {

@@ -30,7 +30,7 @@ struct Message {
 
 auto Fields(const AppSettings& s) {
     return std::tie(s.Nick, s.AutodetectIP, s.RefreshHublist, s.IP, s.HublistURL, s.ShareSizeBytes, s.ShareSize,
-                    s.Threads, s.MinUDPPort, s.MaxUDPPort, s.SearchTimeout);
+                    s.Threads, s.MinUDPPort, s.MaxUDPPort, s.SearchTimeout, s.Connection);
 }
 
 AppSettings Stored() {
@@ -164,6 +164,7 @@ TEST_F(SettingsDialogTest, OkTakesTheFieldsOverAndSavesThem) {
     Edit("minPortEdit")->setText("-1");
     Edit("maxPortEdit")->setText("7");
     Edit("timeoutEdit")->setText("0");
+    Click("passiveRadio");
     Click("okButton");
 
     AppSettings expected;
@@ -178,12 +179,13 @@ TEST_F(SettingsDialogTest, OkTakesTheFieldsOverAndSavesThem) {
     expected.MinUDPPort = -1;
     expected.MaxUDPPort = 7;
     expected.SearchTimeout = 0;
+    expected.Connection = ConnectionMode::Passive;
     EXPECT_EQ(Fields(settings), Fields(expected));
     EXPECT_FALSE(dialog->isVisible());
     EXPECT_EQ(ReadFile(dir.File("Hubsift.ini")),
               "[Settings]\r\nNick= ann \r\nAutodetectIP=0\r\nIP=9.8.7.6\r\nHublistURL=http://other/list.xml.bz2\r\n"
               "RefreshHublist=1\r\nShareSize=0.5\r\nThreads=16\r\nMinUDPPort=-1\r\nMaxUDPPort=7\r\nSearchTimeout=0\r\n"
-              "\r\n");
+              "\r\nConnectionMode=Passive\r\n");
     EXPECT_TRUE(messages.empty());
 }
 
@@ -393,7 +395,10 @@ TEST_F(SettingsDialogTest, ArrangementAndTabOrderFollowTheDesign) {
     // OK and Cancel side by side below the fields, OK first; each label left of its field on the same line.
     const QRect ok = Child<QWidget>("okButton")->geometry();
     const QRect cancel = Child<QWidget>("cancelButton")->geometry();
-    EXPECT_GT(ok.top(), Child<QWidget>("panel")->geometry().bottom());
+    // The connection group between the panel and the buttons.
+    const QRect connection = Child<QWidget>("connectionGroup")->geometry();
+    EXPECT_GT(connection.top(), Child<QWidget>("panel")->geometry().bottom());
+    EXPECT_GT(ok.top(), connection.bottom());
     EXPECT_EQ(ok.top(), cancel.top());
     EXPECT_LT(ok.right(), cancel.left());
     for (const auto& [label, field] : {std::pair{"nickLabel", "nickEdit"}, std::pair{"threadsLabel", "threadsEdit"}}) {
@@ -406,7 +411,8 @@ TEST_F(SettingsDialogTest, ArrangementAndTabOrderFollowTheDesign) {
     const std::vector<QString> expected = {"helpButton",    "okButton",      "cancelButton",   "nickEdit",
                                            "ipEdit",        "findIPButton",  "hublistUrlEdit", "refreshOnStartupCheck",
                                            "shareSizeEdit", "threadsEdit",   "minPortEdit",    "maxPortEdit",
-                                           "timeoutEdit",   "detectIPRadio", "specifyIPRadio"};
+                                           "timeoutEdit",   "detectIPRadio", "specifyIPRadio", "automaticRadio",
+                                           "activeRadio",   "passiveRadio"};
     std::vector<QString> chain;
     QWidget* widget = Child<QWidget>("helpButton");
     for (std::size_t i = 0; i < expected.size(); ++i, widget = widget->nextInFocusChain()) {

@@ -160,10 +160,11 @@ std::optional<std::size_t> RunningNetwork::FirstOfKind(HubKind kind) const {
     return std::nullopt;
 }
 
-std::size_t RunningNetwork::ExpectedResults(std::size_t hub, const std::string& searchTail) const {
+std::size_t RunningNetwork::ExpectedResults(std::size_t hub, const std::string& searchTail, bool passive) const {
     const SearchMatcher matcher(*SearchRequest::Parse(SearchLine(1, searchTail)));
     std::size_t count = 0;
     for (const std::size_t user : m_plan.Hubs()[hub].users) {
+        if (passive && m_plan.Users()[user].Passive()) continue;
         count += m_plan.Users()[user].Answer(matcher, m_plan.Catalog(), "", "", 0).size();
     }
     return count;

@@ -82,7 +82,7 @@ public:
     // The index of the first hub of that kind, if any.
     std::optional<std::size_t> FirstOfKind(HubKind kind) const;
     // The $SR messages that the users of one hub send for a search, as the plan computes them.
-    std::size_t ExpectedResults(std::size_t hub, const std::string& searchTail) const;
+    std::size_t ExpectedResults(std::size_t hub, const std::string& searchTail, bool passive = false) const;
 
 private:
     EventLoop m_loop;

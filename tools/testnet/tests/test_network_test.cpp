@@ -60,6 +60,32 @@ TEST(TestnetNetwork, EveryHubKindPassesSearchesToItsUsersWhoAnswerByUdp) {
     EXPECT_LT(udp.Datagrams(), udp.Messages().size());  // some users pack several results into one datagram
 }
 
+// A passive search reaches the active users only; the hub relays their $SR lines on the searcher's connection.
+TEST(TestnetNetwork, HubsRelayTheActiveUsersAnswersToAPassiveSearch) {
+    RunningNetwork net(Options(4, 0.0, 4));
+    ASSERT_TRUE(net.Started());
+    const std::string tail = "F?F?0?1?e";
+    std::size_t passiveTotal = 0, activeTotal = 0;
+    for (std::size_t hub = 0; hub < net.Plan().Hubs().size(); ++hub) {
+        const std::string nick = "passive" + std::to_string(hub);
+        const auto client = LoggedIn(net.Network().HubPorts()[hub], nick);
+        ASSERT_TRUE(client) << hub;
+        const std::size_t expected = net.ExpectedResults(hub, tail, true);
+        passiveTotal += expected;
+        activeTotal += net.ExpectedResults(hub, tail);
+        client->Send("$Search Hub:" + nick + " " + tail + "|");
+        std::size_t relayed = 0;
+        const Deadline deadline = In(milliseconds(4000));
+        while (relayed < expected && client->ReadUntil("$SR ", deadline).outcome == RawClient::Outcome::Message)
+            ++relayed;
+        EXPECT_EQ(relayed, expected) << hub;
+        // Nothing more comes once every active user has answered.
+        EXPECT_NE(client->ReadUntil("$SR ", In(milliseconds(400))).outcome, RawClient::Outcome::Message) << hub;
+    }
+    EXPECT_GT(passiveTotal, 0u);
+    EXPECT_LT(passiveTotal, activeTotal);  // the passive users' answers are missing
+}
+
 TEST(TestnetNetwork, HubsBehaveLikeTheCommonHubPrograms) {
     RunningNetwork net(Options(4, 0.0, 4));
     ASSERT_TRUE(net.Started());
