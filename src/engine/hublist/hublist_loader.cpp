@@ -43,7 +43,8 @@ HubListLoad ScanHubs(XmlScanner& scanner, HubQueue& queue) {
         const std::string address = scanner.AttributeValue("Address");
         const HubAddress hub = ParseHubAddress(address);
         if (hub.outcome == AddressOutcome::PortOverflow) return {true, true};
-        if (hub.outcome == AddressOutcome::Entry) queue.AddHub(std::string(hub.host), hub.port);
+        if (hub.outcome == AddressOutcome::Entry)
+            queue.AddHub(std::string(hub.host), hub.port, scanner.AttributeValue("Encoding"));
     }
     return {true, scanner.Failed()};
 }

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "engine/nmdc/nmdc_text.h"
+#include "engine/search/hub_values.h"
 
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
@@ -204,6 +205,12 @@ std::string DescribeExchange(const ExchangeResult& result) {
         case ExchangeEnd::LoginTooLong:
             text = std::string("login deadline passed while ") + Awaiting(result.stage);
             break;
+        case ExchangeEnd::PhraseNotWritable:
+            text = "skipped: the phrase cannot be written in the hub's encoding";
+            break;
+        case ExchangeEnd::NickNotWritable:
+            text = "skipped: the nick cannot be written in the hub's encoding";
+            break;
     }
     if (!result.hubMessage.empty()) text += "; the hub said: " + result.hubMessage;
     return text;
@@ -212,6 +219,18 @@ std::string DescribeExchange(const ExchangeResult& result) {
 ExchangeResult LogInAndSearch(TcpClient& client, const std::string& host, int32_t port, const RunValues& values,
                               const HubExchangeTimings& timings, const std::function<bool()>& stillWanted) {
     return Login(client, values, timings).Run(host, port, stillWanted);
+}
+
+ExchangeResult LogInAndSearchInEncoding(TcpClient& client, const std::string& host, int32_t port,
+                                        const HubEncoding& encoding, const RunValues& values,
+                                        const HubExchangeTimings& timings, const std::function<bool()>& stillWanted) {
+    const HubValues written = ValuesForHub(values, encoding);
+    if (!written.values) {
+        ExchangeResult skipped;
+        skipped.end = written.refusal;
+        return skipped;
+    }
+    return LogInAndSearch(client, host, port, *written.values, timings, stillWanted);
 }
 
 void LingerAndLeave(TcpClient& client, milliseconds linger) {

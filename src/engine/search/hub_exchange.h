@@ -7,6 +7,7 @@
 
 #include "engine/net/tcp_client.h"
 #include "engine/search/run_values.h"
+#include "engine/text/hub_encoding.h"
 
 // The step of the exchange under way when it ended.
 enum class ExchangeStage {
@@ -19,14 +20,16 @@ enum class ExchangeStage {
 
 // Why the exchange ended.
 enum class ExchangeEnd {
-    Searched,       // $Search was written
-    GivenUp,        // no longer wanted while waiting for $Hello
-    Connection,     // the connection failed or was cut short: ExchangeResult::connection says how
-    BadLock,        // the first line held no usable lock
-    NickRefused,    // the hub sent $ValidateDenide and no $Hello
-    PasswordAsked,  // the hub sent $GetPass and no $Hello (the nick is registered there)
-    HubFull,        // the hub sent $HubIsFull and no $Hello
-    LoginTooLong,   // the login deadline passed: a hub that trickles or floods lines without our $Hello
+    Searched,           // $Search was written
+    GivenUp,            // no longer wanted while waiting for $Hello
+    Connection,         // the connection failed or was cut short: ExchangeResult::connection says how
+    BadLock,            // the first line held no usable lock
+    NickRefused,        // the hub sent $ValidateDenide and no $Hello
+    PasswordAsked,      // the hub sent $GetPass and no $Hello (the nick is registered there)
+    HubFull,            // the hub sent $HubIsFull and no $Hello
+    LoginTooLong,       // the login deadline passed: a hub that trickles or floods lines without our $Hello
+    PhraseNotWritable,  // skipped: the hub's encoding cannot hold the search phrase
+    NickNotWritable,    // skipped: the hub's encoding cannot hold the nick
 };
 
 // How one hub's exchange went: kept for the log and for a per-hub report.
@@ -47,6 +50,12 @@ std::string DescribeExchange(const ExchangeResult& result);
 // LingerAndLeave; on any other end it is closed.
 ExchangeResult LogInAndSearch(TcpClient& client, const std::string& host, int32_t port, const RunValues& values,
                               const HubExchangeTimings& timings, const std::function<bool()>& stillWanted);
+
+// LogInAndSearch with the nick and the search pattern (UTF-8 in values) written in the hub's encoding. A hub whose
+// encoding cannot hold them is not contacted: PhraseNotWritable or NickNotWritable.
+ExchangeResult LogInAndSearchInEncoding(TcpClient& client, const std::string& host, int32_t port,
+                                        const HubEncoding& encoding, const RunValues& values,
+                                        const HubExchangeTimings& timings, const std::function<bool()>& stillWanted);
 
 // After a written $Search: stays up to linger reading and ignoring whatever comes (hubs that forward searches in
 // batches drop those of users who have already left), then disconnects. The hub closing or an Abort ends it early.

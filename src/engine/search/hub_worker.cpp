@@ -77,7 +77,7 @@ std::optional<HubWorker::Ticket> HubWorker::TakeHub() {
     if (hub == nullptr) return std::nullopt;
     // An Abort meant for an earlier run or hub must not cut this one; later ones come after this lock is left.
     Client.Rearm();
-    return Ticket{std::string(hub->Host), hub->Port, m_values, m_run};
+    return Ticket{std::string(hub->Host), hub->Port, hub->Encoding, m_values, m_run};
 }
 
 bool HubWorker::Finish(const Ticket& ticket, bool searched) {
@@ -108,8 +108,8 @@ void HubWorker::Execute() {
         bool guiClosed = false;
         while (const std::optional<Ticket> ticket = TakeHub()) {
             const auto started = std::chrono::steady_clock::now();
-            const ExchangeResult result =
-                LogInAndSearch(Client, ticket->host, ticket->port, *ticket->values, m_context.timings, stillWanted);
+            const ExchangeResult result = LogInAndSearchInEncoding(
+                Client, ticket->host, ticket->port, *ticket->encoding, *ticket->values, m_context.timings, stillWanted);
             LogExchange(ticket->host, ticket->port, result, std::chrono::steady_clock::now() - started);
             if (result.end == ExchangeEnd::GivenUp || Terminated || !Active) break;
             if (Abandoned) {

@@ -59,6 +59,7 @@ private:
     struct Ticket {
         std::string host;
         int32_t port;
+        const HubEncoding* encoding;  // owned by the queue
         std::shared_ptr<const RunValues> values;
         uint64_t run;
     };
