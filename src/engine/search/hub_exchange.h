@@ -20,16 +20,17 @@ enum class ExchangeStage {
 
 // Why the exchange ended.
 enum class ExchangeEnd {
-    Searched,           // $Search was written
-    GivenUp,            // no longer wanted while waiting for $Hello
-    Connection,         // the connection failed or was cut short: ExchangeResult::connection says how
-    BadLock,            // the first line held no usable lock
-    NickRefused,        // the hub sent $ValidateDenide and no $Hello
-    PasswordAsked,      // the hub sent $GetPass and no $Hello (the nick is registered there)
-    HubFull,            // the hub sent $HubIsFull and no $Hello
-    LoginTooLong,       // the login deadline passed: a hub that trickles or floods lines without our $Hello
-    PhraseNotWritable,  // skipped: the hub's encoding cannot hold the search phrase
-    NickNotWritable,    // skipped: the hub's encoding cannot hold the nick
+    Searched,       // $Search was written
+    GivenUp,        // no longer wanted while waiting for $Hello
+    Connection,     // the connection failed or was cut short: ExchangeResult::connection says how
+    BadLock,        // the first line held no usable lock
+    NickRefused,    // the hub sent $ValidateDenide and no $Hello
+    PasswordAsked,  // the hub sent $GetPass and no $Hello (the nick is registered there)
+    HubFull,        // the hub sent $HubIsFull and no $Hello
+    LoginTooLong,   // the login deadline passed: a hub that trickles or floods lines without our $Hello
+    // Skipped without connecting: the hub's encoding cannot hold the search phrase, or the nick.
+    PhraseNotWritable,
+    NickNotWritable,
 };
 
 // How one hub's exchange went: kept for the log and for a per-hub report.
