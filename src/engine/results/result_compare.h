@@ -15,8 +15,9 @@ enum ResultColumn : int {
     kResultColumnCount = 6,
 };
 
-// Byte-wise as unsigned values, A to Z folded to a to z only (bytes above 127 compare higher, unfolded); a prefix
-// sorts first. Negative, zero or positive.
+// UTF-8 text by characters, case ignored and accents first ignored ("cafe" < "Café" < "cafg"), then told apart by
+// accent; Cyrillic and Greek fold case too, "ё" sorts with "е". Bytes that are not UTF-8 sort last; a prefix sorts
+// first. Negative, zero or positive.
 int CompareTextIgnoringCase(std::string_view a, std::string_view b);
 // The same without the case folding.
 int CompareText(std::string_view a, std::string_view b);

@@ -43,8 +43,10 @@ std::optional<ExchangeEnd> Refusal(std::string_view line) {
 // Everything up to the written $Search.
 class Login {
 public:
-    Login(TcpClient& client, const RunValues& values, const HubExchangeTimings& timings)
-        : m_client(client),
+    Login(TcpClient& client, const RunValues& values, const HubExchangeTimings& timings,
+          std::function<void()> connected = {})
+        : m_connected(std::move(connected)),
+          m_client(client),
           m_values(values),
           m_timings(timings),
           m_readTimeout(std::chrono::seconds(std::max(values.SearchTimeout, 1))),
@@ -53,6 +55,7 @@ public:
     ExchangeResult Run(const std::string& host, int32_t port, const std::function<bool()>& stillWanted) {
         m_status = m_client.Connect(host, port, Limit());
         if (m_status != TcpStatus::Ok) return Failed();
+        if (m_connected) m_connected();
         m_result.stage = ExchangeStage::Lock;
         std::string line;
         if (!Read(line)) return Failed();
@@ -128,6 +131,7 @@ private:
         return Ended(ExchangeEnd::Connection);
     }
 
+    const std::function<void()> m_connected;
     TcpClient& m_client;
     const RunValues& m_values;
     const HubExchangeTimings& m_timings;
@@ -223,14 +227,15 @@ ExchangeResult LogInAndSearch(TcpClient& client, const std::string& host, int32_
 
 ExchangeResult LogInAndSearchInEncoding(TcpClient& client, const std::string& host, int32_t port,
                                         const HubEncoding& encoding, const RunValues& values,
-                                        const HubExchangeTimings& timings, const std::function<bool()>& stillWanted) {
+                                        const HubExchangeTimings& timings, const std::function<bool()>& stillWanted,
+                                        const std::function<void()>& connected) {
     const HubValues written = ValuesForHub(values, encoding);
     if (!written.values) {
         ExchangeResult skipped;
         skipped.end = written.refusal;
         return skipped;
     }
-    return LogInAndSearch(client, host, port, *written.values, timings, stillWanted);
+    return Login(client, *written.values, timings, connected).Run(host, port, stillWanted);
 }
 
 void LingerAndLeave(TcpClient& client, milliseconds linger) {

@@ -54,9 +54,11 @@ ExchangeResult LogInAndSearch(TcpClient& client, const std::string& host, int32_
 
 // LogInAndSearch with the nick and the search pattern (UTF-8 in values) written in the hub's encoding. A hub whose
 // encoding cannot hold them is not contacted: PhraseNotWritable or NickNotWritable.
+// connected runs once the connection stands, before anything is sent (answers can only come after that).
 ExchangeResult LogInAndSearchInEncoding(TcpClient& client, const std::string& host, int32_t port,
                                         const HubEncoding& encoding, const RunValues& values,
-                                        const HubExchangeTimings& timings, const std::function<bool()>& stillWanted);
+                                        const HubExchangeTimings& timings, const std::function<bool()>& stillWanted,
+                                        const std::function<void()>& connected = {});
 
 // After a written $Search: stays up to linger reading and ignoring whatever comes (hubs that forward searches in
 // batches drop those of users who have already left), then disconnects. The hub closing or an Abort ends it early.

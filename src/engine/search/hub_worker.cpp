@@ -102,14 +102,20 @@ bool HubWorker::HandOverProgress() {
 void HubWorker::Execute() {
     LowerPriority();
     const auto stillWanted = [this] { return !Terminated && Active; };
+    const HubEncoding* encoding = nullptr;
+    const auto connected = [this, &encoding] {
+        if (m_context.hubAddresses != nullptr) m_context.hubAddresses->Record(Client.PeerAddress(), *encoding);
+    };
     while (true) {
         WakeEvent.Wait();
         if (Terminated) break;
         bool guiClosed = false;
         while (const std::optional<Ticket> ticket = TakeHub()) {
             const auto started = std::chrono::steady_clock::now();
-            const ExchangeResult result = LogInAndSearchInEncoding(
-                Client, ticket->host, ticket->port, *ticket->encoding, *ticket->values, m_context.timings, stillWanted);
+            encoding = ticket->encoding;
+            const ExchangeResult result =
+                LogInAndSearchInEncoding(Client, ticket->host, ticket->port, *ticket->encoding, *ticket->values,
+                                         m_context.timings, stillWanted, connected);
             LogExchange(ticket->host, ticket->port, result, std::chrono::steady_clock::now() - started);
             if (result.end == ExchangeEnd::GivenUp || Terminated || !Active) break;
             if (Abandoned) {

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "engine/net/tcp_client.h"
+#include "engine/search/hub_address_book.h"
 #include "engine/search/hub_queue.h"
 #include "engine/search/run_counters.h"
 #include "engine/search/run_values.h"
@@ -25,6 +26,8 @@ struct WorkerContext {
     std::function<void()> updateRunProgress;
     HubExchangeTimings timings;
     std::atomic<bool> progressPending{false};
+    // Where workers note the address each hub was reached at, for reading its answers; none: not noted.
+    HubAddressBook* hubAddresses = nullptr;
 };
 
 // One connection slot of a search run: a thread that sleeps until woken, then takes hubs from the run's queue and

@@ -4,8 +4,8 @@
 #include <string>
 
 // The ten user settings and the derived share size in bytes. One instance is owned by the program's entry and
-// written only on the GUI thread; a search run works on a copy taken when it starts. All text is bytes in the
-// system's ANSI code page.
+// written only on the GUI thread; a search run works on a copy taken when it starts. Text is UTF-8; the settings
+// file holds it in the locale's code page.
 struct AppSettings {
     std::string Nick;
     bool AutodetectIP = false;
