@@ -45,7 +45,8 @@ HubListLoad ScanHubs(XmlScanner& scanner, HubQueue& queue) {
         const HubAddress hub = ParseHubAddress(address);
         // One hub with a broken port must not cost the user the rest of the list.
         if (hub.outcome == AddressOutcome::PortOverflow) portOverflow = true;
-        if (hub.outcome == AddressOutcome::Entry) queue.AddHub(std::string(hub.host), hub.port);
+        if (hub.outcome == AddressOutcome::Entry)
+            queue.AddHub(std::string(hub.host), hub.port, scanner.AttributeValue("Encoding"));
     }
     return {true, portOverflow || scanner.Failed()};
 }

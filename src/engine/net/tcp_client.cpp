@@ -193,6 +193,15 @@ TcpStatus TcpClient::StartTls(const std::string& serverName, std::string_view ke
     return status;
 }
 
+std::string TcpClient::PeerAddress() const {
+    sockaddr_in peer{};
+    socklen_t length = sizeof peer;
+    if (m_socket < 0 || getpeername(m_socket, reinterpret_cast<sockaddr*>(&peer), &length) != 0) return {};
+    char text[INET_ADDRSTRLEN] = {};
+    if (inet_ntop(AF_INET, &peer.sin_addr, text, sizeof text) == nullptr) return {};
+    return std::string(text) + ":" + std::to_string(ntohs(peer.sin_port));
+}
+
 TcpStatus TcpClient::ReadLine(char terminator, std::chrono::milliseconds timeout, std::string& line) {
     if (m_socket < 0) return TcpStatus::Failed;
     if (Aborted()) return TcpStatus::Aborted;

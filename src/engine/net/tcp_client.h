@@ -55,6 +55,8 @@ public:
     TcpStatus ReadLine(char terminator, std::chrono::milliseconds timeout, std::string& line);
     TcpStatus WriteAll(std::string_view bytes, std::chrono::milliseconds timeout);
     bool Connected() const { return m_socket >= 0; }
+    // The connected peer as "a.b.c.d:port"; empty when not connected.
+    std::string PeerAddress() const;
     void Disconnect();
 
     // Any thread: wakes a blocked operation promptly. The owner's socket itself is never touched here.

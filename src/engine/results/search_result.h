@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-// One decoded result, as the datagram decoder fills it. Texts are bytes in the ANSI code page, as received.
+// One decoded result, as the datagram decoder fills it. Texts are UTF-8, read from the hub's encoding.
 struct SearchResult {
     std::string FileName;   // file: the name after the last backslash; directory: the path plus one backslash
     std::string SizeText;   // "<DIR>" for a directory; empty for a file, whose shown size comes from Size

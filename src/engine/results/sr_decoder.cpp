@@ -92,11 +92,14 @@ bool DecodeSearchResult(std::string_view message, const ResultFilter& filter, Se
     return true;
 }
 
-void DecodeDatagram(std::string_view datagram, const ResultFilter& filter, const SearchResultSink& sink) {
+void DecodeDatagram(std::string_view datagram, const ResultFilter& filter, const SearchResultSink& sink,
+                    const HubEncodingFinder& findHub) {
     SearchResult result;
     std::size_t position = kFirstTokenPosition;
     for (std::string_view message = NextToken(datagram, '|', position); !message.empty();
          message = NextToken(datagram, '|', position)) {
-        if (DecodeSearchResult(message, filter, result) && !sink(result)) return;
+        if (!DecodeSearchResult(message, filter, result)) continue;
+        ReadResultText(result, findHub);
+        if (!sink(result)) return;
     }
 }

@@ -4,6 +4,7 @@
 #include <functional>
 #include <string_view>
 
+#include "engine/results/result_text.h"
 #include "engine/results/search_result.h"
 
 // The result filters, read from the search form at the moment a result is decoded: the limits as the last run
@@ -26,5 +27,7 @@ bool DecodeSearchResult(std::string_view message, const ResultFilter& filter, Se
 // The result is only valid during the call.
 using SearchResultSink = std::function<bool(const SearchResult& result)>;
 
-// Cuts one datagram's payload into messages on "|" and hands every accepted $SR result to sink. Any bytes are safe.
-void DecodeDatagram(std::string_view datagram, const ResultFilter& filter, const SearchResultSink& sink);
+// Cuts one datagram's payload into messages on "|" and hands every accepted $SR result to sink, its texts read as
+// UTF-8 (ReadResultText with findHub). Any bytes are safe.
+void DecodeDatagram(std::string_view datagram, const ResultFilter& filter, const SearchResultSink& sink,
+                    const HubEncodingFinder& findHub = {});

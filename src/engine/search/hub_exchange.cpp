@@ -6,6 +6,7 @@
 
 #include "engine/nmdc/nmdc_text.h"
 #include "engine/nmdc/user_ip.h"
+#include "engine/search/hub_values.h"
 
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
@@ -44,8 +45,10 @@ std::optional<ExchangeEnd> Refusal(std::string_view line) {
 // Everything up to the written $Search.
 class Login {
 public:
-    Login(TcpClient& client, const RunValues& values, const HubExchangeTimings& timings)
-        : m_client(client),
+    Login(TcpClient& client, const RunValues& values, const HubExchangeTimings& timings,
+          std::function<void()> connected = {})
+        : m_connected(std::move(connected)),
+          m_client(client),
           m_values(values),
           m_timings(timings),
           m_readTimeout(std::chrono::seconds(std::max(values.SearchTimeout, 1))),
@@ -54,6 +57,7 @@ public:
     ExchangeResult Run(const std::string& host, int32_t port, const std::function<bool()>& stillWanted) {
         m_status = m_client.Connect(host, port, Limit());
         if (m_status != TcpStatus::Ok) return Failed();
+        if (m_connected) m_connected();
         m_result.stage = ExchangeStage::Lock;
         std::string line;
         if (!Read(line)) return Failed();
@@ -131,6 +135,7 @@ private:
         return Ended(ExchangeEnd::Connection);
     }
 
+    const std::function<void()> m_connected;
     TcpClient& m_client;
     const RunValues& m_values;
     const HubExchangeTimings& m_timings;
@@ -208,6 +213,12 @@ std::string DescribeExchange(const ExchangeResult& result) {
         case ExchangeEnd::LoginTooLong:
             text = std::string("login deadline passed while ") + Awaiting(result.stage);
             break;
+        case ExchangeEnd::PhraseNotWritable:
+            text = "skipped: the phrase cannot be written in the hub's encoding";
+            break;
+        case ExchangeEnd::NickNotWritable:
+            text = "skipped: the nick cannot be written in the hub's encoding";
+            break;
     }
     if (!result.hubMessage.empty()) text += "; the hub said: " + result.hubMessage;
     return text;
@@ -216,6 +227,19 @@ std::string DescribeExchange(const ExchangeResult& result) {
 ExchangeResult LogInAndSearch(TcpClient& client, const std::string& host, int32_t port, const RunValues& values,
                               const HubExchangeTimings& timings, const std::function<bool()>& stillWanted) {
     return Login(client, values, timings).Run(host, port, stillWanted);
+}
+
+ExchangeResult LogInAndSearchInEncoding(TcpClient& client, const std::string& host, int32_t port,
+                                        const HubEncoding& encoding, const RunValues& values,
+                                        const HubExchangeTimings& timings, const std::function<bool()>& stillWanted,
+                                        const std::function<void()>& connected) {
+    const HubValues written = ValuesForHub(values, encoding);
+    if (!written.values) {
+        ExchangeResult skipped;
+        skipped.end = written.refusal;
+        return skipped;
+    }
+    return Login(client, *written.values, timings, connected).Run(host, port, stillWanted);
 }
 
 void LingerAndLeave(TcpClient& client, milliseconds linger,

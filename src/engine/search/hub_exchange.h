@@ -8,6 +8,7 @@
 
 #include "engine/net/tcp_client.h"
 #include "engine/search/run_values.h"
+#include "engine/text/hub_encoding.h"
 
 // The step of the exchange under way when it ended.
 enum class ExchangeStage {
@@ -28,6 +29,9 @@ enum class ExchangeEnd {
     PasswordAsked,  // the hub sent $GetPass and no $Hello (the nick is registered there)
     HubFull,        // the hub sent $HubIsFull and no $Hello
     LoginTooLong,   // the login deadline passed: a hub that trickles or floods lines without our $Hello
+    // Skipped without connecting: the hub's encoding cannot hold the search phrase, or the nick.
+    PhraseNotWritable,
+    NickNotWritable,
 };
 
 // How one hub's exchange went: kept for the log and for a per-hub report.
@@ -49,6 +53,14 @@ std::string DescribeExchange(const ExchangeResult& result);
 // LingerAndLeave; on any other end it is closed.
 ExchangeResult LogInAndSearch(TcpClient& client, const std::string& host, int32_t port, const RunValues& values,
                               const HubExchangeTimings& timings, const std::function<bool()>& stillWanted);
+
+// LogInAndSearch with the nick and the search pattern (UTF-8 in values) written in the hub's encoding. A hub whose
+// encoding cannot hold them is not contacted: PhraseNotWritable or NickNotWritable.
+// connected runs once the connection stands, before anything is sent (answers can only come after that).
+ExchangeResult LogInAndSearchInEncoding(TcpClient& client, const std::string& host, int32_t port,
+                                        const HubEncoding& encoding, const RunValues& values,
+                                        const HubExchangeTimings& timings, const std::function<bool()>& stillWanted,
+                                        const std::function<void()>& connected = {});
 
 // After a written $Search: stays up to linger (hubs that forward searches in batches drop those of users who have
 // already left; in a passive search it is the window in which results come), hands each $SR line the hub relays to

@@ -26,8 +26,14 @@ std::string_view HubQueue::StoreHost(std::string_view host) {
     return {target, host.size()};
 }
 
-void HubQueue::AddHub(std::string_view host, int32_t port) {
-    HubEntry& entry = m_entries.emplace_back(HubEntry{StoreHost(host), port, nullptr});
+const HubEncoding* HubQueue::EncodingNamed(std::string_view encodingName) {
+    for (const auto& [name, encoding] : m_encodings)
+        if (name == encodingName) return &encoding;
+    return &m_encodings.emplace_back(std::string(encodingName), HubEncoding::FromListName(encodingName)).second;
+}
+
+void HubQueue::AddHub(std::string_view host, int32_t port, std::string_view encodingName) {
+    HubEntry& entry = m_entries.emplace_back(HubEntry{StoreHost(host), port, nullptr, EncodingNamed(encodingName)});
     std::lock_guard lock(QueueLock);
     if (Head == nullptr) {
         Head = Tail = Cursor = &entry;

@@ -4,14 +4,20 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
+
+#include "engine/text/hub_encoding.h"
 
 // One hub of the list. Owned by the queue, host text included; workers only read it.
 struct HubEntry {
     std::string_view Host;
     int32_t Port = 0;
     HubEntry* next = nullptr;
+    // From the list's Encoding attribute; shared by the hubs that name the same one, owned by the queue.
+    const HubEncoding* Encoding = nullptr;
 };
 
 // The hubs of the loaded list in file order, handed out once per run to concurrent workers.
@@ -23,7 +29,8 @@ public:
     HubQueue(const HubQueue&) = delete;
     HubQueue& operator=(const HubQueue&) = delete;
 
-    void AddHub(std::string_view host, int32_t port);
+    // encodingName is the list's Encoding attribute; empty or unknown: the locale's code page.
+    void AddHub(std::string_view host, int32_t port, std::string_view encodingName = {});
     void Rewind();
     // The next entry of this run, or nullptr when every entry has been handed out. Thread-safe.
     const HubEntry* NextHub();
@@ -33,6 +40,7 @@ public:
 
 private:
     std::string_view StoreHost(std::string_view host);
+    const HubEncoding* EncodingNamed(std::string_view encodingName);
 
     HubEntry* Cursor = nullptr;
     HubEntry* Head = nullptr;
@@ -44,4 +52,6 @@ private:
     std::vector<std::unique_ptr<char[]>> m_hostBlocks;
     std::size_t m_hostBlockUsed = 0;
     std::vector<std::unique_ptr<char[]>> m_longHosts;
+    // Each distinct Encoding spelling of the list with what it names; a list uses a handful.
+    std::deque<std::pair<std::string, HubEncoding>> m_encodings;
 };

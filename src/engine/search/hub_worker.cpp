@@ -80,7 +80,7 @@ std::optional<HubWorker::Ticket> HubWorker::TakeHub() {
     if (hub == nullptr) return std::nullopt;
     // An Abort meant for an earlier run or hub must not cut this one; later ones come after this lock is left.
     Client.Rearm();
-    return Ticket{std::string(hub->Host), hub->Port, m_values, m_run};
+    return Ticket{std::string(hub->Host), hub->Port, hub->Encoding, m_values, m_run};
 }
 
 bool HubWorker::Finish(const Ticket& ticket, bool searched) {
@@ -127,14 +127,20 @@ bool HubWorker::HandOverProgress() {
 void HubWorker::Execute() {
     LowerPriority();
     const auto stillWanted = [this] { return !Terminated && Active; };
+    const HubEncoding* encoding = nullptr;
+    const auto connected = [this, &encoding] {
+        if (m_context.hubAddresses != nullptr) m_context.hubAddresses->Record(Client.PeerAddress(), *encoding);
+    };
     while (true) {
         WakeEvent.Wait();
         if (Terminated) break;
         bool guiClosed = false;
         while (const std::optional<Ticket> ticket = TakeHub()) {
             const auto started = std::chrono::steady_clock::now();
+            encoding = ticket->encoding;
             const ExchangeResult result =
-                LogInAndSearch(Client, ticket->host, ticket->port, *ticket->values, m_context.timings, stillWanted);
+                LogInAndSearchInEncoding(Client, ticket->host, ticket->port, *ticket->encoding, *ticket->values,
+                                         m_context.timings, stillWanted, connected);
             LogExchange(ticket->host, ticket->port, result, std::chrono::steady_clock::now() - started);
             if (result.end == ExchangeEnd::GivenUp || Terminated || !Active) break;
             if (Abandoned) {

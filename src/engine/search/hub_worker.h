@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/net/tcp_client.h"
+#include "engine/search/hub_address_book.h"
 #include "engine/search/hub_queue.h"
 #include "engine/search/run_counters.h"
 #include "engine/search/run_values.h"
@@ -30,6 +31,8 @@ struct WorkerContext {
     // Passive runs: runs on the GUI thread with a batch of $SR lines a hub relayed (valid only during the call),
     // while the worker that handed them over waits; only for the current run.
     std::function<void(const std::vector<std::string_view>&)> handOverRelayedResults{};
+    // Where workers note the address each hub was reached at, for reading its answers; none: not noted.
+    HubAddressBook* hubAddresses = nullptr;
 };
 
 // One connection slot of a search run: a thread that sleeps until woken, then takes hubs from the run's queue and
@@ -64,6 +67,7 @@ private:
     struct Ticket {
         std::string host;
         int32_t port;
+        const HubEncoding* encoding;  // owned by the queue
         std::shared_ptr<const RunValues> values;
         uint64_t run;
     };

@@ -6,7 +6,7 @@
 #include <string>
 
 // The settings and search values of one run, copied when it starts: a Settings change during a run takes effect
-// at the next run. All text is bytes in the ANSI code page.
+// at the next run. Text is UTF-8; each hub gets the nick and the pattern in its own encoding.
 struct RunValues {
     std::string Nick;
     std::string IP;              // as stored in the settings, sent in $Search

@@ -3,7 +3,9 @@
 #include <algorithm>
 
 SearchRunner::SearchRunner(GuiThread& gui, std::function<void()> updateRunProgress, HubExchangeTimings timings)
-    : m_context{gui, m_counters, std::move(updateRunProgress), timings} {}
+    : m_context{gui, m_counters, std::move(updateRunProgress), timings} {
+    m_context.hubAddresses = &m_hubAddresses;
+}
 
 SearchRunner::~SearchRunner() {
     Shutdown();

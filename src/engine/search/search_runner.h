@@ -50,11 +50,14 @@ public:
     // The run is over: every hub has been counted and the last linger has ended.
     bool IsComplete(int32_t queueCount) const { return m_counters.AllDone(queueCount); }
     std::size_t PoolSize() const { return WorkerPool.size(); }
+    // The hubs this runner's workers reached, by address: for reading their answers. Any thread.
+    const HubAddressBook& HubAddresses() const { return m_hubAddresses; }
 
 private:
     void ReapRetired();
 
     RunCounters m_counters;
+    HubAddressBook m_hubAddresses;
     WorkerContext m_context;
     std::vector<std::unique_ptr<HubWorker>> WorkerPool;
     // Terminated workers that may still be on a hub or waiting for the GUI thread.

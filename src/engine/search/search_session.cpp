@@ -102,9 +102,14 @@ void SearchSession::OnDatagrams(const std::vector<std::string_view>& datagrams) 
     const ResultFilter filter{m_sizeFilterLow, m_sizeFilterHigh, m_atMostShown, m_onlyFreeSlots};
     const int32_t before = m_resultCount;
     const bool limitReachedBefore = m_limitReached;
+    // Answers name their hub by the address it was reached at; its encoding reads their names.
+    const HubEncodingFinder findHub = [this](std::string_view address) {
+        return m_runner ? m_runner->HubAddresses().Find(address) : std::nullopt;
+    };
+    const SearchResultSink accept = [this](const SearchResult& result) { return Accept(result); };
     for (std::string_view datagram : datagrams) {
         if (m_limitReached || m_closed) break;
-        DecodeDatagram(datagram, filter, [this](const SearchResult& result) { return Accept(result); });
+        DecodeDatagram(datagram, filter, accept, findHub);
     }
     if (m_resultCount != before) m_observer.OnResultsReported();
     if (m_limitReached && !limitReachedBefore) m_observer.OnResultLimitReached();

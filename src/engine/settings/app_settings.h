@@ -6,8 +6,8 @@
 #include "engine/settings/connection_mode.h"
 
 // The eleven user settings and the derived share size in bytes. One instance is owned by the program's entry and
-// written only on the GUI thread; a search run works on a copy taken when it starts. All text is bytes in the
-// system's ANSI code page.
+// written only on the GUI thread; a search run works on a copy taken when it starts. Text is UTF-8; the settings
+// file holds it in the locale's code page.
 // The most connection workers a run may use: a larger Threads setting is lowered to it when read and refused by the
 // Settings dialog.
 inline constexpr int32_t kMaxThreads = 100;

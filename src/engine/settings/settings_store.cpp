@@ -4,6 +4,8 @@
 
 #include "engine/settings/ini_file.h"
 #include "engine/sys/file_replacement.h"
+#include "engine/text/ansi_codec.h"
+#include "engine/text/hub_encoding.h"
 #include "engine/text/number_format.h"
 
 namespace {
@@ -18,10 +20,11 @@ std::string FormatSettingsFile(const AppSettings& s) {
         text += value;
         text += "\r\n";
     };
-    line("Nick", s.Nick);
+    // The file is in the locale's code page; a nick it cannot hold is refused before it gets here.
+    line("Nick", AnsiCodec::System().FromUtf8(s.Nick));
     line("AutodetectIP", s.AutodetectIP ? "1" : "0");
     line("IP", s.IP);
-    line("HublistURL", s.HublistURL);
+    line("HublistURL", AnsiCodec::System().FromUtf8(s.HublistURL));
     line("RefreshHublist", s.RefreshHublist ? "1" : "0");
     line("ShareSize", s.ShareSize);
     line("Threads", std::to_string(s.Threads));
@@ -39,10 +42,10 @@ std::string FormatSettingsFile(const AppSettings& s) {
 AppSettings LoadSettings(const std::string& settingsFile) {
     const IniFile ini = IniFile::FromFile(settingsFile);
     AppSettings s;
-    s.Nick = ini.ReadString(kSection, "Nick", "");
+    s.Nick = AnsiCodec::System().ToUtf8(ini.ReadString(kSection, "Nick", ""));
     s.AutodetectIP = ini.ReadBool(kSection, "AutodetectIP", true);
     s.IP = ini.ReadString(kSection, "IP", "");
-    s.HublistURL = ini.ReadString(kSection, "HublistURL", kDefaultHublistURL);
+    s.HublistURL = AnsiCodec::System().ToUtf8(ini.ReadString(kSection, "HublistURL", kDefaultHublistURL));
     s.RefreshHublist = ini.ReadBool(kSection, "RefreshHublist", false);
     s.ShareSize = ini.ReadString(kSection, "ShareSize", "5.00");
     s.Threads = ini.ReadInteger(kSection, "Threads", 30);
@@ -69,6 +72,15 @@ std::string ShareSizeToBytes(std::string_view shareSize) {
     constexpr long double kLimit = 9223372036854775808.0L;
     if (!(bytes >= -kLimit && bytes < kLimit)) return "0";
     return std::to_string(static_cast<int64_t>(bytes));
+}
+
+bool SettingsFileCanHold(std::string_view text) {
+    return HubEncoding().FromUtf8(text).has_value();
+}
+
+std::string NickOutsideCodePageError() {
+    return "Error: Your Nick holds characters that the settings file's code page (" + HubEncoding().Name() +
+           ") cannot hold";
 }
 
 bool NickIsSafe(std::string_view nick) {

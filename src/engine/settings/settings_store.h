@@ -20,6 +20,11 @@ std::optional<std::string> SaveSettings(const std::string& settingsFile, const A
 // number, or whose byte count does not fit a signed 64-bit integer, gives "0".
 std::string ShareSizeToBytes(std::string_view shareSize);
 
+// Whether the settings file, kept in the locale's code page, can hold the text (UTF-8) exactly.
+bool SettingsFileCanHold(std::string_view text);
+// The refusal of a nick the settings file cannot hold, naming its code page.
+std::string NickOutsideCodePageError();
+
 // A nick holding "$" or "|" would inject protocol commands into every hub it is sent to.
 inline constexpr char kUnsafeNickError[] = "Error: Your Nick must not contain '$' or '|'";
 bool NickIsSafe(std::string_view nick);

@@ -5,62 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-namespace {
-
-void AppendUtf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
-// Decodes one UTF-8 sequence at i; returns false (and advances one byte) for a malformed one.
-bool DecodeUtf8(std::string_view s, std::size_t& i, char32_t& cp) {
-    const auto b0 = static_cast<unsigned char>(s[i]);
-    int extra = 0;
-    if (b0 < 0x80) {
-        cp = b0;
-    } else if ((b0 & 0xE0) == 0xC0 && b0 >= 0xC2) {
-        cp = b0 & 0x1F;
-        extra = 1;
-    } else if ((b0 & 0xF0) == 0xE0) {
-        cp = b0 & 0x0F;
-        extra = 2;
-    } else if ((b0 & 0xF8) == 0xF0 && b0 <= 0xF4) {
-        cp = b0 & 0x07;
-        extra = 3;
-    } else {
-        ++i;
-        return false;
-    }
-    for (int k = 1; k <= extra; ++k) {
-        if (i + k >= s.size()) {
-            ++i;
-            return false;
-        }
-        const auto b = static_cast<unsigned char>(s[i + k]);
-        if ((b & 0xC0) != 0x80) {
-            ++i;
-            return false;
-        }
-        cp = (cp << 6) | (b & 0x3F);
-    }
-    i += extra + 1;
-    return true;
-}
-
-}  // namespace
+#include "engine/text/utf8.h"
 
 AnsiCodec::AnsiCodec(int codePage) : m_codePage(codePage) {
     const std::string name = codePage == 874 ? "CP874" : "CP" + std::to_string(codePage);

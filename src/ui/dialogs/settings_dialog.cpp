@@ -239,6 +239,7 @@ std::string SettingsDialog::FirstFailedCheck() const {
     if (nick.empty()) return "Error: You haven't entered your Nick";
     // Both are NMDC command delimiters; a nick holding them would inject commands into the hub stream.
     if (!NickIsSafe(nick)) return kUnsafeNickError;
+    if (!SettingsFileCanHold(nick)) return NickOutsideCodePageError();
     if (!ParseDecimal(Text(m_shareSizeEdit))) return "Error: 'Share size' must be a number";
     if (Text(m_ipEdit).empty()) return "Error: You haven't entered your IP address";
     const auto threads = ParseInt32(Text(m_threadsEdit));

@@ -5,6 +5,6 @@
 #include <string>
 #include <string_view>
 
-// The window boundary: program text is bytes in the ANSI code page, Qt text is Unicode.
-QString ToQString(std::string_view ansi);
+// The window boundary: program text is UTF-8, Qt text is Unicode.
+QString ToQString(std::string_view utf8);
 std::string FromQString(const QString& text);

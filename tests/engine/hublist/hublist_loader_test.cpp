@@ -269,6 +269,21 @@ TEST(LoadHubList, AppendsToWhatTheQueueHolds) {
     EXPECT_EQ(queue.NextHub()->Host, "later");
 }
 
+TEST(LoadHubList, EachHubKeepsItsEncoding) {
+    HubQueue queue;
+    const std::string list =
+        ListOf(R"(<Hub Address="ru" Encoding="windows-1251"/><Hub Address="west" Encoding="CP1252"/>)"
+               R"(<Hub Address="linux" Encoding="utf8"/><Hub Address="none"/>)"
+               R"(<Hub Address="odd" Encoding="klingon"/><Hub Address="ru2" Encoding="CP1251"/>)");
+    ASSERT_FALSE(LoadHubListText(list, queue).failed);
+    const std::string locale = HubEncoding().Name();
+    for (const std::string expected : {"CP1251", "CP1252", "UTF-8", locale.c_str(), locale.c_str(), "CP1251"}) {
+        const HubEntry* hub = queue.NextHub();
+        ASSERT_NE(hub, nullptr);
+        EXPECT_EQ(hub->Encoding->Name(), expected) << hub->Host;
+    }
+}
+
 TEST(HubListPath, JoinsTheDataFolder) {
     EXPECT_EQ(HubListPath("/data/Hubsift"), "/data/Hubsift/hublist.xml");
     EXPECT_EQ(HubListPath("/data/Hubsift/"), "/data/Hubsift/hublist.xml");

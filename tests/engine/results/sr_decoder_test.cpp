@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "engine/results/size_format.h"
@@ -199,6 +200,34 @@ TEST(SrDecoder, OnlyFreeSlotsRejectsZeroFreeSlots) {
     EXPECT_TRUE(Decode(FileResult(1, "0/3"), onlyFree).empty());
     EXPECT_EQ(Decode(FileResult(1, "1/3"), onlyFree).size(), 1u);
     EXPECT_EQ(Decode(FileResult(1, "0/3")).size(), 1u);
+}
+
+TEST(SrDecoder, DecodedResultsHoldUtf8WhateverTheHubSent) {
+    // CP1251 bytes from a CP1251 hub, UTF-8 from a Linux client on the same hub, CP1252 from an unknown hub.
+    const std::string datagram =
+        "$SR \xC8\xE2\xE0\xED \xCF\xE5\xF1\xED\xFF.mp3\x05"
+        "1 1/1\x05Hub (10.0.0.1:411)|"
+        "$SR linux \xD0\xAF.txt\x05"
+        "1 1/1\x05Hub (10.0.0.1:411)|"
+        "$SR west caf\xE9.txt\x05"
+        "1 1/1\x05Hub (10.0.0.9:411)|";
+    std::vector<std::string> names;
+    DecodeDatagram(
+        datagram, {},
+        [&names](const SearchResult& result) {
+            names.push_back(result.User + " " + result.FileName);
+            return true;
+        },
+        [](std::string_view address) -> std::optional<HubEncoding> {
+            if (address == "10.0.0.1:411") return HubEncoding::FromListName("CP1251");
+            return std::nullopt;
+        });
+    const std::vector<std::string> expected = {
+        "\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD \xD0\x9F\xD0\xB5\xD1\x81\xD0\xBD\xD1\x8F.mp3",
+        "linux \xD0\xAF.txt",
+        "west " + HubEncoding().ToUtf8("caf\xE9") + ".txt",
+    };
+    EXPECT_EQ(names, expected);
 }
 
 }  // namespace

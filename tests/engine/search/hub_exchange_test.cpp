@@ -300,4 +300,48 @@ TEST(HubExchange, StrictHubDropsWrongKey) {
     EXPECT_TRUE(server.WaitUntil([&] { return server.OpenConnections(hub) == 0; }, 2s));
 }
 
+TEST(HubExchange, NickAndPhraseGoInTheHubsEncodingOrTheHubIsSkipped) {
+    struct Case {
+        const char* name;
+        std::string encoding;
+        std::string nick;     // UTF-8
+        std::string pattern;  // UTF-8
+        ExchangeEnd end;
+        std::string received;  // every byte the hub got
+    };
+    const std::string key = "$Key T0\x10|";
+    const std::string nickIvan = "\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD";        // Иван
+    const std::string phrase = "\xD0\xBF\xD0\xB5\xD1\x81\xD0\xBD\xD1\x8F";  // песня
+    const std::string myInfoIvan = "$MyINFO $ALL \xC8\xE2\xE0\xED <++ V:0.705,M:A,H:1/0/0,S:10>$ $1\x01$$5368709120$|";
+    const Case cases[] = {
+        {"cyrillic on a CP1251 hub", "CP1251", nickIvan, phrase, ExchangeEnd::Searched,
+         key + "$ValidateNick \xC8\xE2\xE0\xED|$Version 1,0091|" + myInfoIvan +
+             "$Search 127.0.0.1:1025 F?F?0?1?\xEF\xE5\xF1\xED\xFF|"},
+        {"cyrillic phrase on a UTF-8 hub", "UTF-8", "tester", phrase, ExchangeEnd::Searched,
+         key + Login + "$Version 1,0091|" + MyInfo + "$Search 127.0.0.1:1025 F?F?0?1?" + phrase + "|"},
+        {"accented phrase on a CP1252 hub", "CP1252", "tester", "caf\xC3\xA9", ExchangeEnd::Searched,
+         key + Login + "$Version 1,0091|" + MyInfo + "$Search 127.0.0.1:1025 F?F?0?1?caf\xE9|"},
+        {"cyrillic phrase on a CP1252 hub", "CP1252", "tester", phrase, ExchangeEnd::PhraseNotWritable, ""},
+        {"cyrillic nick on a CP1250 hub", "CP1250", nickIvan, "big", ExchangeEnd::NickNotWritable, ""},
+    };
+    FakeHubServer server;
+    for (const Case& c : cases) {
+        const int hub = server.AddHub(Hub("ABC"));
+        RunValues values = TestRunValues();
+        values.Nick = c.nick;
+        values.SearchPattern = c.pattern;
+        TcpClient client;
+        const ExchangeResult result =
+            LogInAndSearchInEncoding(client, "127.0.0.1", server.Port(hub), HubEncoding::FromListName(c.encoding),
+                                     values, QuickTimings(), [] { return true; });
+        client.Disconnect();
+        EXPECT_EQ(result.end, c.end) << c.name;
+        ASSERT_TRUE(server.WaitUntil([&] { return server.OpenConnections(hub) == 0; }, 2s)) << c.name;
+        const auto received = server.Received(hub);
+        EXPECT_EQ(received.empty() ? std::string() : received[0], c.received) << c.name;
+    }
+    EXPECT_EQ(DescribeExchange({ExchangeEnd::PhraseNotWritable, ExchangeStage::Connect, TcpStatus::Ok, {}}),
+              "skipped: the phrase cannot be written in the hub's encoding");
+}
+
 }  // namespace
