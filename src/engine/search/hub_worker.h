@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "engine/net/tcp_client.h"
+#include "engine/search/hub_outcome_batch.h"
 #include "engine/search/hub_queue.h"
 #include "engine/search/run_counters.h"
 #include "engine/search/run_values.h"
@@ -25,6 +26,8 @@ struct WorkerContext {
     std::function<void()> updateRunProgress;
     HubExchangeTimings timings;
     std::atomic<bool> progressPending{false};
+    // Every counted hub's outcome, added before the progress update that counts it is handed over.
+    HubOutcomeBatch outcomes{};
 };
 
 // One connection slot of a search run: a thread that sleeps until woken, then takes hubs from the run's queue and
@@ -65,8 +68,9 @@ private:
 
     void Execute();
     std::optional<Ticket> TakeHub();
-    // Counts the hub, lingers after a search and updates the window; false when the GUI thread has closed.
-    bool Finish(const Ticket& ticket, bool searched);
+    // Counts the hub, keeps its outcome, lingers after a search and updates the window; false when the GUI thread
+    // has closed.
+    bool Finish(const Ticket& ticket, HubOutcome outcome);
     // Hands an update of the run's progress to the GUI thread; false when it has closed.
     bool HandOverProgress();
 

@@ -43,6 +43,8 @@ public:
     // The run is over: every hub has been counted and the last linger has ended.
     bool IsComplete(int32_t queueCount) const { return m_counters.AllDone(queueCount); }
     std::size_t PoolSize() const { return WorkerPool.size(); }
+    // The outcomes of the current run's hubs counted since the last call: call it from updateRunProgress.
+    std::vector<HubOutcome> TakeOutcomes() { return m_context.outcomes.Take(); }
 
 private:
     void ReapRetired();
