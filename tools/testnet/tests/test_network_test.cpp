@@ -4,8 +4,11 @@
 #include <algorithm>
 #include <memory>
 
+#include "engine/search/hub_exchange.h"
+#include "engine/search/hub_outcome.h"
 #include "raw_client.h"
 #include "socket_util.h"
+#include "support/test_run_values.h"
 
 namespace {
 
@@ -168,6 +171,40 @@ TEST(TestnetNetwork, BadlyBehavedHubsFailTheLoginInTheirOwnWay) {
     ASSERT_FALSE(shareRule.Skipped().empty());
     EXPECT_EQ(shareRule.Skipped().back(), "<Hub-Security> Your share is below this hub's minimum of 50 GiB.");
     EXPECT_EQ(shareRule.ReadMessage(In(milliseconds(200))).outcome, RawClient::Outcome::Closed);
+}
+
+// The program's own login against each bad hub: the reason and the hub's words reach the outcome, and every hub
+// that says no is left at once, although the time-outs are an hour long.
+TEST(TestnetNetwork, ProgramNamesEachBadHubsReasonWithoutWaitingForTheTimeOut) {
+    RunningNetwork net(Options(11, 10.0 / 11, 3));
+    ASSERT_TRUE(net.Started());
+    const struct {
+        HubKind kind;
+        HubReason reason;
+        std::string words;
+    } cases[] = {
+        {HubKind::NickTaken, HubReason::NickRefused, ""},
+        {HubKind::Password, HubReason::PasswordRequired, ""},
+        {HubKind::Full, HubReason::HubFull, "<Hub-Security> This hub is full (500 users), please try again later."},
+        {HubKind::Redirect, HubReason::Redirected, "<Hub-Security> This hub has moved to "},
+        {HubKind::ShareRule, HubReason::ClosedAfterMyInfo,
+         "<Hub-Security> Your share is below this hub's minimum of 50 GiB."},
+        {HubKind::CloseAtOnce, HubReason::ClosedBeforeLock, ""},
+        {HubKind::ClosedPort, HubReason::ConnectionRefused, ""},
+    };
+    HubExchangeTimings timings = QuickTimings();
+    timings.LoginDeadline = std::chrono::hours(1);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.kind));
+        TcpClient client;
+        const ExchangeResult result =
+            RunHubExchange(client, "127.0.0.1", net.Network().HubPorts()[*net.FirstOfKind(c.kind)], PatientValues(),
+                           timings, [] { return true; });
+        const HubOutcome outcome = OutcomeOf("127.0.0.1", 0, result, milliseconds(0));
+        EXPECT_STREQ(DescribeReason(outcome.reason), DescribeReason(c.reason));
+        EXPECT_TRUE(outcome.hubMessage.starts_with(c.words)) << outcome.hubMessage;
+        if (c.kind == HubKind::Redirect) EXPECT_TRUE(outcome.redirect.starts_with("127.0.0.1:")) << outcome.redirect;
+    }
 }
 
 TEST(TestnetNetwork, LatencyDelaysEveryMessageOfTheHub) {
