@@ -261,7 +261,7 @@ void RunScenario(const Scenario& scenario) {
 
 }  // namespace
 
-// Arguments, if any, pick the scenarios whose name holds one of them.
+// Arguments, if any, pick the scenarios whose name holds one of them, e.g. "bad hubs only".
 int main(int argc, char** argv) {
     RaiseFileLimit();
     const std::vector<Scenario> scenarios{
@@ -273,6 +273,8 @@ int main(int argc, char** argv) {
         {"default bad share, real waits", 500, PlanOptions{}.badShare, 0ms, RealTimings, {100}},
         // Passive against active on the same network: the 5 s window against the 2 s linger.
         {"passive, real waits", 500, 0.0, 0ms, RealTimings, {30, 100}, true},
+        // Five hubs of each bad kind: the time hubs that have said no still hold a worker.
+        {"bad hubs only, linger cut", 50, 1.0, 0ms, ShortTimings, {10}},
     };
     const auto started = Clock::now();
     const std::vector<std::string_view> picks(argv + 1, argv + argc);

@@ -273,6 +273,12 @@ void FakeHubServer::Handle(Connection& connection, const std::string& message) {
                     Close(id);
                 });
                 break;
+            case FakeHubBehaviour::NickAnswer::Banned:
+                Later(delay, [this, id] { Send(id, "$BadPass|"); });
+                break;
+            case FakeHubBehaviour::NickAnswer::Redirect:
+                Later(delay, [this, id, &behaviour] { Send(id, "$ForceMove " + behaviour.redirectTo + "|"); });
+                break;
             case FakeHubBehaviour::NickAnswer::Silent:
                 break;
             case FakeHubBehaviour::NickAnswer::Trickle:

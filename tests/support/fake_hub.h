@@ -19,6 +19,8 @@ struct FakeHubBehaviour {
         Refuse,       // $ValidateDenide, then silence
         AskPassword,  // $GetPass, then silence
         Full,         // $HubIsFull, then closes
+        Banned,       // $BadPass, then silence
+        Redirect,     // "$ForceMove " + redirectTo, then silence
         Silent,       // nothing at all
         Trickle,      // a chat line every trickleInterval, forever, never $Hello
     };
@@ -26,7 +28,8 @@ struct FakeHubBehaviour {
     std::string lock = "FakeHubLockText";  // begin it with EXTENDEDPROTOCOL for an extended hub
     NickAnswer nickAnswer = NickAnswer::Hello;
     bool otherUserFirst = false;
-    std::string chat;  // a chat line ("<HubBot> …", without "|") sent just before the answer to $ValidateNick
+    std::string redirectTo;  // for NickAnswer::Redirect
+    std::string chat;        // a chat line ("<HubBot> …", without "|") sent just before the answer to $ValidateNick
     bool closeBeforeLock = false;
     bool closeAfterLock = false;
     bool closeOnMyInfo = false;

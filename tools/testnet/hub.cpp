@@ -106,6 +106,14 @@ void Hub::OnValidateNick(uint64_t id, Session& session, std::string_view nick) {
         Reply(id, "$GetPass|");
         return;
     }
+    if (m_hub.kind == HubKind::Full) {
+        ReplyAndClose(id, "<Hub-Security> This hub is full (500 users), please try again later.|$HubIsFull|");
+        return;
+    }
+    if (m_hub.kind == HubKind::Redirect) {
+        Reply(id, "<Hub-Security> This hub has moved to " + m_redirectTarget + "|$ForceMove " + m_redirectTarget + "|");
+        return;
+    }
     bool taken = m_hub.kind == HubKind::NickTaken || !IsValidNick(nick);
     for (const std::size_t user : m_hub.users) taken = taken || m_plan.Users()[user].Nick() == nick;
     if (taken) {
@@ -126,6 +134,10 @@ void Hub::OnValidateNick(uint64_t id, Session& session, std::string_view nick) {
 
 void Hub::OnMyInfo(uint64_t id, Session& session, std::string_view message) {
     if (!session.validated || !message.substr(13).starts_with(session.nick + " ")) return;
+    if (m_hub.kind == HubKind::ShareRule) {
+        ReplyAndClose(id, "<Hub-Security> Your share is below this hub's minimum of 50 GiB.|");
+        return;
+    }
     if (m_hub.kind != HubKind::StrictKey && session.lock.starts_with("EXTENDEDPROTOCOL") && !session.sentSupports) {
         Disconnect(id);
         return;

@@ -39,6 +39,8 @@ public:
 
     // "127.0.0.1:port", as the hub names itself in search results.
     const std::string& Address() const { return m_address; }
+    // Where a Redirect hub sends its users.
+    void SetRedirectTarget(std::string address) { m_redirectTarget = std::move(address); }
 
 private:
     struct Session {
@@ -81,6 +83,7 @@ private:
     std::chrono::milliseconds m_latency;
     Rng m_rng;
     std::string m_address;
+    std::string m_redirectTarget;
     std::unordered_map<uint64_t, std::unique_ptr<Session>> m_sessions;
     uint64_t m_nextSession = 1;
     // StrictKey only: searches waiting for the next batch, with the session that sent each.

@@ -7,8 +7,9 @@
 
 namespace {
 
-constexpr std::array BadKinds{HubKind::Silent,      HubKind::Slow,       HubKind::NickTaken,   HubKind::Password,
-                              HubKind::CloseAtOnce, HubKind::ClosedPort, HubKind::Unresolvable};
+constexpr std::array BadKinds{HubKind::Silent,      HubKind::Slow,       HubKind::NickTaken,    HubKind::Password,
+                              HubKind::CloseAtOnce, HubKind::ClosedPort, HubKind::Unresolvable, HubKind::Full,
+                              HubKind::Redirect,    HubKind::ShareRule};
 
 const std::vector<std::string>& HubThemes() {
     static const std::vector<std::string> themes{"Movie Harbour", "Music Lounge", "Open Source Corner", "Book Nook",

@@ -26,6 +26,9 @@ enum class HubKind {
     CloseAtOnce,   // closes each connection as soon as it is accepted
     ClosedPort,    // listed, but its port refuses connections
     Unresolvable,  // listed under a host name in the reserved .invalid domain
+    Full,          // says so in a chat line, sends $HubIsFull and closes
+    Redirect,      // sends $ForceMove to another hub of the network and waits
+    ShareRule,     // answers $MyINFO with a chat line about its minimum share and closes
 };
 
 struct HubPlan {
@@ -41,8 +44,8 @@ struct HubPlan {
 struct PlanOptions {
     std::size_t hubs = 50;
     std::size_t usersPerHub = 20;
-    // With 50 hubs this makes seven bad ones: one of each kind.
-    double badShare = 0.14;
+    // With 50 hubs this makes ten bad ones: one of each kind.
+    double badShare = 0.2;
     uint64_t seed = 1;
 };
 

@@ -1,5 +1,7 @@
 #include "test_network.h"
 
+#include <algorithm>
+
 #include "hublist_writer.h"
 #include "socket_util.h"
 
@@ -38,6 +40,13 @@ TestNetwork::StartResult TestNetwork::Start(EventLoop& loop, const NetworkPlan& 
         for (const std::size_t user : hub.users) shared += plan.Users()[user].ShareBytes();
         entries.push_back(
             {hub.name, "dchub://" + hub.host + ":" + std::to_string(port), hub.description, hub.users.size(), shared});
+    }
+    // Redirect hubs send their users to the first hub that takes them in.
+    const auto host = std::find_if(plan.Hubs().begin(), plan.Hubs().end(),
+                                   [](const HubPlan& hub) { return NetworkPlan::ForwardsSearches(hub.kind); });
+    if (host != plan.Hubs().end()) {
+        const std::string target = "127.0.0.1:" + std::to_string(network->m_ports[host - plan.Hubs().begin()]);
+        for (const auto& hub : network->m_hubs) hub->SetRedirectTarget(target);
     }
     network->m_hublistXml = WriteHublistXml(entries);
     auto compressed = Bzip2Compress(network->m_hublistXml);

@@ -118,7 +118,7 @@ std::string TestnetOptions::Usage() {
            "\n"
            "  --hubs N          number of hubs, on consecutive ports (default 50)\n"
            "  --users K         simulated users per hub (default 20)\n"
-           "  --bad-share F     share of badly behaved hubs, 0 to 1 (default 0.14)\n"
+           "  --bad-share F     share of badly behaved hubs, 0 to 1 (default 0.2)\n"
            "  --latency MS      every hub answers each message MS milliseconds late (default 0)\n"
            "  --seed S          same seed, same network (default 1)\n"
            "  --base-port P     port of the first hub; 0 finds free ports (default 0)\n"

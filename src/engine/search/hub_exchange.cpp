@@ -34,13 +34,18 @@ std::string SearchCommand(const RunValues& values) {
            values.SearchPattern + "|";
 }
 
-// A refusal the hub may send instead of our $Hello; the login still waits, as the hub may change its mind.
+// A refusal the hub sends instead of letting us in. It ends the login at once: a hub that has said no does not
+// change its mind, and waiting for its time-out would only hold a worker.
 std::optional<ExchangeEnd> Refusal(std::string_view line) {
     if (line.starts_with("$ValidateDenide")) return ExchangeEnd::NickRefused;
     if (line == "$GetPass") return ExchangeEnd::PasswordAsked;
     if (line == "$HubIsFull") return ExchangeEnd::HubFull;
+    if (line == "$BadPass") return ExchangeEnd::Banned;
+    if (line == "$ForceMove" || line.starts_with("$ForceMove ")) return ExchangeEnd::Redirected;
     return std::nullopt;
 }
+
+constexpr std::string_view ForceMovePrefix = "$ForceMove ";
 
 // Everything up to the written $Search.
 class Login {
@@ -75,14 +80,13 @@ public:
         while (true) {
             if (!Read(line)) return Failed();
             if (line == hello) break;
-            Note(line);
-            if (const std::optional<ExchangeEnd> refusal = Refusal(line)) m_refusal = refusal;
+            if (const std::optional<ExchangeEnd> refusal = Note(line)) return Ended(*refusal);
             if (!stillWanted()) return Ended(ExchangeEnd::GivenUp);
         }
-        m_refusal.reset();
         if (!stillWanted()) return Ended(ExchangeEnd::GivenUp);
         m_result.stage = ExchangeStage::MyInfo;
-        if (!Write("$Version 1,0091|" + MyInfo(m_values)) || !AwaitEcho()) return Failed();
+        if (!Write("$Version 1,0091|" + MyInfo(m_values))) return Failed();
+        if (!AwaitEcho()) return m_refusal ? Ended(*m_refusal) : Failed();
         m_result.stage = ExchangeStage::Search;
         if (!Write(SearchCommand(m_values))) return Failed();
         return Ended(ExchangeEnd::Searched);
@@ -99,10 +103,15 @@ private:
         m_status = m_client.WriteAll(bytes, Limit());
         return m_status == TcpStatus::Ok;
     }
-    void Note(const std::string& line) {
+    // Keeps the hub's chat line and the address of a redirect; returns the refusal the line is, if it is one.
+    std::optional<ExchangeEnd> Note(const std::string& line) {
         if (line.starts_with('<')) m_result.hubMessage.assign(line, 0, MaxHubMessage);
         if (line.starts_with("$UserIP "))
             if (std::optional<std::string> address = UserIpOf(line, m_values.Nick)) m_result.hubSeenAddress = *address;
+        const std::optional<ExchangeEnd> refusal = Refusal(line);
+        if (refusal == ExchangeEnd::Redirected && line.size() > ForceMovePrefix.size())
+            m_result.redirect.assign(line, ForceMovePrefix.size(), MaxHubMessage);
+        return refusal;
     }
 
     // Hubs announce a user to the others by echoing $MyINFO; a search sent before that is dropped by many. After
@@ -116,7 +125,8 @@ private:
             if (m_status == TcpStatus::TimedOut) return true;
             if (m_status != TcpStatus::Ok) return false;
             if (line.starts_with(echo)) return true;
-            Note(line);
+            m_refusal = Note(line);
+            if (m_refusal) return false;
         }
         return true;
     }
@@ -126,11 +136,9 @@ private:
         if (end != ExchangeEnd::Searched) m_client.Disconnect();
         return std::move(m_result);
     }
-    // The last network step failed: a refusal the hub sent explains it best, then the deadline; an Abort is ours.
+    // The last network step failed: the deadline explains it best, then the connection's status.
     ExchangeResult Failed() {
         m_result.connection = m_status;
-        if (m_status == TcpStatus::Aborted) return Ended(ExchangeEnd::Connection);
-        if (m_refusal) return Ended(*m_refusal);
         if (m_status == TcpStatus::TimedOut && Clock::now() >= m_deadline) return Ended(ExchangeEnd::LoginTooLong);
         return Ended(ExchangeEnd::Connection);
     }
@@ -209,6 +217,13 @@ std::string DescribeExchange(const ExchangeResult& result) {
             break;
         case ExchangeEnd::HubFull:
             text = "hub full ($HubIsFull)";
+            break;
+        case ExchangeEnd::Banned:
+            text = "banned or wrong password ($BadPass)";
+            break;
+        case ExchangeEnd::Redirected:
+            text = result.redirect.empty() ? "redirected ($ForceMove) nowhere"
+                                           : "redirected to " + result.redirect + " ($ForceMove)";
             break;
         case ExchangeEnd::LoginTooLong:
             text = std::string("login deadline passed while ") + Awaiting(result.stage);

@@ -28,6 +28,8 @@ enum class ExchangeEnd {
     NickRefused,    // the hub sent $ValidateDenide and no $Hello
     PasswordAsked,  // the hub sent $GetPass and no $Hello (the nick is registered there)
     HubFull,        // the hub sent $HubIsFull and no $Hello
+    Banned,         // the hub sent $BadPass without being asked for a password: a ban or a wrong registration
+    Redirected,     // the hub sent $ForceMove: ExchangeResult::redirect says where to
     LoginTooLong,   // the login deadline passed: a hub that trickles or floods lines without our $Hello
     // Skipped without connecting: the hub's encoding cannot hold the search phrase, or the nick.
     PhraseNotWritable,
@@ -41,6 +43,7 @@ struct ExchangeResult {
     TcpStatus connection = TcpStatus::Ok;  // for ExchangeEnd::Connection
     std::string hubMessage;                // the last chat line from the hub ("<HubBot> …"), empty if none
     std::string hubSeenAddress;            // our address as the hub's $UserIP reported it, empty if it did not
+    std::string redirect;                  // for ExchangeEnd::Redirected: the address the hub named, maybe empty
 };
 
 // The result in plain words, e.g. "timed out waiting for $Hello; the hub said: <HubBot> Registered users only" or

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <utility>
 
 #include "engine/search/hub_exchange.h"
 #include "engine/sys/log.h"
@@ -23,17 +24,17 @@ void LowerPriority() {
     if (errno == 0) setpriority(PRIO_PROCESS, static_cast<id_t>(thread), current + 1);
 }
 
-void LogExchange(const std::string& host, int32_t port, const ExchangeResult& result,
-                 std::chrono::steady_clock::duration took) {
+void LogExchange(const HubOutcome& outcome, const ExchangeResult& result, std::chrono::milliseconds took) {
     if (!LogEnabled(LogLevel::Info)) return;
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.2f s", std::chrono::duration<double>(took).count());
     // A hub given up or cut short is not counted: the run that wanted it was stopped.
-    const bool stopped = result.end == ExchangeEnd::GivenUp ||
-                         (result.end == ExchangeEnd::Connection && result.connection == TcpStatus::Aborted);
-    const char* outcome = result.end == ExchangeEnd::Searched ? "searched" : stopped ? "stopped" : "failed";
-    Log(LogLevel::Info, "hub " + host + ":" + std::to_string(port) + " " + outcome + " after " + seconds + ": " +
-                            DescribeExchange(result));
+    const HubReason reason = outcome.reason;
+    const std::string verdict = reason == HubReason::Searched  ? "searched"
+                                : reason == HubReason::Stopped ? "stopped"
+                                                               : std::string("failed (") + DescribeReason(reason) + ")";
+    Log(LogLevel::Info, "hub " + outcome.host + ":" + std::to_string(outcome.port) + " " + verdict + " after " +
+                            seconds + ": " + DescribeExchange(result));
 }
 
 }  // namespace
@@ -83,8 +84,10 @@ std::optional<HubWorker::Ticket> HubWorker::TakeHub() {
     return Ticket{std::string(hub->Host), hub->Port, hub->Encoding, m_values, m_run};
 }
 
-bool HubWorker::Finish(const Ticket& ticket, bool searched) {
+bool HubWorker::Finish(const Ticket& ticket, HubOutcome outcome) {
+    const bool searched = outcome.reason == HubReason::Searched;
     if (!m_context.counters.Count(ticket.run, !searched)) return true;
+    m_context.outcomes.Add(ticket.run, std::move(outcome));
     if (!HandOverProgress()) return false;
     if (!searched) return true;
     // Lingering cannot change the outcome, but the run is over only once the last hub has been left.
@@ -141,13 +144,16 @@ void HubWorker::Execute() {
             const ExchangeResult result =
                 LogInAndSearchInEncoding(Client, ticket->host, ticket->port, *ticket->encoding, *ticket->values,
                                          m_context.timings, stillWanted, connected);
-            LogExchange(ticket->host, ticket->port, result, std::chrono::steady_clock::now() - started);
+            const auto took =
+                std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
+            HubOutcome outcome = OutcomeOf(ticket->host, ticket->port, result, took);
+            LogExchange(outcome, result, took);
             if (result.end == ExchangeEnd::GivenUp || Terminated || !Active) break;
             if (Abandoned) {
                 Client.Disconnect();
                 continue;
             }
-            if (!Finish(*ticket, result.end == ExchangeEnd::Searched)) {
+            if (!Finish(*ticket, std::move(outcome))) {
                 guiClosed = true;
                 break;
             }

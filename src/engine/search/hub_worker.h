@@ -13,6 +13,7 @@
 
 #include "engine/net/tcp_client.h"
 #include "engine/search/hub_address_book.h"
+#include "engine/search/hub_outcome_batch.h"
 #include "engine/search/hub_queue.h"
 #include "engine/search/run_counters.h"
 #include "engine/search/run_values.h"
@@ -33,6 +34,8 @@ struct WorkerContext {
     std::function<void(const std::vector<std::string_view>&)> handOverRelayedResults{};
     // Where workers note the address each hub was reached at, for reading its answers; none: not noted.
     HubAddressBook* hubAddresses = nullptr;
+    // Every counted hub's outcome, added before the progress update that counts it is handed over.
+    HubOutcomeBatch outcomes{};
 };
 
 // One connection slot of a search run: a thread that sleeps until woken, then takes hubs from the run's queue and
@@ -74,8 +77,9 @@ private:
 
     void Execute();
     std::optional<Ticket> TakeHub();
-    // Counts the hub, lingers after a search and updates the window; false when the GUI thread has closed.
-    bool Finish(const Ticket& ticket, bool searched);
+    // Counts the hub, keeps its outcome, lingers after a search and updates the window; false when the GUI thread
+    // has closed.
+    bool Finish(const Ticket& ticket, HubOutcome outcome);
     // Stays on the searched hub for the linger; in a passive run hands the $SR lines it relays meanwhile to the GUI
     // thread in batches. False when the GUI thread has closed.
     bool Linger(const Ticket& ticket);

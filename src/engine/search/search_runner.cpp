@@ -26,6 +26,7 @@ void SearchRunner::Start(HubQueue& queue, const RunValues& values) {
     Stop();
     queue.Rewind();
     const uint64_t run = m_counters.BeginRun();
+    m_context.outcomes.Begin(run);
     auto shared = std::make_shared<const RunValues>(values);
     for (auto& worker : WorkerPool) {
         worker->Activate(queue, shared, run);

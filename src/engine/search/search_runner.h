@@ -52,6 +52,8 @@ public:
     std::size_t PoolSize() const { return WorkerPool.size(); }
     // The hubs this runner's workers reached, by address: for reading their answers. Any thread.
     const HubAddressBook& HubAddresses() const { return m_hubAddresses; }
+    // The outcomes of the current run's hubs counted since the last call: call it from updateRunProgress.
+    std::vector<HubOutcome> TakeOutcomes() { return m_context.outcomes.Take(); }
 
 private:
     void ReapRetired();

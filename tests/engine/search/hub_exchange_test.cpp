@@ -93,19 +93,15 @@ TEST(HubExchange, SendsExactMessagesAndSaysWhyHubsDoNotLetUsIn) {
          "$Supports NoGetINFO NoHello UserIP2|" + extendedKey + Login + AfterHello, "$Search sent"},
         {"nick refused",
          refusing,
-         {End::NickRefused, Stage::Hello, TcpStatus::TimedOut},
+         {End::NickRefused, Stage::Hello},
          key + Login,
          "nick refused ($ValidateDenide); the hub said: <HubBot> This nick is taken"},
         {"password asked",
          Hub("ABC", NickAnswer::AskPassword),
-         {End::PasswordAsked, Stage::Hello, TcpStatus::TimedOut},
+         {End::PasswordAsked, Stage::Hello},
          key + Login,
          "password asked ($GetPass)"},
-        {"hub full",
-         Hub("ABC", NickAnswer::Full),
-         {End::HubFull, Stage::Hello, TcpStatus::PeerClosed},
-         key + Login,
-         "hub full ($HubIsFull)"},
+        {"hub full", Hub("ABC", NickAnswer::Full), {End::HubFull, Stage::Hello}, key + Login, "hub full ($HubIsFull)"},
         {"silent hub",
          Hub("ABC", NickAnswer::Silent),
          {End::Connection, Stage::Hello, TcpStatus::TimedOut},
@@ -143,6 +139,39 @@ TEST(HubExchange, SendsExactMessagesAndSaysWhyHubsDoNotLetUsIn) {
     const int hub = server.AddHub(closingAfter);
     EXPECT_EQ(Exchange(server, hub, TestRunValues(), QuickTimings()),
               (Expected{End::Connection, Stage::Hello, TcpStatus::PeerClosed}));
+}
+
+// A hub that has said no is left at once, however long the time-outs: these would otherwise wait an hour.
+TEST(HubExchange, RefusalsEndTheLoginAtOnceWithTheHubsWords) {
+    FakeHubBehaviour full = Hub("ABC", NickAnswer::Full);
+    full.chat = "<HubBot> Hub full, try again later";
+    FakeHubBehaviour banned = Hub("ABC", NickAnswer::Banned);
+    banned.chat = "<HubBot> You are banned";
+    FakeHubBehaviour moved = Hub("ABC", NickAnswer::Redirect);
+    moved.redirectTo = "other.example:411";
+    moved.chat = "<HubBot> We moved";
+    const struct {
+        FakeHubBehaviour hub;
+        ExchangeEnd end;
+        std::string redirect;
+        std::string description;
+    } cases[] = {
+        {Hub("ABC", NickAnswer::Refuse), ExchangeEnd::NickRefused, "", "nick refused ($ValidateDenide)"},
+        {Hub("ABC", NickAnswer::AskPassword), ExchangeEnd::PasswordAsked, "", "password asked ($GetPass)"},
+        {full, ExchangeEnd::HubFull, "", "hub full ($HubIsFull); the hub said: <HubBot> Hub full, try again later"},
+        {banned, ExchangeEnd::Banned, "", "banned or wrong password ($BadPass); the hub said: <HubBot> You are banned"},
+        {moved, ExchangeEnd::Redirected, "other.example:411",
+         "redirected to other.example:411 ($ForceMove); the hub said: <HubBot> We moved"},
+    };
+    FakeHubServer server;
+    HubExchangeTimings timings = QuickTimings();
+    timings.LoginDeadline = 1h;
+    for (const auto& c : cases) {
+        const ExchangeResult result = Exchange(server, server.AddHub(c.hub), PatientValues(), timings);
+        EXPECT_EQ(result, (Expected{c.end, ExchangeStage::Hello})) << c.description;
+        EXPECT_EQ(result.redirect, c.redirect);
+        EXPECT_EQ(DescribeExchange(result), c.description);
+    }
 }
 
 TEST(HubExchange, ImpossibleTargetsFailWithoutConnecting) {

@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "engine/search/search_runner.h"
 #include "support/fake_gui_thread.h"
@@ -43,6 +45,11 @@ protected:
               gui,
               [this] {
                   ++updates;
+                  std::vector<HubOutcome> taken = runner.TakeOutcomes();
+                  {
+                      std::lock_guard guard(outcomesLock);
+                      outcomes.insert(outcomes.end(), taken.begin(), taken.end());
+                  }
                   shown = runner.SearchedCount() + runner.FailedCount();
               },
               QuickTimings()) {}
@@ -68,6 +75,8 @@ protected:
     FakeGuiThread gui;
     std::atomic<int> updates{0};
     std::atomic<int> shown{-1};
+    std::mutex outcomesLock;
+    std::vector<HubOutcome> outcomes;  // handed on with the progress updates
     HubQueue queue;
     SearchRunner runner;
 };
@@ -81,6 +90,45 @@ TEST_F(SearchRun, CountsAnsweringAndSilentHubs) {
     EXPECT_EQ(runner.SearchedCount(), 3);
     EXPECT_EQ(runner.FailedCount(), 2);
     EXPECT_TRUE(hubs.WaitUntil([&] { return SearchesSent() == 3; }, 2s));
+}
+
+TEST_F(SearchRun, HandsOnEachHubsOutcomeWithTheHubsWords) {
+    FakeHubBehaviour refusing = Silent();
+    refusing.nickAnswer = NickAnswer::Refuse;
+    refusing.chat = "<HubBot> Nick taken";
+    FakeHubBehaviour moved = Silent();
+    moved.nickAnswer = NickAnswer::Redirect;
+    moved.redirectTo = "elsewhere.example:411";
+    FakeHubBehaviour shareRule;
+    shareRule.closeOnMyInfo = true;
+    shareRule.chat = "<HubBot> Share at least 10 GiB";
+    const struct {
+        FakeHubBehaviour hub;
+        HubReason reason;
+        std::string words;
+        std::string redirect;
+    } cases[] = {
+        {Answering(), HubReason::Searched, "", ""},
+        {refusing, HubReason::NickRefused, "<HubBot> Nick taken", ""},
+        {moved, HubReason::Redirected, "", "elsewhere.example:411"},
+        {shareRule, HubReason::ClosedAfterMyInfo, "<HubBot> Share at least 10 GiB", ""},
+    };
+    for (const auto& c : cases) AddHubs(1, c.hub);
+    runner.ResizePool(4);
+    // Refusals end at once: only the read time-out of an hour could end them otherwise.
+    runner.Start(queue, PatientValues());
+    ASSERT_TRUE(WaitComplete(10s));
+    std::lock_guard guard(outcomesLock);
+    ASSERT_EQ(outcomes.size(), std::size(cases));
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const auto found = std::find_if(outcomes.begin(), outcomes.end(),
+                                        [&](const HubOutcome& outcome) { return outcome.port == hubs.Port(int(i)); });
+        ASSERT_NE(found, outcomes.end()) << i;
+        EXPECT_EQ(found->host, "127.0.0.1");
+        EXPECT_STREQ(DescribeReason(found->reason), DescribeReason(cases[i].reason));
+        EXPECT_EQ(found->hubMessage, cases[i].words) << i;
+        EXPECT_EQ(found->redirect, cases[i].redirect) << i;
+    }
 }
 
 TEST_F(SearchRun, FewerHubsThanWorkersAndRepeatedRuns) {

@@ -58,12 +58,14 @@ TEST(TestnetPlan, SameSeedGivesTheSameNetwork) {
 }
 
 TEST(TestnetPlan, BadShareGivesEachKindOfBadHubInTurn) {
-    PlanOptions options = SmallPlan(3, 0.875);
+    PlanOptions options = SmallPlan(3, 10.0 / 11);
+    options.hubs = 11;
     const NetworkPlan plan = NetworkPlan::Build(options);
     std::map<HubKind, int> kinds;
     for (const auto& hub : plan.Hubs()) ++kinds[hub.kind];
-    for (const HubKind bad : {HubKind::Silent, HubKind::Slow, HubKind::NickTaken, HubKind::Password,
-                              HubKind::CloseAtOnce, HubKind::ClosedPort, HubKind::Unresolvable}) {
+    for (const HubKind bad :
+         {HubKind::Silent, HubKind::Slow, HubKind::NickTaken, HubKind::Password, HubKind::CloseAtOnce,
+          HubKind::ClosedPort, HubKind::Unresolvable, HubKind::Full, HubKind::Redirect, HubKind::ShareRule}) {
         EXPECT_EQ(kinds[bad], 1) << static_cast<int>(bad);
     }
     EXPECT_EQ(kinds[HubKind::SupportsFirst] + kinds[HubKind::StrictKey], 1);

@@ -1,10 +1,14 @@
 #include <bzlib.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
+#include "engine/search/hub_exchange.h"
+#include "engine/search/hub_outcome.h"
 #include "raw_client.h"
 #include "socket_util.h"
+#include "support/test_run_values.h"
 
 namespace {
 
@@ -140,7 +144,7 @@ TEST(TestnetNetwork, HubsBehaveLikeTheCommonHubPrograms) {
 }
 
 TEST(TestnetNetwork, BadlyBehavedHubsFailTheLoginInTheirOwnWay) {
-    RunningNetwork net(Options(8, 0.875, 3));
+    RunningNetwork net(Options(11, 10.0 / 11, 3));
     ASSERT_TRUE(net.Started());
     auto port = [&net](HubKind kind) { return net.Network().HubPorts()[*net.FirstOfKind(kind)]; };
     const Deadline deadline = In(milliseconds(3000));
@@ -156,20 +160,76 @@ TEST(TestnetNetwork, BadlyBehavedHubsFailTheLoginInTheirOwnWay) {
     ASSERT_TRUE(silent.Connect(port(HubKind::Silent), deadline));
     EXPECT_EQ(silent.ReadMessage(In(milliseconds(300))).outcome, RawClient::Outcome::TimedOut);
 
+    const auto& hubs = net.Plan().Hubs();
+    const auto host = std::find_if(hubs.begin(), hubs.end(),
+                                   [](const HubPlan& hub) { return NetworkPlan::ForwardsSearches(hub.kind); });
+    ASSERT_NE(host, hubs.end());
+    const std::string redirect = "127.0.0.1:" + std::to_string(net.Network().HubPorts()[host - hubs.begin()]);
     const struct {
         HubKind kind;
         std::string answer;
+        std::string chat;  // the chat line just before the answer, if any
         RawClient::Outcome then;
-    } refusals[] = {{HubKind::NickTaken, "$ValidateDenide tester", RawClient::Outcome::Closed},
-                    {HubKind::Password, "$GetPass", RawClient::Outcome::TimedOut}};
+    } refusals[] = {
+        {HubKind::NickTaken, "$ValidateDenide tester", "", RawClient::Outcome::Closed},
+        {HubKind::Password, "$GetPass", "", RawClient::Outcome::TimedOut},
+        {HubKind::Full, "$HubIsFull", "<Hub-Security> This hub is full (500 users), please try again later.",
+         RawClient::Outcome::Closed},
+        {HubKind::Redirect, "$ForceMove " + redirect, "<Hub-Security> This hub has moved to " + redirect,
+         RawClient::Outcome::TimedOut},
+    };
     for (const auto& c : refusals) {
         SCOPED_TRACE(c.answer);
         RawClient client;
         ASSERT_TRUE(client.Connect(port(c.kind), deadline));
         EXPECT_FALSE(client.LogIn("tester", In(milliseconds(500))));
-        ASSERT_FALSE(client.Skipped().empty());
-        EXPECT_EQ(client.Skipped().back(), c.answer);
+        const std::vector<std::string>& skipped = client.Skipped();
+        ASSERT_GE(skipped.size(), 2u);
+        EXPECT_EQ(skipped.back(), c.answer);
+        if (!c.chat.empty()) EXPECT_EQ(skipped[skipped.size() - 2], c.chat);
         EXPECT_EQ(client.ReadMessage(In(milliseconds(200))).outcome, c.then);
+    }
+
+    RawClient shareRule;
+    ASSERT_TRUE(shareRule.Connect(port(HubKind::ShareRule), deadline));
+    ASSERT_TRUE(shareRule.LogIn("tester", deadline));
+    EXPECT_FALSE(shareRule.SendMyInfo("tester", In(milliseconds(500))));
+    ASSERT_FALSE(shareRule.Skipped().empty());
+    EXPECT_EQ(shareRule.Skipped().back(), "<Hub-Security> Your share is below this hub's minimum of 50 GiB.");
+    EXPECT_EQ(shareRule.ReadMessage(In(milliseconds(200))).outcome, RawClient::Outcome::Closed);
+}
+
+// The program's own login against each bad hub: the reason and the hub's words reach the outcome, and every hub
+// that says no is left at once, although the time-outs are an hour long.
+TEST(TestnetNetwork, ProgramNamesEachBadHubsReasonWithoutWaitingForTheTimeOut) {
+    RunningNetwork net(Options(11, 10.0 / 11, 3));
+    ASSERT_TRUE(net.Started());
+    const struct {
+        HubKind kind;
+        HubReason reason;
+        std::string words;
+    } cases[] = {
+        {HubKind::NickTaken, HubReason::NickRefused, ""},
+        {HubKind::Password, HubReason::PasswordRequired, ""},
+        {HubKind::Full, HubReason::HubFull, "<Hub-Security> This hub is full (500 users), please try again later."},
+        {HubKind::Redirect, HubReason::Redirected, "<Hub-Security> This hub has moved to "},
+        {HubKind::ShareRule, HubReason::ClosedAfterMyInfo,
+         "<Hub-Security> Your share is below this hub's minimum of 50 GiB."},
+        {HubKind::CloseAtOnce, HubReason::ClosedBeforeLock, ""},
+        {HubKind::ClosedPort, HubReason::ConnectionRefused, ""},
+    };
+    HubExchangeTimings timings = QuickTimings();
+    timings.LoginDeadline = std::chrono::hours(1);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.kind));
+        TcpClient client;
+        const ExchangeResult result =
+            RunHubExchange(client, "127.0.0.1", net.Network().HubPorts()[*net.FirstOfKind(c.kind)], PatientValues(),
+                           timings, [] { return true; });
+        const HubOutcome outcome = OutcomeOf("127.0.0.1", 0, result, milliseconds(0));
+        EXPECT_STREQ(DescribeReason(outcome.reason), DescribeReason(c.reason));
+        EXPECT_TRUE(outcome.hubMessage.starts_with(c.words)) << outcome.hubMessage;
+        if (c.kind == HubKind::Redirect) EXPECT_TRUE(outcome.redirect.starts_with("127.0.0.1:")) << outcome.redirect;
     }
 }
 
