@@ -75,7 +75,6 @@ int main() {
     }
 
     const ResultFilter filter{-1, -1, false, false};
-    const AnsiCodec codec(1252);
     long accepted = 0;
     const auto count = [&accepted](const SearchResult&) {
         ++accepted;
@@ -85,7 +84,7 @@ int main() {
         accepted = 0;
         std::size_t start = 0;
         for (const std::size_t end : uresEnds) {
-            DecodeAdcDatagram(std::string_view(uresBytes).substr(start, end - start), run, filter, codec, count);
+            DecodeAdcDatagram(std::string_view(uresBytes).substr(start, end - start), run, filter, count);
             start = end;
         }
     });

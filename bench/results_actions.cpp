@@ -13,7 +13,6 @@
 #include "engine/results/result_export.h"
 #include "engine/results/result_store.h"
 #include "engine/results/sr_decoder.h"
-#include "engine/text/ansi_codec.h"
 #include "results_data.h"
 
 namespace {
@@ -72,9 +71,8 @@ int main() {
     std::printf("group identical files: %.3f s (%.1f x baseline), %zu groups\n", grouping, grouping / plainPass,
                 groups);
 
-    const AnsiCodec codec(1252);
     for (const char* query : {"remaster", "live music -flac 19", "zzzz"}) {
-        const LiveFilter filter(query, codec);
+        const LiveFilter filter(query);
         std::vector<uint32_t> shown;
         const double filtering = BestSeconds([&] {
             shown.clear();
@@ -88,7 +86,7 @@ int main() {
         std::size_t bytes = 0;
         const double exporting = BestSeconds([&] {
             bytes = 0;
-            ResultExporter exporter(format, codec, [&bytes](std::string_view chunk) {
+            ResultExporter exporter(format, [&bytes](std::string_view chunk) {
                 bytes += chunk.size();
                 return true;
             });

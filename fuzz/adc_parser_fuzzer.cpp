@@ -52,7 +52,7 @@ void CheckLine(std::string_view line) {
     if (const auto user = ParseAdcUserInfo(*message); user && !user->Cid.empty() && !IsAdcCid(user->Cid)) std::abort();
     ParseAdcQuit(*message);
     SearchResult result;
-    if (DecodeAdcResult(*message, kCid, Run(), {}, AnsiCodec(1252), result)) CheckResult(result);
+    if (DecodeAdcResult(*message, kCid, Run(), {}, result)) CheckResult(result);
 }
 
 }  // namespace
@@ -61,10 +61,9 @@ void CheckLine(std::string_view line) {
 // hang, and every accepted result must be a complete row.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     const std::string_view input(reinterpret_cast<const char*>(data), size);
-    static const AnsiCodec codec(1252);
     const ResultFilter filters[] = {{}, {1024, 1 << 20, false, true}, {1024, -1, true, false}};
     for (const ResultFilter& filter : filters) {
-        DecodeAdcDatagram(input, Run(), filter, codec, [](const SearchResult& result) {
+        DecodeAdcDatagram(input, Run(), filter, [](const SearchResult& result) {
             CheckResult(result);
             return true;
         });

@@ -1,11 +1,10 @@
 #include "cli/result_writer.h"
 
-#include <cstdio>
 #include <string>
 #include <string_view>
 
+#include "engine/results/result_export.h"
 #include "engine/results/size_format.h"
-#include "engine/text/ansi_codec.h"
 
 namespace {
 
@@ -13,31 +12,16 @@ bool IsDirectory(const SearchResult& result) {
     return result.SizeText == kDirectorySizeText;
 }
 
-std::string JsonString(std::string_view utf8) {
-    std::string text = "\"";
-    for (const char c : utf8) {
-        if (c == '"' || c == '\\') {
-            text += '\\';
-            text += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(c));
-            text += escape;
-        } else {
-            text += c;
-        }
-    }
-    return text + '"';
+std::string JsonString(std::string_view text) {
+    std::string json;
+    AppendJsonString(json, text);
+    return json;
 }
 
-std::string CsvField(std::string_view utf8) {
-    if (utf8.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(utf8);
-    std::string field = "\"";
-    for (const char c : utf8) {
-        if (c == '"') field += '"';
-        field += c;
-    }
-    return field + '"';
+std::string CsvField(std::string_view text) {
+    std::string field;
+    AppendCsvField(field, text);
+    return field;
 }
 
 // Left-aligned in width columns of bytes, always followed by two blanks.
@@ -53,8 +37,7 @@ constexpr std::size_t kHubWidth = 21;
 
 }  // namespace
 
-ResultWriter::ResultWriter(OutputFormat format, std::ostream& out, const AnsiCodec& codec)
-    : m_format(format), m_out(out), m_codec(codec) {}
+ResultWriter::ResultWriter(OutputFormat format, std::ostream& out) : m_format(format), m_out(out) {}
 
 void ResultWriter::WriteHeader() {
     if (m_format == OutputFormat::Csv) m_out << "file,size,directory,path,user,free_slots,total_slots,hub\r\n";
@@ -81,21 +64,18 @@ void ResultWriter::Write(const SearchResult& result) {
 
 void ResultWriter::WriteJson(const SearchResult& result) {
     const bool directory = IsDirectory(result);
-    m_out << "{\"file\":" << JsonString(m_codec.ToUtf8(result.FileName))
+    m_out << "{\"file\":" << JsonString(result.FileName)
           << ",\"size\":" << (directory ? std::string("null") : std::to_string(result.Size))
-          << ",\"directory\":" << (directory ? "true" : "false")
-          << ",\"path\":" << JsonString(m_codec.ToUtf8(result.Path))
-          << ",\"user\":" << JsonString(m_codec.ToUtf8(result.User)) << ",\"free_slots\":" << result.FreeSlots
-          << ",\"total_slots\":" << result.TotalSlots << ",\"hub\":" << JsonString(m_codec.ToUtf8(result.HubAddress))
-          << "}\n";
+          << ",\"directory\":" << (directory ? "true" : "false") << ",\"path\":" << JsonString(result.Path)
+          << ",\"user\":" << JsonString(result.User) << ",\"free_slots\":" << result.FreeSlots
+          << ",\"total_slots\":" << result.TotalSlots << ",\"hub\":" << JsonString(result.HubAddress) << "}\n";
 }
 
 void ResultWriter::WriteCsv(const SearchResult& result) {
     const bool directory = IsDirectory(result);
-    m_out << CsvField(m_codec.ToUtf8(result.FileName)) << ',' << (directory ? "" : std::to_string(result.Size)) << ','
-          << (directory ? "true" : "false") << ',' << CsvField(m_codec.ToUtf8(result.Path)) << ','
-          << CsvField(m_codec.ToUtf8(result.User)) << ',' << result.FreeSlots << ',' << result.TotalSlots << ','
-          << CsvField(m_codec.ToUtf8(result.HubAddress)) << "\r\n";
+    m_out << CsvField(result.FileName) << ',' << (directory ? "" : std::to_string(result.Size)) << ','
+          << (directory ? "true" : "false") << ',' << CsvField(result.Path) << ',' << CsvField(result.User) << ','
+          << result.FreeSlots << ',' << result.TotalSlots << ',' << CsvField(result.HubAddress) << "\r\n";
 }
 
 void ResultWriter::WriteTable(const SearchResult& result) {
@@ -104,6 +84,6 @@ void ResultWriter::WriteTable(const SearchResult& result) {
     // A folder's name is its whole path already.
     const std::string file = directory ? result.FileName : result.Path + result.FileName;
     m_out << std::string(kSizeWidth > size.size() ? kSizeWidth - size.size() : 0, ' ') << size << "  "
-          << Column(m_codec.ToUtf8(result.SlotsText), kSlotsWidth) << Column(m_codec.ToUtf8(result.User), kUserWidth)
-          << Column(m_codec.ToUtf8(result.HubAddress), kHubWidth) << m_codec.ToUtf8(file) << '\n';
+          << Column(result.SlotsText, kSlotsWidth) << Column(result.User, kUserWidth)
+          << Column(result.HubAddress, kHubWidth) << file << '\n';
 }

@@ -5,14 +5,12 @@
 #include "cli/cli_options.h"
 #include "engine/results/search_result.h"
 
-class AnsiCodec;
-
 // Prints search results to out as they arrive, in the format hubsift-cli(1) documents: table, JSON lines or
-// RFC 4180 CSV. Texts go from the network's code page to UTF-8. Flushes after every result, so a pipe sees each at
+// RFC 4180 CSV, in UTF-8. Flushes after every result, so a pipe sees each at
 // once.
 class ResultWriter {
 public:
-    ResultWriter(OutputFormat format, std::ostream& out, const AnsiCodec& codec);
+    ResultWriter(OutputFormat format, std::ostream& out);
 
     // The header line of table and CSV; nothing for JSON.
     void WriteHeader();
@@ -25,5 +23,4 @@ private:
 
     const OutputFormat m_format;
     std::ostream& m_out;
-    const AnsiCodec& m_codec;
 };

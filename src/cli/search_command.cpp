@@ -15,7 +15,6 @@
 #include "engine/search/search_session.h"
 #include "engine/settings/ip_detection.h"
 #include "engine/settings/settings_store.h"
-#include "engine/text/ansi_codec.h"
 
 namespace {
 
@@ -51,10 +50,7 @@ std::optional<std::string> PrepareSettings(const CliOptions& options, AppSetting
 class SearchPrinter final : public SearchSessionObserver {
 public:
     SearchPrinter(const CliOptions& options, const CliStreams& streams, ConsoleSignals& signals, int32_t hubCount)
-        : m_streams(streams),
-          m_signals(signals),
-          m_writer(options.format, streams.out, AnsiCodec::System()),
-          m_hubCount(hubCount) {}
+        : m_streams(streams), m_signals(signals), m_writer(options.format, streams.out), m_hubCount(hubCount) {}
 
     void OnProgress(int32_t searched, int32_t failed) override {
         m_searched = searched;

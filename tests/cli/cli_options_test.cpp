@@ -158,7 +158,7 @@ const ParseCase kRefused[] = {
     {"SearchOptionOnHubs", {"hubs", "--format", "json"}, {}, "--format belongs to search only"},
 };
 
-auto CaseName = [](const ::testing::TestParamInfo<ParseCase>& info) { return std::string(info.param.name); };
+auto CaseName = [](const ::testing::TestParamInfo<ParseCase>& caseInfo) { return std::string(caseInfo.param.name); };
 
 INSTANTIATE_TEST_SUITE_P(Accepted, CliParseTest, ::testing::ValuesIn(kAccepted), CaseName);
 INSTANTIATE_TEST_SUITE_P(Refused, CliParseTest, ::testing::ValuesIn(kRefused), CaseName);

@@ -4,14 +4,12 @@
 
 #include <sstream>
 
-#include "engine/text/ansi_codec.h"
-
 namespace {
 
-// A file whose texts need every kind of quoting, in Windows-1252 ("\xE9" is é), and a folder.
+// A file whose texts need every kind of quoting, with a non-ASCII letter, and a folder.
 SearchResult AwkwardFile() {
     SearchResult file;
-    file.FileName = "Caf\xE9, \"live\".mp3";
+    file.FileName = "Caf\xC3\xA9, \"live\".mp3";
     file.Size = 1234567;
     file.SlotsText = "2/4";
     file.FreeSlots = 2;
@@ -37,8 +35,7 @@ SearchResult Folder() {
 
 std::string Written(OutputFormat format) {
     std::ostringstream out;
-    const AnsiCodec codec(1252);
-    ResultWriter writer(format, out, codec);
+    ResultWriter writer(format, out);
     writer.WriteHeader();
     writer.Write(AwkwardFile());
     writer.Write(Folder());

@@ -5,7 +5,6 @@
 #include <unordered_map>
 
 #include "engine/adc/adc_result_decoder.h"
-#include "engine/text/ansi_codec.h"
 
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
@@ -140,7 +139,7 @@ private:
         return {sid,
                 m_context.Identity.Cid,
                 m_context.Identity.Pid,
-                AnsiCodec::System().ToUtf8(values.Nick),
+                values.Nick,
                 values.ShareSizeBytes,
                 values.IP,
                 active ? values.CurrentUdpPort : 0};
@@ -168,8 +167,7 @@ void Linger(TcpClient& client, const AdcRunContext& context, HubUsers& users, mi
         RememberUser(*message, context.Run, users);
         if (message->Type != 'D' || message->Command != "RES" || !context.OnRelayedResult) continue;
         const auto sender = users.find(std::string(message->Source));
-        if (sender != users.end() &&
-            DecodeAdcResult(*message, sender->second, context.Run, context.Filter, AnsiCodec::System(), result))
+        if (sender != users.end() && DecodeAdcResult(*message, sender->second, context.Run, context.Filter, result))
             context.OnRelayedResult(result);
     }
 }

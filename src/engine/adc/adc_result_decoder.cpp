@@ -30,28 +30,18 @@ ResultFields FieldsOf(const AdcMessage& message) {
     return fields;
 }
 
-// UTF-8 text in the rows' code page; most names are ASCII, which is the same in both.
-void ToCodePage(const AnsiCodec& codec, std::string& text) {
-    if (std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; }))
-        text = codec.FromUtf8(text);
-}
-
-// FN without its leading "/", in the code page, with NMDC's backslashes; false for an empty name.
-bool DecodeName(std::string_view escaped, const AnsiCodec& codec, std::string& path) {
+// FN without its leading "/", with NMDC's backslashes; false for an empty name.
+bool DecodeName(std::string_view escaped, std::string& path) {
     if (!AdcUnescapeInto(escaped, path)) return false;
     if (path.starts_with('/')) path.erase(0, 1);
     if (path.empty() || path == "/") return false;
-    ToCodePage(codec, path);
     std::replace(path.begin(), path.end(), '/', '\\');
     return true;
 }
 
-void DecodeUser(std::string_view senderCid, const AdcRunRegistry& run, const AnsiCodec& codec, int32_t freeSlots,
-                SearchResult& result) {
+void DecodeUser(std::string_view senderCid, const AdcRunRegistry& run, int32_t freeSlots, SearchResult& result) {
     int32_t totalSlots = -1;
-    if (run.FindUser(senderCid, result.User, totalSlots) && !result.User.empty())
-        ToCodePage(codec, result.User);
-    else
+    if (!run.FindUser(senderCid, result.User, totalSlots) || result.User.empty())
         result.User.assign(senderCid.substr(0, kCidNickLength));
     result.FreeSlots = freeSlots;
     result.TotalSlots = totalSlots >= 0 ? totalSlots : freeSlots;
@@ -62,7 +52,7 @@ void DecodeUser(std::string_view senderCid, const AdcRunRegistry& run, const Ans
 }  // namespace
 
 bool DecodeAdcResult(const AdcMessage& message, std::string_view senderCid, const AdcRunRegistry& run,
-                     const ResultFilter& filter, const AnsiCodec& codec, SearchResult& result) {
+                     const ResultFilter& filter, SearchResult& result) {
     if (message.Command != "RES") return false;
     const ResultFields fields = FieldsOf(message);
     if (!fields.name || !fields.slots || !fields.token) return false;
@@ -71,7 +61,7 @@ bool DecodeAdcResult(const AdcMessage& message, std::string_view senderCid, cons
     // Our tokens hold nothing that ADC escapes, so the token is compared as received.
     AdcResultKind kind = AdcResultKind::Any;
     if (!run.FindSearch(*fields.token, result.HubAddress, kind)) return false;
-    if (!DecodeName(*fields.name, codec, result.Path)) return false;
+    if (!DecodeName(*fields.name, result.Path)) return false;
 
     const bool isDirectory = result.Path.back() == '\\';
     if (kind == (isDirectory ? AdcResultKind::FilesOnly : AdcResultKind::DirectoriesOnly)) return false;
@@ -89,18 +79,18 @@ bool DecodeAdcResult(const AdcMessage& message, std::string_view senderCid, cons
         result.SizeText.clear();
     }
     result.Tth.assign(fields.tth && IsTth(*fields.tth) ? *fields.tth : std::string_view());
-    DecodeUser(senderCid, run, codec, *freeSlots, result);
+    DecodeUser(senderCid, run, *freeSlots, result);
     return true;
 }
 
 void DecodeAdcDatagram(std::string_view datagram, const AdcRunRegistry& run, const ResultFilter& filter,
-                       const AnsiCodec& codec, const SearchResultSink& sink) {
+                       const SearchResultSink& sink) {
     SearchResult result;
     while (!datagram.empty()) {
         const std::size_t end = std::min(datagram.find('\n'), datagram.size());
         const std::optional<AdcMessage> message = ParseAdcMessage(datagram.substr(0, end));
         datagram.remove_prefix(std::min(end + 1, datagram.size()));
-        if (message && message->Type == 'U' && DecodeAdcResult(*message, message->Source, run, filter, codec, result) &&
+        if (message && message->Type == 'U' && DecodeAdcResult(*message, message->Source, run, filter, result) &&
             !sink(result))
             return;
     }

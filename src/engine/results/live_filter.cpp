@@ -4,15 +4,21 @@
 
 #include "engine/nmdc/nmdc_text.h"
 #include "engine/results/result_store.h"
-#include "engine/text/ansi_codec.h"
+#include "engine/text/ascii_case.h"
+#include "engine/text/text_fold.h"
+#include "engine/text/utf8.h"
 
 namespace {
 
 constexpr std::string_view kUserPrefix = "user:";
 
+unsigned char FoldedByte(char c) {
+    return static_cast<unsigned char>(AsciiLower(c));
+}
+
 }  // namespace
 
-LiveFilter::LiveFilter(std::string_view utf8Query, const AnsiCodec& codec) : m_fold(codec) {
+LiveFilter::LiveFilter(std::string_view utf8Query) {
     std::size_t position = 1;
     for (std::string_view word = NextToken(utf8Query, ' ', position); !word.empty();
          word = NextToken(utf8Query, ' ', position)) {
@@ -21,19 +27,13 @@ LiveFilter::LiveFilter(std::string_view utf8Query, const AnsiCodec& codec) : m_f
         const bool inUser = word.starts_with(kUserPrefix);
         if (inUser) word.remove_prefix(kUserPrefix.size());
         if (word.empty()) continue;
-        // Converting with two different replacement bytes gives two different texts exactly when a character has
-        // no place in the code page.
-        std::string text = codec.FromUtf8(word, '\x01');
-        if (text != codec.FromUtf8(word, '\x02')) {
-            if (!excluded) m_unmatchable = true;
-            continue;
-        }
-        for (char& c : text) c = static_cast<char>(m_fold[static_cast<unsigned char>(c)]);
-        m_words.push_back(MakeWord(std::move(text), excluded, inUser));
+        std::string folded;
+        AppendFoldedUtf8(folded, word);
+        m_words.push_back(MakeWord(std::move(folded), excluded, inUser));
     }
 }
 
-LiveFilter::Word LiveFilter::MakeWord(std::string folded, bool excluded, bool inUser) const {
+LiveFilter::Word LiveFilter::MakeWord(std::string folded, bool excluded, bool inUser) {
     Word word;
     word.excluded = excluded;
     word.inUser = inUser;
@@ -42,37 +42,43 @@ LiveFilter::Word LiveFilter::MakeWord(std::string folded, bool excluded, bool in
     foldedShift.fill(static_cast<uint32_t>(length));
     for (std::size_t i = 0; i + 1 < length; ++i)
         foldedShift[static_cast<unsigned char>(folded[i])] = static_cast<uint32_t>(length - 1 - i);
-    for (unsigned byte = 0; byte < 256; ++byte)
-        word.shift[byte] = foldedShift[m_fold[static_cast<unsigned char>(byte)]];
+    for (unsigned byte = 0; byte < 256; ++byte) word.shift[byte] = foldedShift[FoldedByte(static_cast<char>(byte))];
     word.spansJoint = folded.find('\\') != std::string::npos;
     word.folded = std::move(folded);
     return word;
 }
 
-bool LiveFilter::Contains(std::string_view text, const Word& word) const {
+bool LiveFilter::Contains(std::string_view text, const Word& word) {
+    if (IsAscii(text)) return ContainsFolded(text, word);
+    thread_local std::string folded;
+    folded.clear();
+    AppendFoldedUtf8(folded, text);
+    return ContainsFolded(folded, word);
+}
+
+bool LiveFilter::ContainsFolded(std::string_view text, const Word& word) {
     const std::string_view pattern = word.folded;
     const std::size_t last = pattern.size() - 1;
     for (std::size_t start = 0; start + last < text.size();) {
-        const auto end = static_cast<unsigned char>(text[start + last]);
-        if (m_fold[end] == static_cast<unsigned char>(pattern[last])) {
+        const char end = text[start + last];
+        if (FoldedByte(end) == static_cast<unsigned char>(pattern[last])) {
             std::size_t i = last;
-            while (i > 0 && m_fold[static_cast<unsigned char>(text[start + i - 1])] ==
-                                static_cast<unsigned char>(pattern[i - 1]))
-                --i;
+            while (i > 0 && FoldedByte(text[start + i - 1]) == static_cast<unsigned char>(pattern[i - 1])) --i;
             if (i == 0) return true;
         }
-        start += word.shift[end];
+        start += word.shift[static_cast<unsigned char>(end)];
     }
     return false;
 }
 
-bool LiveFilter::InFullPath(std::string_view fileName, std::string_view path, const Word& word) const {
+bool LiveFilter::InFullPath(std::string_view fileName, std::string_view path, const Word& word) {
     // A directory's row holds its path as the name too.
     if (fileName == path) return Contains(path, word);
     if (Contains(path, word) || Contains(fileName, word)) return true;
     if (!word.spansJoint || path.empty() || fileName.empty()) return false;
-    // The path ends in a backslash; only a word holding one can run across into the name.
-    const std::size_t reach = word.folded.size() - 1;
+    // The path ends in a backslash; only a word holding one can run across into the name. Folding never lengthens a
+    // character and at most halves one ("É" → "e"), so twice the word's bytes on each side hold any match.
+    const std::size_t reach = 2 * (word.folded.size() - 1);
     thread_local std::string joint;
     joint.assign(path.substr(path.size() - std::min(reach, path.size())));
     joint.append(fileName.substr(0, reach));
@@ -80,7 +86,6 @@ bool LiveFilter::InFullPath(std::string_view fileName, std::string_view path, co
 }
 
 bool LiveFilter::Matches(std::string_view fileName, std::string_view path, std::string_view user) const {
-    if (m_unmatchable) return false;
     return std::all_of(m_words.begin(), m_words.end(), [&](const Word& word) {
         return (word.inUser ? Contains(user, word) : InFullPath(fileName, path, word)) != word.excluded;
     });

@@ -1,7 +1,5 @@
 #include "engine/results/result_export.h"
 
-#include "engine/text/ansi_codec.h"
-
 namespace {
 
 // The output takes the document in pieces of about this size.
@@ -11,8 +9,45 @@ constexpr std::string_view kCsvHeader = "Filename,Size,Slots,User,Hub IP Address
 
 }  // namespace
 
-ResultExporter::ResultExporter(ExportFormat format, const AnsiCodec& codec, Output output)
-    : m_format(format), m_codec(codec), m_output(std::move(output)) {
+void AppendCsvField(std::string& out, std::string_view text) {
+    if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
+        out += text;
+        return;
+    }
+    out += '"';
+    std::string_view rest = text;
+    for (std::size_t quote = rest.find('"'); quote != std::string_view::npos; quote = rest.find('"')) {
+        out += rest.substr(0, quote + 1);
+        out += '"';
+        rest.remove_prefix(quote + 1);
+    }
+    out += rest;
+    out += '"';
+}
+
+void AppendJsonString(std::string& out, std::string_view text) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    out += '"';
+    std::size_t plainFrom = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte >= 0x20 && byte != '"' && byte != '\\') continue;
+        out.append(text, plainFrom, i - plainFrom);
+        plainFrom = i + 1;
+        if (byte >= 0x20) {
+            out += '\\';
+            out += static_cast<char>(byte);
+        } else {
+            out += "\\u00";
+            out += kHex[byte >> 4];
+            out += kHex[byte & 15];
+        }
+    }
+    out.append(text, plainFrom);
+    out += '"';
+}
+
+ResultExporter::ResultExporter(ExportFormat format, Output output) : m_format(format), m_output(std::move(output)) {
     m_buffer.reserve(kChunkBytes * 2);
     m_buffer = m_format == ExportFormat::kCsv ? kCsvHeader : "[";
 }
@@ -33,17 +68,17 @@ bool ResultExporter::Finish() {
 }
 
 void ResultExporter::AddCsv(const ResultRow& row) {
-    AppendCsvField(row.FileName);
+    AppendCsvField(m_buffer, row.FileName);
     m_buffer += ',';
     if (!row.IsDirectory) m_buffer += std::to_string(row.Size);
     m_buffer += ',';
-    AppendCsvField(row.SlotsText);
+    AppendCsvField(m_buffer, row.SlotsText);
     m_buffer += ',';
-    AppendCsvField(row.User);
+    AppendCsvField(m_buffer, row.User);
     m_buffer += ',';
-    AppendCsvField(row.HubAddress);
+    AppendCsvField(m_buffer, row.HubAddress);
     m_buffer += ',';
-    AppendCsvField(row.Path);
+    AppendCsvField(m_buffer, row.Path);
     m_buffer += ',';
     m_buffer += row.Tth;
     m_buffer += "\r\n";
@@ -51,9 +86,9 @@ void ResultExporter::AddCsv(const ResultRow& row) {
 
 void ResultExporter::AddJson(const ResultRow& row) {
     m_buffer += m_firstRow ? "\n{\"fileName\":" : ",\n{\"fileName\":";
-    AppendJsonString(row.FileName);
+    AppendJsonString(m_buffer, row.FileName);
     m_buffer += ",\"path\":";
-    AppendJsonString(row.Path);
+    AppendJsonString(m_buffer, row.Path);
     m_buffer += row.IsDirectory ? ",\"directory\":true,\"size\":null" : ",\"directory\":false,\"size\":";
     if (!row.IsDirectory) m_buffer += std::to_string(row.Size);
     m_buffer += ",\"freeSlots\":";
@@ -61,59 +96,17 @@ void ResultExporter::AddJson(const ResultRow& row) {
     m_buffer += ",\"totalSlots\":";
     m_buffer += std::to_string(row.TotalSlots);
     m_buffer += ",\"slots\":";
-    AppendJsonString(row.SlotsText);
+    AppendJsonString(m_buffer, row.SlotsText);
     m_buffer += ",\"user\":";
-    AppendJsonString(row.User);
+    AppendJsonString(m_buffer, row.User);
     m_buffer += ",\"hubAddress\":";
-    AppendJsonString(row.HubAddress);
+    AppendJsonString(m_buffer, row.HubAddress);
     m_buffer += ",\"tth\":";
     if (row.Tth.empty())
         m_buffer += "null";
     else
-        AppendJsonString(row.Tth);
+        AppendJsonString(m_buffer, row.Tth);
     m_buffer += '}';
-}
-
-void ResultExporter::AppendCsvField(std::string_view ansi) {
-    m_utf8.clear();
-    m_codec.AppendUtf8To(m_utf8, ansi);
-    if (m_utf8.find_first_of(",\"\r\n") == std::string::npos) {
-        m_buffer += m_utf8;
-        return;
-    }
-    m_buffer += '"';
-    std::string_view rest = m_utf8;
-    for (std::size_t quote = rest.find('"'); quote != std::string_view::npos; quote = rest.find('"')) {
-        m_buffer += rest.substr(0, quote + 1);
-        m_buffer += '"';
-        rest.remove_prefix(quote + 1);
-    }
-    m_buffer += rest;
-    m_buffer += '"';
-}
-
-void ResultExporter::AppendJsonString(std::string_view ansi) {
-    static constexpr char kHex[] = "0123456789abcdef";
-    m_utf8.clear();
-    m_codec.AppendUtf8To(m_utf8, ansi);
-    m_buffer += '"';
-    std::size_t plainFrom = 0;
-    for (std::size_t i = 0; i < m_utf8.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(m_utf8[i]);
-        if (byte >= 0x20 && byte != '"' && byte != '\\') continue;
-        m_buffer.append(m_utf8, plainFrom, i - plainFrom);
-        plainFrom = i + 1;
-        if (byte >= 0x20) {
-            m_buffer += '\\';
-            m_buffer += static_cast<char>(byte);
-        } else {
-            m_buffer += "\\u00";
-            m_buffer += kHex[byte >> 4];
-            m_buffer += kHex[byte & 15];
-        }
-    }
-    m_buffer.append(m_utf8, plainFrom);
-    m_buffer += '"';
 }
 
 bool ResultExporter::Flush() {

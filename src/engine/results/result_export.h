@@ -6,11 +6,14 @@
 
 #include "engine/results/search_result.h"
 
-class AnsiCodec;
-
 enum class ExportFormat { kCsv, kJson };
 
-// Writes result rows as a document in UTF-8 (texts converted from the rows' code page):
+// One UTF-8 text as a CSV field (RFC 4180: quoted when it holds a comma, a quote, CR or LF, quotes doubled).
+void AppendCsvField(std::string& out, std::string_view text);
+// One UTF-8 text as a JSON string, quotes, backslashes and control characters escaped.
+void AppendJsonString(std::string& out, std::string_view text);
+
+// Writes result rows (UTF-8 texts) as a UTF-8 document:
 // - CSV after RFC 4180: a header row, CR LF line ends, a field quoted when it holds a comma, a quote, CR or LF, quotes
 //   doubled; Size in bytes, empty for a directory.
 // - JSON: an array of objects, one per line, with typed fields: "fileName", "path", "directory" (boolean), "size"
@@ -22,7 +25,7 @@ class ResultExporter {
 public:
     using Output = std::function<bool(std::string_view bytes)>;
 
-    ResultExporter(ExportFormat format, const AnsiCodec& codec, Output output);
+    ResultExporter(ExportFormat format, Output output);
 
     // False once the output has failed.
     bool Add(const ResultRow& row);
@@ -32,15 +35,11 @@ public:
 private:
     void AddCsv(const ResultRow& row);
     void AddJson(const ResultRow& row);
-    void AppendCsvField(std::string_view ansi);
-    void AppendJsonString(std::string_view ansi);
     bool Flush();
 
     ExportFormat m_format;
-    const AnsiCodec& m_codec;
     Output m_output;
     std::string m_buffer;
-    std::string m_utf8;  // one field, converted
     bool m_firstRow = true;
     bool m_failed = false;
 };

@@ -3,7 +3,7 @@
 #include <string_view>
 #include <utility>
 
-#include "engine/text/ansi_codec.h"
+#include "engine/text/utf8.h"
 
 namespace {
 
@@ -54,12 +54,13 @@ char32_t FoldCodePoint(char32_t c) {
     return c;
 }
 
-CodePageFold::CodePageFold(const AnsiCodec& codec) {
-    for (unsigned byte = 0; byte < 256; ++byte) {
-        const char32_t character = codec.CodePoint(static_cast<unsigned char>(byte));
-        const char32_t folded = FoldCodePoint(character);
-        unsigned target = folded == character ? byte : 0;
-        while (target < 256 && codec.CodePoint(static_cast<unsigned char>(target)) != folded) ++target;
-        m_folded[byte] = static_cast<unsigned char>(target < 256 ? target : byte);
+void AppendFoldedUtf8(std::string& out, std::string_view utf8) {
+    for (std::size_t i = 0; i < utf8.size();) {
+        const std::size_t start = i;
+        char32_t c = 0;
+        if (DecodeUtf8(utf8, i, c))
+            AppendUtf8(out, FoldCodePoint(c));
+        else
+            out += utf8[start];
     }
 }

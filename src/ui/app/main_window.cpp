@@ -461,6 +461,8 @@ void MainWindow::OnSearchForTth(const QString& tth) {
     constexpr int kTthFileType = 8;
     if (RunInProgress()) StopRun();
     m_phraseEdit->setText(tth);
-    ApplySearchForm({.fileType = kTthFileType});
+    SearchForm form;
+    form.fileType = kTthFileType;
+    ApplySearchForm(form);
     OnSearchClicked();
 }

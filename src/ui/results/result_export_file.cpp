@@ -2,7 +2,6 @@
 
 #include <QSaveFile>
 
-#include "engine/text/ansi_codec.h"
 #include "ui/results/result_model.h"
 
 namespace {
@@ -17,7 +16,7 @@ std::optional<QString> ExportShownRows(const ResultModel& model, const QString& 
     // Until commit the rows go to a temporary file, which the destructor removes on any failure.
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly)) return FailureMessage(fileName, file.errorString());
-    ResultExporter exporter(format, AnsiCodec::System(), [&file](std::string_view bytes) {
+    ResultExporter exporter(format, [&file](std::string_view bytes) {
         return file.write(bytes.data(), static_cast<qint64>(bytes.size())) == static_cast<qint64>(bytes.size());
     });
     bool written = true;

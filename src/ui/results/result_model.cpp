@@ -5,7 +5,6 @@
 
 #include "engine/results/result_column.h"
 #include "engine/results/size_format.h"
-#include "engine/text/ansi_codec.h"
 #include "ui/support/gui_text.h"
 
 ResultModel::ResultModel(const QString& decimalSeparator, QObject* parent)
@@ -120,7 +119,7 @@ void ResultModel::Clear() {
 void ResultModel::SetFilter(const QString& query) {
     beginResetModel();
     m_shown.clear();
-    m_filter.emplace(query.toStdString(), AnsiCodec::System());
+    m_filter.emplace(query.toStdString());
     if (m_filter->IsEmpty())
         m_filter.reset();
     else

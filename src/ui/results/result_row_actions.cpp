@@ -11,7 +11,6 @@
 #include <QAbstractItemView>
 #include "engine/results/dc_links.h"
 #include "engine/results/result_column.h"
-#include "engine/text/ansi_codec.h"
 #include "ui/results/result_model.h"
 #include "ui/support/gui_text.h"
 #include "ui/support/shell.h"
@@ -118,7 +117,7 @@ QString ResultRowActions::MagnetLinks() const {
     for (const std::size_t row : SelectedRows()) {
         const ResultRow r = m_model->Store().Row(row);
         if (r.Tth.empty()) continue;
-        links << QString::fromStdString(MagnetLink(r.Tth, r.Size, AnsiCodec::System().ToUtf8(r.FileName)));
+        links << QString::fromStdString(MagnetLink(r.Tth, r.Size, r.FileName));
     }
     return links.join(QLatin1Char('\n'));
 }

@@ -25,7 +25,7 @@ protected:
 
     std::vector<SearchResult> Decode(const std::string& datagram, const ResultFilter& filter = {}) {
         std::vector<SearchResult> results;
-        DecodeAdcDatagram(datagram, m_run, filter, m_codec, [&](const SearchResult& result) {
+        DecodeAdcDatagram(datagram, m_run, filter, [&](const SearchResult& result) {
             results.push_back(result);
             return true;
         });
@@ -33,7 +33,6 @@ protected:
     }
 
     AdcRunRegistry m_run;
-    const AnsiCodec m_codec{1252};
 };
 
 TEST_F(AdcResultDecoderTest, DecodesFilesAndDirectoriesIntoNmdcShapedRows) {
@@ -47,7 +46,7 @@ TEST_F(AdcResultDecoderTest, DecodesFilesAndDirectoriesIntoNmdcShapedRows) {
     EXPECT_EQ(file[0].SlotsText, "2/4");
     EXPECT_EQ(file[0].FreeSlots, 2);
     EXPECT_EQ(file[0].TotalSlots, 4);
-    EXPECT_EQ(file[0].User, "J\xE9r\xF4me");
+    EXPECT_EQ(file[0].User, "J\xC3\xA9r\xC3\xB4me");
     EXPECT_EQ(file[0].HubAddress, "hub.example:411");
     EXPECT_EQ(file[0].Tth, kTth);
 
@@ -122,8 +121,8 @@ TEST_F(AdcResultDecoderTest, AppliesTheRunFilters) {
 TEST_F(AdcResultDecoderTest, HubRelayedResultNamesItsSenderByCid) {
     const AdcMessage message = ParseAdcMessage("DRES AAAC AAAB FN/a SI5 SL3 TOP1").value();
     SearchResult result;
-    ASSERT_TRUE(DecodeAdcResult(message, kKnownCid, m_run, {}, m_codec, result));
-    EXPECT_EQ(result.User, "J\xE9r\xF4me");
+    ASSERT_TRUE(DecodeAdcResult(message, kKnownCid, m_run, {}, result));
+    EXPECT_EQ(result.User, "J\xC3\xA9r\xC3\xB4me");
     EXPECT_EQ(result.HubAddress, "files.example:411");
 }
 

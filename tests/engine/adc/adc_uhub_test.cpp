@@ -134,7 +134,7 @@ TEST_F(AdcUhubTest, SearchIsAnsweredByUdpAndThroughTheHubOverPlainAndTls) {
         const std::optional<std::string> datagram = udp.Receive(10000);
         ASSERT_TRUE(datagram) << "tls " << tls;
         std::vector<SearchResult> received;
-        DecodeAdcDatagram(*datagram, m_run, m_filter, AnsiCodec(1252), [&](const SearchResult& row) {
+        DecodeAdcDatagram(*datagram, m_run, m_filter, [&](const SearchResult& row) {
             received.push_back(row);
             return true;
         });

@@ -40,7 +40,9 @@ const TthCase kTthCases[] = {
     {"blank_before_hash", FileWithHubField("TTH: " + std::string(kTth)), ""},
 };
 INSTANTIATE_TEST_SUITE_P(Variants, TthOfSearchResultTest, testing::ValuesIn(kTthCases),
-                         [](const testing::TestParamInfo<TthCase>& info) { return std::string(info.param.name); });
+                         [](const testing::TestParamInfo<TthCase>& caseInfo) {
+                             return std::string(caseInfo.param.name);
+                         });
 
 struct MagnetCase {
     const char* name;
@@ -68,7 +70,9 @@ const MagnetCase kMagnetCases[] = {
      "h-i"},
 };
 INSTANTIATE_TEST_SUITE_P(Names, MagnetLinkTest, testing::ValuesIn(kMagnetCases),
-                         [](const testing::TestParamInfo<MagnetCase>& info) { return std::string(info.param.name); });
+                         [](const testing::TestParamInfo<MagnetCase>& caseInfo) {
+                             return std::string(caseInfo.param.name);
+                         });
 
 TEST(HubUrl, TakesOnlyAddressCharacters) {
     EXPECT_EQ(HubUrl("127.0.0.1:411"), "dchub://127.0.0.1:411");

@@ -5,19 +5,18 @@
 
 #include "engine/results/result_export.h"
 #include "engine/results/result_store.h"
-#include "engine/text/ansi_codec.h"
 
 namespace {
 
 constexpr std::string_view kTth = "LWPNACQDBZRYXW3VHJVCJ64QBZNGHOHHHZWCLNQ";
 
-// Rows as received in code page 1251: a file with every character CSV and JSON must escape, a Cyrillic name and a
+// Rows as the list holds them (UTF-8): a file with every character CSV and JSON must escape, a Cyrillic name and a
 // directory.
 class ExportTest : public testing::Test {
 protected:
     ExportTest() {
         Append("say \"hi\", bye\r\n.txt", 1234567890123, "2/4", "al\\ice", "127.0.0.1:411", "a\tb\\", kTth);
-        Append(m_codec.FromUtf8("Кино.avi"), 5, "0/1", "bob", "hub.example.org", "");
+        Append("Кино.avi", 5, "0/1", "bob", "hub.example.org", "");
         Append("Films\\Shorts\\", -1, "1/1", "carol", "127.0.0.1:412", "Films\\Shorts\\");
     }
 
@@ -39,7 +38,7 @@ protected:
 
     std::string Export(ExportFormat format, std::size_t rows) {
         std::string document;
-        ResultExporter exporter(format, m_codec, [&document](std::string_view bytes) {
+        ResultExporter exporter(format, [&document](std::string_view bytes) {
             document += bytes;
             return true;
         });
@@ -48,7 +47,6 @@ protected:
         return document;
     }
 
-    AnsiCodec m_codec{1251};
     ResultStore m_store;
 };
 
@@ -78,7 +76,7 @@ TEST_F(ExportTest, WritesJsonWithTypedFields) {
 
 TEST_F(ExportTest, StopsAtTheFirstOutputFailure) {
     int calls = 0;
-    ResultExporter exporter(ExportFormat::kCsv, m_codec, [&calls](std::string_view) { return ++calls > 1; });
+    ResultExporter exporter(ExportFormat::kCsv, [&calls](std::string_view) { return ++calls > 1; });
     const std::string longName(70000, 'n');  // one row past the chunk size makes the writer hand over
     Append(longName, 1, "1/1", "u", "h", "");
     EXPECT_FALSE(exporter.Add(m_store.Row(3)));

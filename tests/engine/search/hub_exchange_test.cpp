@@ -34,7 +34,7 @@ struct Expected {
 };
 
 void PrintTo(const Expected& expected, std::ostream* out) {
-    *out << DescribeExchange({expected.end, expected.stage, expected.connection, {}, {}});
+    *out << DescribeExchange({expected.end, expected.stage, expected.connection, {}, {}, {}});
 }
 
 bool operator==(const ExchangeResult& result, const Expected& expected) {
@@ -369,7 +369,7 @@ TEST(HubExchange, NickAndPhraseGoInTheHubsEncodingOrTheHubIsSkipped) {
         const auto received = server.Received(hub);
         EXPECT_EQ(received.empty() ? std::string() : received[0], c.received) << c.name;
     }
-    EXPECT_EQ(DescribeExchange({ExchangeEnd::PhraseNotWritable, ExchangeStage::Connect, TcpStatus::Ok, {}}),
+    EXPECT_EQ(DescribeExchange({ExchangeEnd::PhraseNotWritable, ExchangeStage::Connect, TcpStatus::Ok, {}, {}, {}}),
               "skipped: the phrase cannot be written in the hub's encoding");
 }
 

@@ -37,7 +37,7 @@ TEST(HubOutcome, NamesTheReasonAUserCanActOn) {
         {ExchangeEnd::Redirected, Stage::Hello, TcpStatus::Ok, "", "redirected"},
     };
     for (const auto& c : cases) {
-        const ExchangeResult result{c.end, c.stage, c.connection, c.hubMessage, "elsewhere:411"};
+        const ExchangeResult result{c.end, c.stage, c.connection, c.hubMessage, {}, "elsewhere:411"};
         const HubOutcome outcome = OutcomeOf("hub.example", 411, result, std::chrono::milliseconds(70));
         EXPECT_STREQ(DescribeReason(outcome.reason), c.reason) << DescribeExchange(result);
         EXPECT_EQ(outcome.hubMessage, c.hubMessage);

@@ -172,9 +172,10 @@ TEST_F(SearchSessionTest, ForeignTypedAddressIsAdvertisedWhileTheListenerBindsLo
     m_settings.IP = "203.0.113.7";
     ASSERT_EQ(Start().failure, RunStartFailure::None);
     ASSERT_TRUE(m_hubs.WaitUntil([&] { return !m_hubs.Forwarded(0).empty(); }, 5s));
-    EXPECT_EQ(
-        m_hubs.Forwarded(0),
-        std::vector<std::string>{"$Search 203.0.113.7:" + std::to_string(m_settings.MinUDPPort) + " F?F?0?1?big$buck"});
+    const std::vector<std::string> searches = m_hubs.Forwarded(0);
+    ASSERT_EQ(searches.size(), 1u);
+    EXPECT_TRUE(searches[0].starts_with("$Search 203.0.113.7:")) << searches[0];
+    EXPECT_TRUE(searches[0].ends_with(" F?F?0?1?big$buck")) << searches[0];
     Send(kTwoResults);
     EXPECT_TRUE(m_reports.WaitFor([&] { return m_reports.m_rows.size() == 2; }));
 }

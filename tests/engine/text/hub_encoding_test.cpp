@@ -19,7 +19,9 @@ TEST_P(HubEncodingListName, MapsTheCommonSpellings) {
     const ListNameCase& c = GetParam();
     const HubEncoding expected = c.iconvName.empty() ? HubEncoding() : HubEncoding::FromListName(c.iconvName);
     EXPECT_EQ(HubEncoding::FromListName(c.listName).Name(), expected.Name());
-    if (!c.iconvName.empty()) EXPECT_EQ(expected.Name(), c.iconvName);
+    if (!c.iconvName.empty()) {
+        EXPECT_EQ(expected.Name(), c.iconvName);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -32,7 +34,7 @@ INSTANTIATE_TEST_SUITE_P(
                     ListNameCase{"Latin1", "latin1", "ISO-8859-1"}, ListNameCase{"Koi8", "KOI8-R", "KOI8-R"},
                     ListNameCase{"Empty", "", ""}, ListNameCase{"Unknown", "klingon", ""},
                     ListNameCase{"NotAsciiCompatible", "UTF-16", ""}),
-    [](const testing::TestParamInfo<ListNameCase>& info) { return info.param.testName; });
+    [](const testing::TestParamInfo<ListNameCase>& caseInfo) { return caseInfo.param.testName; });
 
 TEST(HubEncoding, ConvertsBothWays) {
     struct Case {

@@ -41,6 +41,6 @@ INSTANTIATE_TEST_SUITE_P(
                     ReadingCase{"TruncatedUtf8OnCp1252Hub", "caf\xC3", "CP1252", TextReading::HubEncoding,
                                 "caf\xC3\x83"},
                     ReadingCase{"EightBitOnUnknownHub", "caf\xE9", "", TextReading::LocaleCodePage, ""}),
-    [](const testing::TestParamInfo<ReadingCase>& info) { return info.param.testName; });
+    [](const testing::TestParamInfo<ReadingCase>& caseInfo) { return caseInfo.param.testName; });
 
 }  // namespace

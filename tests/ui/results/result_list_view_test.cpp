@@ -260,8 +260,9 @@ TEST_F(ResultListViewTest, ContextMenuOffersRowActionsAndTheCellEditor) {
     ASSERT_NE(menu, nullptr);
     const QList<QAction*> entries = menu->actions();
     for (QAction* entry : entries) {
-        if (!entry->isSeparator())
+        if (!entry->isSeparator()) {
             EXPECT_FALSE(entry->isEnabled()) << entry->text().toStdString() << ": nothing selected or focused";
+        }
     }
     delete menu;
 

@@ -42,8 +42,7 @@ SearchResult Make(std::string fileName, std::string tth, std::string hub, std::s
 class ResultRowActionsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        // "Café & 100%.avi" in code page 1252, as a Western user's client sends it.
-        view.Append(Make("Caf\xE9 & 100%.avi", kTth, "127.0.0.1:411"));
+        view.Append(Make("Café & 100%.avi", kTth, "127.0.0.1:411"));
         view.Append(Make("no hash.avi", "", "127.0.0.1:411", "Other\\"));
         view.Append(Make("third.avi", std::string(38, 'B') + "Q", "hub.example.org:4111"));
         view.Append(Make("odd hub.avi", "", "bad address"));

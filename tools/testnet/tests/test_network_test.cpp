@@ -186,7 +186,9 @@ TEST(TestnetNetwork, BadlyBehavedHubsFailTheLoginInTheirOwnWay) {
         const std::vector<std::string>& skipped = client.Skipped();
         ASSERT_GE(skipped.size(), 2u);
         EXPECT_EQ(skipped.back(), c.answer);
-        if (!c.chat.empty()) EXPECT_EQ(skipped[skipped.size() - 2], c.chat);
+        if (!c.chat.empty()) {
+            EXPECT_EQ(skipped[skipped.size() - 2], c.chat);
+        }
         EXPECT_EQ(client.ReadMessage(In(milliseconds(200))).outcome, c.then);
     }
 
@@ -229,7 +231,9 @@ TEST(TestnetNetwork, ProgramNamesEachBadHubsReasonWithoutWaitingForTheTimeOut) {
         const HubOutcome outcome = OutcomeOf("127.0.0.1", 0, result, milliseconds(0));
         EXPECT_STREQ(DescribeReason(outcome.reason), DescribeReason(c.reason));
         EXPECT_TRUE(outcome.hubMessage.starts_with(c.words)) << outcome.hubMessage;
-        if (c.kind == HubKind::Redirect) EXPECT_TRUE(outcome.redirect.starts_with("127.0.0.1:")) << outcome.redirect;
+        if (c.kind == HubKind::Redirect) {
+            EXPECT_TRUE(outcome.redirect.starts_with("127.0.0.1:")) << outcome.redirect;
+        }
     }
 }
 
