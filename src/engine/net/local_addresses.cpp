@@ -35,3 +35,10 @@ std::optional<std::vector<std::string>> LocalIPv4Addresses() {
     if (!interfaces) return std::nullopt;
     return HostAddressList(*interfaces);
 }
+
+std::vector<std::string> UpInterfaceAddressTexts() {
+    std::vector<std::string> texts;
+    for (const InterfaceAddress& entry : UpInterfaceAddresses().value_or(std::vector<InterfaceAddress>{}))
+        texts.push_back(entry.address);
+    return texts;
+}

@@ -19,3 +19,6 @@ std::optional<std::vector<InterfaceAddress>> UpInterfaceAddresses();
 
 // HostAddressList of the interfaces that are up; nullopt when the system cannot list them.
 std::optional<std::vector<std::string>> LocalIPv4Addresses();
+
+// The addresses of UpInterfaceAddresses alone; empty when the system cannot list them.
+std::vector<std::string> UpInterfaceAddressTexts();

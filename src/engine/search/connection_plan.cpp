@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "engine/settings/ip_detection.h"
+
 namespace {
 
 constexpr char AllInterfaces[] = "0.0.0.0";
@@ -9,6 +11,10 @@ constexpr char AllInterfaces[] = "0.0.0.0";
 // A candidate address is reachable unless the hubs have told us they see another one.
 bool HubsAgree(const ConnectionFacts& facts, const std::string& address) {
     return facts.HubSeenAddress.empty() || facts.HubSeenAddress == address;
+}
+
+bool IsOwn(const std::string& address, const std::vector<std::string>& localAddresses) {
+    return !address.empty() && std::find(localAddresses.begin(), localAddresses.end(), address) != localAddresses.end();
 }
 
 ConnectionPlan Passive(std::string summary) {
@@ -44,7 +50,10 @@ ConnectionPlan PlanConnection(const ConnectionFacts& facts) {
     return Passive("No router mapping: passive");
 }
 
+std::string PublicLocalAddress(const std::string& address, const std::vector<std::string>& localAddresses) {
+    return IsOwn(address, localAddresses) ? ClassifyAddresses({address}).address : std::string();
+}
+
 std::string ListenerBindAddress(const std::string& advertisedAddress, const std::vector<std::string>& localAddresses) {
-    const bool own = std::find(localAddresses.begin(), localAddresses.end(), advertisedAddress) != localAddresses.end();
-    return own && !advertisedAddress.empty() ? advertisedAddress : AllInterfaces;
+    return IsOwn(advertisedAddress, localAddresses) ? advertisedAddress : AllInterfaces;
 }

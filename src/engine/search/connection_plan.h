@@ -39,6 +39,10 @@ struct ConnectionPlan {
 // labs put private addresses on a router's outside.
 ConnectionPlan PlanConnection(const ConnectionFacts& facts);
 
+// The address of the settings when it is this machine's own and not a private one (then datagrams reach it
+// directly), else empty.
+std::string PublicLocalAddress(const std::string& address, const std::vector<std::string>& localAddresses);
+
 // Where the run's listener binds: on the advertised address when it is one of this machine's own (only that
 // interface receives, as ever), otherwise on all interfaces: an address the machine does not have (the router's
 // external one, or a typed public address of a router that forwards the port) cannot be bound, and what the router

@@ -148,6 +148,8 @@ void HubWorker::Execute() {
                 std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
             HubOutcome outcome = OutcomeOf(ticket->host, ticket->port, result, took);
             LogExchange(outcome, result, took);
+            if (m_context.hubSeenAddress != nullptr && !result.hubSeenAddress.empty())
+                m_context.hubSeenAddress->Note(result.hubSeenAddress);
             if (result.end == ExchangeEnd::GivenUp || Terminated || !Active) break;
             if (Abandoned) {
                 Client.Disconnect();

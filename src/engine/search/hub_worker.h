@@ -15,6 +15,7 @@
 #include "engine/search/hub_address_book.h"
 #include "engine/search/hub_outcome_batch.h"
 #include "engine/search/hub_queue.h"
+#include "engine/search/hub_seen_address.h"
 #include "engine/search/run_counters.h"
 #include "engine/search/run_values.h"
 #include "engine/sys/auto_reset_event.h"
@@ -34,6 +35,8 @@ struct WorkerContext {
     std::function<void(const std::vector<std::string_view>&)> handOverRelayedResults{};
     // Where workers note the address each hub was reached at, for reading its answers; none: not noted.
     HubAddressBook* hubAddresses = nullptr;
+    // Where workers note the address hubs report for us; none: not noted.
+    HubSeenAddress* hubSeenAddress = nullptr;
     // Every counted hub's outcome, added before the progress update that counts it is handed over.
     HubOutcomeBatch outcomes{};
 };

@@ -5,6 +5,7 @@
 SearchRunner::SearchRunner(GuiThread& gui, std::function<void()> updateRunProgress, HubExchangeTimings timings)
     : m_context{gui, m_counters, std::move(updateRunProgress), timings} {
     m_context.hubAddresses = &m_hubAddresses;
+    m_context.hubSeenAddress = &m_hubSeenAddress;
 }
 
 SearchRunner::~SearchRunner() {

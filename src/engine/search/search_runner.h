@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/search/hub_queue.h"
+#include "engine/search/hub_seen_address.h"
 #include "engine/search/hub_worker.h"
 #include "engine/search/run_counters.h"
 #include "engine/search/run_values.h"
@@ -52,6 +53,8 @@ public:
     std::size_t PoolSize() const { return WorkerPool.size(); }
     // The hubs this runner's workers reached, by address: for reading their answers. Any thread.
     const HubAddressBook& HubAddresses() const { return m_hubAddresses; }
+    // The address hubs last reported for us ($UserIP), kept from run to run; empty until one has. Any thread.
+    std::string AddressHubsSee() const { return m_hubSeenAddress.Latest(); }
     // The outcomes of the current run's hubs counted since the last call: call it from updateRunProgress.
     std::vector<HubOutcome> TakeOutcomes() { return m_context.outcomes.Take(); }
 
@@ -60,6 +63,7 @@ private:
 
     RunCounters m_counters;
     HubAddressBook m_hubAddresses;
+    HubSeenAddress m_hubSeenAddress;
     WorkerContext m_context;
     std::vector<std::unique_ptr<HubWorker>> WorkerPool;
     // Terminated workers that may still be on a hub or waiting for the GUI thread.

@@ -1,17 +1,24 @@
 #include "engine/search/search_session.h"
 
+#include "engine/net/local_addresses.h"
+#include "engine/net/port_mapper.h"
 #include "engine/net/udp_listener.h"
 #include "engine/results/sr_decoder.h"
 #include "engine/search/hub_queue.h"
 #include "engine/search/search_runner.h"
+#include "engine/search/silent_port_hint.h"
 #include "engine/search/udp_port.h"
 #include "engine/sys/log.h"
 
 SearchSession::SearchSession(GuiThread& gui, SearchSessionObserver& observer, HubExchangeTimings timings)
     : m_gui(gui),
       m_observer(observer),
-      m_listener(std::make_unique<UdpListener>(
-          gui, [this](const std::vector<std::string_view>& datagrams) { OnDatagrams(datagrams); })),
+      m_connection(std::make_unique<ConnectionChooser>()),
+      m_listener(std::make_unique<UdpListener>(gui,
+                                               [this](const std::vector<std::string_view>& datagrams) {
+                                                   m_datagramsReceived += static_cast<int64_t>(datagrams.size());
+                                                   OnDatagrams(datagrams);
+                                               })),
       m_runner(MakeRunner(timings)) {}
 
 SearchSession::~SearchSession() {
@@ -28,6 +35,20 @@ std::unique_ptr<SearchRunner> SearchSession::MakeRunner(const HubExchangeTimings
 
 void SearchSession::SetExchangeTimings(const HubExchangeTimings& timings) {
     m_runner = MakeRunner(timings);
+}
+
+void SearchSession::UseRouter(std::unique_ptr<PortMapper> mapper, std::chrono::milliseconds discoveryGrace) {
+    m_connection = std::make_unique<ConnectionChooser>(std::move(mapper), discoveryGrace);
+    m_connection->StartDiscovery();
+}
+
+std::string SearchSession::ConnectionFindings() const {
+    return m_connection->LastFound();
+}
+
+std::optional<std::string> SearchSession::SilentPortHintText() const {
+    return SilentPortHint(
+        {m_plan.Route, m_plan.AdvertisedAddress, m_plan.AdvertisedPort, SearchedCount(), m_datagramsReceived});
 }
 
 void SearchSession::SetLiveFilter(bool atMostShown, bool onlyFreeSlots) {
@@ -57,14 +78,22 @@ RunStart SearchSession::Start(HubQueue& queue, const AppSettings& settings, cons
     m_sizeFilterHigh = criteria.SizeFilterHigh;
     if (criteria.error) return {RunStartFailure::BadCriteria, *criteria.error};
 
+    // Active advertises the settings' address as it is; Automatic only a public one of this machine's own.
+    const ConnectionMode mode = settings.Connection;
+    const std::string publicLocal =
+        mode == ConnectionMode::Automatic ? PublicLocalAddress(settings.IP, UpInterfaceAddressTexts()) : "";
     m_currentUdpPort = NextUdpPort(m_currentUdpPort, settings.MinUDPPort, settings.MaxUDPPort);
-    if (!BindRunPort(*m_listener, RunListenerAddress(settings.IP), m_currentUdpPort, settings.MinUDPPort,
-                     settings.MaxUDPPort))
+    if (!BindRunPort(*m_listener, RunListenerAddress(mode == ConnectionMode::Active ? settings.IP : publicLocal),
+                     m_currentUdpPort, settings.MinUDPPort, settings.MaxUDPPort))
         return {RunStartFailure::PortNotBound, {}};
+    m_datagramsReceived = 0;
+    m_connectionNoted = false;
+    m_plan = m_connection->Choose({mode, settings.IP, publicLocal, std::nullopt, m_runner->AddressHubsSee(),
+                                   static_cast<uint16_t>(m_currentUdpPort)});
 
-    RunValues values{settings.Nick,         settings.IP,           settings.ShareSizeBytes, settings.SearchTimeout,
-                     criteria.SearchPrefix, SearchPattern(phrase), m_currentUdpPort};
-    values.Passive = settings.Connection == ConnectionMode::Passive;
+    RunValues values{settings.Nick,         m_plan.AdvertisedAddress, settings.ShareSizeBytes, settings.SearchTimeout,
+                     criteria.SearchPrefix, SearchPattern(phrase),    m_plan.AdvertisedPort};
+    values.Passive = m_plan.Route == ResultRoute::Passive;
     m_queue = &queue;
     m_state = RunState::Running;
     m_runner->Start(queue, values);
@@ -74,6 +103,7 @@ RunStart SearchSession::Start(HubQueue& queue, const AppSettings& settings, cons
 void SearchSession::Stop() {
     m_listener->Deactivate();
     m_runner->Stop();
+    m_connection->ReleaseMapping();
     m_queue = nullptr;
     m_state = RunState::Idle;
 }
@@ -83,19 +113,32 @@ void SearchSession::Shutdown() {
     m_closed = true;
     m_listener->Deactivate();
     m_runner->Shutdown();
+    m_connection->ReleaseMapping();
     m_queue = nullptr;
     m_state = RunState::Idle;
 }
 
 void SearchSession::OnRunProgress() {
     m_observer.OnProgress(m_runner->SearchedCount(), m_runner->FailedCount());
-    if (m_state != RunState::Running || !m_runner->IsComplete(m_queue->Count())) return;
+    if (m_state != RunState::Running) return;
+    CheckConnection();
+    if (!m_runner->IsComplete(m_queue->Count())) return;
     // The workers let go of the queue now, which a refresh may free once the front end hears of the end; the result
     // port stays open for late answers.
     m_runner->Stop();
+    // Answers come while the hubs have us online: the last hub has been left, so the router may close the port.
+    m_connection->ReleaseMapping();
     m_state = RunState::Idle;
     m_queue = nullptr;
     m_observer.OnRunEnded();
+}
+
+void SearchSession::CheckConnection() {
+    if (m_connectionNoted) return;
+    if (const std::optional<std::string> note = m_connection->CheckHubSeenAddress(m_runner->AddressHubsSee())) {
+        m_connectionNoted = true;
+        m_observer.OnConnectionNote(*note);
+    }
 }
 
 void SearchSession::OnDatagrams(const std::vector<std::string_view>& datagrams) {

@@ -1,19 +1,24 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "engine/results/result_quota.h"
 #include "engine/results/search_result.h"
+#include "engine/search/connection_chooser.h"
+#include "engine/search/connection_plan.h"
 #include "engine/search/run_values.h"
 #include "engine/search/search_criteria.h"
 #include "engine/settings/app_settings.h"
 #include "engine/sys/gui_thread.h"
 
 class HubQueue;
+class PortMapper;
 class SearchRunner;
 class UdpListener;
 
@@ -33,6 +38,8 @@ public:
     virtual void OnRunEnded() = 0;
     // The run's results reached the ceiling: later ones are dropped until the next start.
     virtual void OnResultLimitReached() = 0;
+    // Something learnt during the run changes how later runs get their results, e.g. a second NAT: one line.
+    virtual void OnConnectionNote(const std::string& /*note*/) {}
 };
 
 enum class RunState {
@@ -86,6 +93,11 @@ public:
 
     // Replaces the idle worker pool with one whose waits on real hubs are these; tests shorten them.
     void SetExchangeTimings(const HubExchangeTimings& timings);
+    // Looks for the home router from now on (in the background) and maps each Automatic run's port there when the
+    // machine has no public address of its own, waiting up to discoveryGrace for a search still under way. Without
+    // it Automatic finds no router.
+    void UseRouter(std::unique_ptr<PortMapper> mapper,
+                   std::chrono::milliseconds discoveryGrace = kRouterDiscoveryGrace);
     // Takes effect at the next start.
     void SetLimits(const ResultLimits& limits) { m_limits = limits; }
     // The filters that follow the search form as results arrive: the size condition shown is "At Most", only
@@ -95,6 +107,13 @@ public:
     RunState State() const { return m_state; }
     // The port of the current or last run; -1 before the first.
     int32_t CurrentUdpPort() const { return m_currentUdpPort; }
+    // How the current or last run gets its results; passive before the first.
+    const ConnectionPlan& RunPlan() const { return m_plan; }
+    // What Automatic found last, for the settings.
+    std::string ConnectionFindings() const;
+    // Why nothing reached the port of the last run, asked once its hubs are done and a few seconds more have passed;
+    // nullopt when something did or it is too early to tell (SilentPortHint).
+    std::optional<std::string> SilentPortHintText() const;
     int32_t SearchedCount() const;
     int32_t FailedCount() const;
     // Results accepted since the last start, and those dropped over a limit.
@@ -104,12 +123,17 @@ public:
 private:
     std::unique_ptr<SearchRunner> MakeRunner(const HubExchangeTimings& timings);
     void OnRunProgress();
+    void CheckConnection();
     void OnDatagrams(const std::vector<std::string_view>& datagrams);
     // False once the run's ceiling has been reached.
     bool Accept(const SearchResult& result);
 
     GuiThread& m_gui;
     SearchSessionObserver& m_observer;
+    std::unique_ptr<ConnectionChooser> m_connection;
+    ConnectionPlan m_plan;
+    int64_t m_datagramsReceived = 0;  // by the current or last run's port
+    bool m_connectionNoted = false;   // the run's connection note was given
     std::unique_ptr<UdpListener> m_listener;
     std::unique_ptr<SearchRunner> m_runner;
     HubQueue* m_queue = nullptr;  // the running run's; null when idle

@@ -28,8 +28,5 @@ bool BindRunPort(UdpListener& listener, const std::string& ip, int32_t& port, in
 }
 
 std::string RunListenerAddress(const std::string& advertisedIp) {
-    std::vector<std::string> own;
-    for (const InterfaceAddress& entry : UpInterfaceAddresses().value_or(std::vector<InterfaceAddress>{}))
-        own.push_back(entry.address);
-    return ListenerBindAddress(advertisedIp, own);
+    return ListenerBindAddress(advertisedIp, UpInterfaceAddressTexts());
 }

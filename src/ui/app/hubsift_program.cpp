@@ -13,7 +13,8 @@
 #include "ui/dialogs/settings_dialog.h"
 #include "ui/support/message_box.h"
 
-HubsiftProgram::HubsiftProgram(std::optional<std::string> dataDir) : m_chosenDataDir(std::move(dataDir)) {}
+HubsiftProgram::HubsiftProgram(std::optional<std::string> dataDir, std::optional<PortMapperConfig> router)
+    : m_chosenDataDir(std::move(dataDir)), m_router(std::move(router)) {}
 
 HubsiftProgram::~HubsiftProgram() = default;
 
@@ -29,6 +30,8 @@ bool HubsiftProgram::Start() {
     const std::string settingsFile = m_appDataDir + "/Hubsift.ini";
 
     m_mainWindow = std::make_unique<MainWindow>(m_settings, m_pendingIPMessage, m_appDataDir);
+    // The router is looked for in the background while the window opens; the first run finds it ready.
+    if (m_router) m_mainWindow->Session().UseRouter(std::make_unique<PortMapper>(*m_router));
     m_settingsDialog = new SettingsDialog(m_settings, m_pendingIPMessage, settingsFile, m_mainWindow.get());
     m_aboutDialog = new AboutDialog(m_mainWindow.get());
     m_mainWindow->SetDialogs(m_settingsDialog, m_aboutDialog);

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "engine/net/port_mapper.h"
 #include "engine/settings/app_settings.h"
 
 class MainWindow;
@@ -15,8 +16,10 @@ class AboutDialog;
 // Lives on the GUI thread for the whole run; the windows it creates refer to its settings.
 class HubsiftProgram {
 public:
-    // dataDir: the folder named on the command line, or nullopt for the per-user data folder.
-    explicit HubsiftProgram(std::optional<std::string> dataDir = std::nullopt);
+    // dataDir: the folder named on the command line, or nullopt for the per-user data folder. router: how to look
+    // for the home router from start-up on, or nullopt for not at all.
+    explicit HubsiftProgram(std::optional<std::string> dataDir = std::nullopt,
+                            std::optional<PortMapperConfig> router = std::nullopt);
     ~HubsiftProgram();
 
     // The start-up sequence up to the message loop: data folder (and its stale temporary files), windows, settings,
@@ -32,6 +35,7 @@ private:
     void PlaceGetMainWindow();
 
     const std::optional<std::string> m_chosenDataDir;
+    const std::optional<PortMapperConfig> m_router;
     // Files of ours last written before this are left over from earlier processes.
     const std::filesystem::file_time_type m_startedAt = std::filesystem::file_time_type::clock::now();
     AppSettings m_settings;

@@ -95,7 +95,7 @@ int main(int argc, char** argv) {
         QApplication::closeAllWindows();
         QCoreApplication::quit();
     });
-    HubsiftProgram program(options.dataDir);
+    HubsiftProgram program(options.dataDir, PortMapperConfig{});
     if (!program.Start()) return 1;
     return QApplication::exec();
 }

@@ -39,6 +39,8 @@ const char* const kDownloadingText = "Downloading hublist... please wait";
 // The refresh button's captions: it cancels the refresh under way.
 const char* const kRefreshCaption = "Refresh Hublist";
 const char* const kCancelRefreshCaption = "Cancel";
+// Answers to the last hubs searched may still be on their way when the run ends.
+constexpr std::chrono::milliseconds kSilenceGrace{5000};
 
 QComboBox* MakeList(QWidget* parent, const char* name, int left, int top, int width, const QStringList& items,
                     int selected) {
@@ -145,6 +147,11 @@ void MainWindow::CreateControls() {
     m_rowFlush->setSingleShot(true);
     m_rowFlush->setInterval(40);
     connect(m_rowFlush, &QTimer::timeout, this, [this] { m_resultList->Model()->ShowStaged(); });
+    m_silenceTimer = new QTimer(this);
+    m_silenceTimer->setObjectName(QStringLiteral("silenceTimer"));
+    m_silenceTimer->setSingleShot(true);
+    m_silenceTimer->setInterval(kSilenceGrace);
+    connect(m_silenceTimer, &QTimer::timeout, this, &MainWindow::OnSilenceTimer);
 
     std::vector<QWidget*> order{m_phraseEdit,       m_searchButton,  m_fileTypeBox,    m_freeSlotsCheck,
                                 m_sizeConditionBox, m_sizeEdit,      m_sizeUnitBox,    m_upperSizeEdit,
@@ -321,6 +328,7 @@ void MainWindow::RefreshCompleted(const HublistRefreshResult& result) {
 }
 
 void MainWindow::OnSettingsClicked() {
+    ShowConnectionFindings();
     m_settingsDialog->OpenFromSettingsButton();
 }
 
@@ -345,7 +353,7 @@ bool MainWindow::RunChecksPass() {
     } else if (!NickIsSafe(m_settings.Nick)) {
         // A hand-edited settings file can hold what the Settings dialog refuses.
         failure = kUnsafeNickError;
-    } else if (m_settings.IP.empty()) {
+    } else if (m_settings.IP.empty() && m_settings.Connection == ConnectionMode::Active) {
         failure = "Error: Your IP address is not configured properly. Click 'Settings'...";
     } else if (m_phraseEdit->text().isEmpty()) {
         failure = "Error: You haven't entered anything in the search box!";
@@ -357,6 +365,7 @@ bool MainWindow::RunChecksPass() {
 }
 
 void MainWindow::StartRun() {
+    m_silenceTimer->stop();
     m_resultList->StopFillingPathColumn();
     SetProgressState(m_progressBar, ProgressState::Normal);
     m_progressBar->setTextVisible(false);
@@ -379,9 +388,12 @@ void MainWindow::StartRun() {
     SetLabelText(m_searchedLabel, "Searched: 0");
     SetLabelText(m_failedLabel, "Failed: 0");
     m_progressBar->setValue(0);
+    ShowStatus(m_session->RunPlan().Summary);
+    ShowConnectionFindings();
 }
 
 void MainWindow::StopRun() {
+    m_silenceTimer->stop();
     m_session->Stop();
     SetProgressState(m_progressBar, ProgressState::Error);
     SetProgressState(m_progressBar, ProgressState::Paused);
@@ -403,12 +415,39 @@ void MainWindow::OnProgress(int32_t searched, int32_t failed) {
 
 void MainWindow::OnRunEnded() {
     ShowRunState(RunState::Idle);
+    m_silenceTimer->start();
 }
 
 void MainWindow::OnResultLimitReached() {
-    // The bar spans the window's width, so the notice shows whole at any width.
-    m_progressBar->setFormat(QStringLiteral("Result limit reached \u2014 refine the search"));
+    ShowStatus("Result limit reached \u2014 refine the search");
+}
+
+void MainWindow::SetSilenceGrace(std::chrono::milliseconds grace) {
+    m_silenceTimer->setInterval(grace);
+}
+
+void MainWindow::OnSilenceTimer() {
+    if (const std::optional<std::string> hint = m_session->SilentPortHintText()) ShowStatus(*hint);
+}
+
+void MainWindow::OnConnectionNote(const std::string& note) {
+    ShowStatus(note);
+    ShowConnectionFindings();
+}
+
+void MainWindow::ShowConnectionFindings() {
+    if (m_settingsDialog != nullptr) m_settingsDialog->ShowConnectionStatus(m_session->ConnectionFindings());
+}
+
+void MainWindow::ShowStatus(const std::string& text) {
+    // The bar spans the window's width; the tool tip holds a line too long for it.
+    m_progressBar->setFormat(ToQString(text));
+    m_progressBar->setToolTip(ToQString(text));
     m_progressBar->setTextVisible(true);
+}
+
+QString MainWindow::StatusText() const {
+    return m_progressBar->isTextVisible() ? m_progressBar->format() : QString();
 }
 
 void MainWindow::OnFitTimer() {

@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -79,6 +80,7 @@ public:
     void OnResultsReported() override;
     void OnRunEnded() override;
     void OnResultLimitReached() override;
+    void OnConnectionNote(const std::string& note) override;
 
     int32_t HubCount() const { return m_hubCount; }
     // The rows of the list, shown or about to be.
@@ -88,6 +90,10 @@ public:
     void SetExchangeTimings(const HubExchangeTimings& timings) { m_session->SetExchangeTimings(timings); }
     const HubQueue& Hubs() const { return *m_queue; }
     SearchSession& Session() { return *m_session; }
+    // How long after a run's end the window looks whether any datagram reached the port; tests shorten it.
+    void SetSilenceGrace(std::chrono::milliseconds grace);
+    // The status line under the controls: how the run gets its results, or why none arrive.
+    QString StatusText() const;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -114,6 +120,11 @@ private:
     void Shutdown();
     void SetLabelText(QLabel* label, const std::string& text);
     void ShowResultCount();
+    void ShowStatus(const std::string& text);
+    // The run's hubs are done and the grace has passed: says so when not one datagram came.
+    void OnSilenceTimer();
+    // The settings dialog shows what Automatic found last.
+    void ShowConnectionFindings();
     SearchForm CurrentSearchForm() const;
     void ApplySearchForm(const SearchForm& form);
 
@@ -139,6 +150,7 @@ private:
     PathFit m_pathFit = PathFit::NoResultYet;
     // Shows the rows staged by result batches at most every 40 ms, so a flood costs one insert and repaint per tick.
     QTimer* m_rowFlush = nullptr;
+    QTimer* m_silenceTimer = nullptr;
     bool m_closing = false;
     bool m_startupRefresh = false;
     int32_t m_hubCount = 0;

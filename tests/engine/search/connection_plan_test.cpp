@@ -73,4 +73,18 @@ TEST(ListenerBindAddress, BindsOwnAddressElseAllInterfaces) {
     EXPECT_EQ(ListenerBindAddress("", {""}), "0.0.0.0");
 }
 
+// Only an address the machine holds and that is not private is reached directly.
+TEST(PublicLocalAddress, OwnAndNotPrivate) {
+    const std::vector<std::string> local = {"192.168.1.20", "203.0.113.7"};
+    const struct {
+        std::string typed, expected;
+    } cases[] = {
+        {"203.0.113.7", "203.0.113.7"},
+        {"192.168.1.20", ""},
+        {"198.51.100.4", ""},
+        {"", ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(PublicLocalAddress(c.typed, local), c.expected) << c.typed;
+}
+
 }  // namespace

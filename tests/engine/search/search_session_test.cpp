@@ -8,10 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "engine/net/port_mapper.h"
 #include "engine/search/hub_queue.h"
 #include "engine/search/search_session.h"
 #include "support/fake_gui_thread.h"
 #include "support/fake_hub.h"
+#include "support/fake_igd.h"
+#include "support/fake_natpmp_gateway.h"
 #include "support/log_recorder.h"
 #include "support/test_run_values.h"
 #include "support/udp_test_sockets.h"
@@ -24,6 +27,7 @@ using namespace std::chrono_literals;
 class Reports : public SearchSessionObserver {
 public:
     void OnProgress(int32_t searched, int32_t failed) override {
+        if (m_onProgress) m_onProgress();
         Record([&] {
             m_searched = searched;
             m_failed = failed;
@@ -42,6 +46,9 @@ public:
     void OnResultLimitReached() override {
         Record([&] { ++m_limitNotices; });
     }
+    void OnConnectionNote(const std::string& note) override {
+        Record([&] { m_notes.push_back(note); });
+    }
 
     // Waits until condition, read under the reports' lock, holds.
     bool WaitFor(const std::function<bool()>& condition) {
@@ -55,6 +62,8 @@ public:
     }
 
     std::function<void()> m_onRunEnded;
+    std::function<void()> m_onProgress;
+    std::vector<std::string> m_notes;
     int32_t m_searched = 0;
     int32_t m_failed = 0;
     int m_runsEnded = 0;
@@ -170,6 +179,7 @@ TEST_F(SearchSessionTest, RunCountsHubsAndDecodesTheAnswersSentToItsPort) {
 TEST_F(SearchSessionTest, ForeignTypedAddressIsAdvertisedWhileTheListenerBindsLocally) {
     AddHubs({{}});
     m_settings.IP = "203.0.113.7";
+    m_settings.Connection = ConnectionMode::Active;
     ASSERT_EQ(Start().failure, RunStartFailure::None);
     ASSERT_TRUE(m_hubs.WaitUntil([&] { return !m_hubs.Forwarded(0).empty(); }, 5s));
     const std::vector<std::string> searches = m_hubs.Forwarded(0);
@@ -240,6 +250,121 @@ TEST_F(SearchSessionTest, QueueMayBeFreedAsSoonAsTheRunHasEnded) {
     ASSERT_TRUE(m_reports.WaitFor([&] { return m_reports.m_runsEnded == 2; }));
     EXPECT_EQ(m_hubs.Received(0).size(), 1u);
     EXPECT_EQ(m_hubs.Received(1).size(), 1u);
+}
+
+// The home router a run meets, as fakes on loopback whose external address is loopback too, so that a mapped run
+// is reachable; the mapper never looks at the real network.
+enum class Router { None, NatPmp, Upnp, Refusing, Slow };
+
+class RouterFakes {
+public:
+    explicit RouterFakes(Router router) {
+        m_config.UseUpnp = router == Router::Upnp;
+        m_config.UseNatPmp = router != Router::Upnp && router != Router::None;
+        m_config.NatPmpWait = 30s;  // a slow router is not given up before the run has gone passive
+        if (router == Router::Upnp) {
+            m_igd.emplace(FakeIgd::Options{.externalAddress = "127.0.0.1"});
+            m_config.UpnpDescriptionUrl = m_igd->DescriptionUrl();
+        } else if (router != Router::None) {
+            m_natPmp.emplace(FakeNatPmpGateway::Options{.externalAddress = "127.0.0.1",
+                                                        .silent = router == Router::Slow,
+                                                        .mappingResult = uint16_t(router == Router::Refusing ? 2 : 0)});
+            m_config.NatPmpGateway = m_natPmp->Address();
+        }
+    }
+    std::unique_ptr<PortMapper> Mapper() const { return std::make_unique<PortMapper>(m_config); }
+    std::size_t MappingCount() const {
+        return m_igd ? m_igd->Mappings().size() : m_natPmp ? m_natPmp->Mappings().size() : 0;
+    }
+
+private:
+    PortMapperConfig m_config;
+    std::optional<FakeIgd> m_igd;
+    std::optional<FakeNatPmpGateway> m_natPmp;
+};
+
+// How each mode gets its results: the $Search the hub forwards, the route, and the mapping held only while the hubs
+// are searched.
+TEST_F(SearchSessionTest, ConnectionModeDecidesTheRouteAndAutomaticMapsOnlyWhatItNeeds) {
+    const struct {
+        const char* name;
+        ConnectionMode mode;
+        const char* ip;
+        Router router;
+        ResultRoute route;
+        const char* summary;
+    } cases[] = {
+        {"public address", ConnectionMode::Automatic, "127.0.0.1", Router::NatPmp, ResultRoute::Direct,
+         "Public address 127.0.0.1"},
+        {"nat-pmp", ConnectionMode::Automatic, "", Router::NatPmp, ResultRoute::Mapped, "Router: NAT-PMP, external"},
+        {"upnp", ConnectionMode::Automatic, "", Router::Upnp, ResultRoute::Mapped, "Router: UPnP, external"},
+        {"foreign typed address", ConnectionMode::Automatic, "203.0.113.7", Router::Upnp, ResultRoute::Mapped,
+         "Router: UPnP"},
+        {"no router", ConnectionMode::Automatic, "", Router::None, ResultRoute::Passive,
+         "No router mapping: passive (no router found"},
+        {"refused", ConnectionMode::Automatic, "", Router::Refusing, ResultRoute::Passive,
+         "No router mapping: passive (NAT-PMP:"},
+        {"slow router", ConnectionMode::Automatic, "", Router::Slow, ResultRoute::Passive,
+         "No router mapping: passive (still looking for a router)"},
+        {"active", ConnectionMode::Active, "127.0.0.1", Router::NatPmp, ResultRoute::Direct, "Active: 127.0.0.1"},
+        {"passive", ConnectionMode::Passive, "127.0.0.1", Router::NatPmp, ResultRoute::Passive, "Passive"},
+    };
+    HubExchangeTimings timings = QuickTimings();
+    timings.PassiveWindow = 100ms;
+    m_session->SetExchangeTimings(timings);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const RouterFakes router(c.router);
+        m_gui.RunAndWait([&] { m_session->UseRouter(router.Mapper(), 200ms); });
+        m_settings.Connection = c.mode;
+        m_settings.IP = c.ip;
+        m_queue = std::make_unique<HubQueue>();
+        const int hub = m_hubs.AddHub({});
+        m_queue->AddHub("127.0.0.1", m_hubs.Port(hub));
+        std::size_t mappedWhileSearching = 0;
+        m_reports.m_onProgress = [&] { mappedWhileSearching = std::max(mappedWhileSearching, router.MappingCount()); };
+        const int ended = m_reports.m_runsEnded;
+        ASSERT_EQ(Start().failure, RunStartFailure::None);
+        const ConnectionPlan plan = OnGui([&] { return m_session->RunPlan(); });
+        EXPECT_EQ(plan.Route, c.route);
+        // Automatic's findings carry the reason a mapping failed; the other modes only say what they do.
+        const std::string said =
+            c.mode == ConnectionMode::Automatic ? OnGui([&] { return m_session->ConnectionFindings(); }) : plan.Summary;
+        EXPECT_TRUE(said.starts_with(c.summary)) << said;
+        const std::string port = std::to_string(OnGui([&] { return m_session->CurrentUdpPort(); }));
+        const std::string search = c.route == ResultRoute::Passive ? "$Search Hub:tester F?F?0?1?big$buck"
+                                                                   : "$Search 127.0.0.1:" + port + " F?F?0?1?big$buck";
+        ASSERT_TRUE(m_hubs.WaitUntil([&] { return !m_hubs.Forwarded(hub).empty(); }, 5s));
+        EXPECT_EQ(m_hubs.Forwarded(hub), std::vector<std::string>{search});
+        ASSERT_TRUE(m_reports.WaitFor([&] { return m_reports.m_runsEnded == ended + 1; }));
+        m_reports.m_onProgress = {};
+        EXPECT_EQ(mappedWhileSearching, c.route == ResultRoute::Mapped ? 1u : 0u);
+        EXPECT_EQ(router.MappingCount(), 0u) << "removed when the run ended";
+        m_gui.RunAndWait([&] { m_session->UseRouter(nullptr); });
+    }
+}
+
+// Hubs that see another address than the router's external one: a second NAT that no mapping gets through. The run
+// says so, and the next one searches passively.
+TEST_F(SearchSessionTest, SecondNatTurnsLaterAutomaticRunsPassive) {
+    const RouterFakes router(Router::NatPmp);
+    m_gui.RunAndWait([&] { m_session->UseRouter(router.Mapper()); });
+    m_settings.IP = "";
+    FakeHubBehaviour seesOther;
+    seesOther.lock = "EXTENDEDPROTOCOL_seen";  // $UserIP goes to clients that list UserIP2 in $Supports
+    seesOther.userIp = "198.51.100.9";
+    AddHubs({seesOther});
+    ASSERT_EQ(Start().failure, RunStartFailure::None);
+    EXPECT_EQ(OnGui([&] { return m_session->RunPlan().Route; }), ResultRoute::Mapped);
+    ASSERT_TRUE(m_reports.WaitFor([&] { return m_reports.m_runsEnded == 1; }));
+    const std::string note = "Second NAT: hubs see 198.51.100.9, the router has 127.0.0.1: passive";
+    m_reports.Inspect([&] { EXPECT_EQ(m_reports.m_notes, std::vector<std::string>{note}); });
+    EXPECT_EQ(OnGui([&] { return m_session->ConnectionFindings(); }), note);
+
+    ASSERT_EQ(Start().failure, RunStartFailure::None);
+    EXPECT_EQ(OnGui([&] { return m_session->RunPlan().Route; }), ResultRoute::Passive);
+    ASSERT_TRUE(m_hubs.WaitUntil([&] { return m_hubs.Forwarded(0).size() == 2; }, 5s));
+    EXPECT_EQ(m_hubs.Forwarded(0)[1], "$Search Hub:tester F?F?0?1?big$buck");
 }
 
 }  // namespace

@@ -83,22 +83,28 @@ protected:
 
 TEST_F(MainWindowChecksTest, ChecksBeforeARunShowTheFirstFailureAndStartNothing) {
     Open(nullptr);
+    constexpr ConnectionMode Active = ConnectionMode::Active;
     const struct {
         const char* nick;
         const char* ip;
+        ConnectionMode mode;
         const char* phrase;
         const char* message;
     } cases[] = {
-        {"", "", "", "Error: Your haven't entered your Nick. Click 'Settings'..."},
-        {"a|b", "", "", "Error: Your Nick must not contain '$' or '|'"},
-        {"tester", "", "", "Error: Your IP address is not configured properly. Click 'Settings'..."},
-        {"tester", "127.0.0.1", "", "Error: You haven't entered anything in the search box!"},
-        {"tester", "127.0.0.1", "song", "Error: no hubs to search, the hub count is 0!"},
+        {"", "", Active, "", "Error: Your haven't entered your Nick. Click 'Settings'..."},
+        {"a|b", "", Active, "", "Error: Your Nick must not contain '$' or '|'"},
+        {"tester", "", Active, "", "Error: Your IP address is not configured properly. Click 'Settings'..."},
+        // Automatic and Passive runs do without an address of their own.
+        {"tester", "", ConnectionMode::Automatic, "", "Error: You haven't entered anything in the search box!"},
+        {"tester", "", ConnectionMode::Passive, "", "Error: You haven't entered anything in the search box!"},
+        {"tester", "127.0.0.1", Active, "", "Error: You haven't entered anything in the search box!"},
+        {"tester", "127.0.0.1", Active, "song", "Error: no hubs to search, the hub count is 0!"},
     };
     for (const auto& c : cases) {
         m_messages.clear();
         m_settings.Nick = c.nick;
         m_settings.IP = c.ip;
+        m_settings.Connection = c.mode;
         Search(QString::fromLatin1(c.phrase));
         EXPECT_EQ(m_messages, std::vector<std::string>{c.message});
         EXPECT_EQ(Caption("searchButton"), QStringLiteral("Search")) << c.message;

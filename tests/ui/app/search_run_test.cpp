@@ -209,12 +209,42 @@ TEST_F(SearchRunTest, ResultLimitShowsANoticeUntilTheNextRun) {
     m_client.SendTo(m_window->CurrentUdpPort(), kTwoResults +
                                                     "$SR carol c.mp3\x05"
                                                     "1 1/1\x05Hub (h)|");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return m_window->m_progressBar->isTextVisible(); }));
-    EXPECT_EQ(m_window->m_progressBar->text(), QStringLiteral("Result limit reached \u2014 refine the search"));
+    const QString notice = QStringLiteral("Result limit reached \u2014 refine the search");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_window->StatusText() == notice; }));
     EXPECT_EQ(m_window->ResultCount(), 2);
     ASSERT_TRUE(QTest::qWaitFor([&] { return m_window->m_searchButton->text() == QStringLiteral("Search"); }, 5000));
     Search(QStringLiteral("song"));
-    EXPECT_FALSE(m_window->m_progressBar->isTextVisible());
+    EXPECT_TRUE(m_window->StatusText().startsWith(QStringLiteral("Public address 127.0.0.1, port ")))
+        << m_window->StatusText().toStdString();
+}
+
+// Five hubs searched and not one datagram back by the run's end and the grace after it: something on the way blocks
+// the port, and the status line says so. One datagram shows that the way is open.
+TEST_F(SearchRunTest, SilentPortHintShowsOnlyWhenNoDatagramCame) {
+    m_settings.Connection = ConnectionMode::Active;
+    for (const bool answered : {false, true}) {
+        SCOPED_TRACE(answered ? "answered" : "silent");
+        Open({{}, {}, {}, {}, {}});
+        m_window->SetSilenceGrace(50ms);
+        const auto* silenceCheck = m_window->findChild<QTimer*>(QStringLiteral("silenceTimer"));
+        Search(QStringLiteral("song"));
+        const QString mode = m_window->StatusText();
+        EXPECT_TRUE(mode.startsWith(QStringLiteral("Active: 127.0.0.1, port "))) << mode.toStdString();
+        if (answered) {
+            const int hub = 5;  // the first of the second list
+            ASSERT_TRUE(m_hubs.WaitUntil([&] { return !m_hubs.Forwarded(hub).empty(); }, 5s));
+            AnswerSearches(hub, kTwoResults);
+            ASSERT_TRUE(QTest::qWaitFor([&] { return m_window->ResultCount() == 2; }));
+        }
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return m_window->m_searchButton->text() == QStringLiteral("Search"); }, 5000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !silenceCheck->isActive(); }));
+        const std::string hint = "No result reached 127.0.0.1, UDP port " + std::to_string(m_window->CurrentUdpPort()) +
+                                 ": a router or firewall probably blocks it. Choose Automatic or Passive in Settings, "
+                                 "or forward the UDP port range to this computer.";
+        EXPECT_EQ(m_window->StatusText().toStdString(), answered ? mode.toStdString() : hint);
+        EXPECT_TRUE(m_messages.empty()) << "a status line, not a message box";
+    }
 }
 
 TEST_F(SearchRunTest, ClosingTheWindowDuringARunEndsPromptly) {

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/net/port_mapper.h"
 #include "engine/results/result_column.h"
 #include "raw_client.h"
 #include "search_matcher.h"
@@ -235,20 +236,37 @@ TEST_F(TestnetEndToEndTest, CopiesAMagnetLinkOfAFoundFile) {
 }
 
 // Passive: the hubs relay the active users' answers while the window stays on each hub; the passive users cannot
-// answer, and nothing comes by datagram.
+// answer, and nothing comes by datagram. Automatic goes passive too when the machine has no public address and no
+// router answers.
 TEST_F(TestnetEndToEndTest, PassiveSearchGetsExactlyTheActiveUsersResults) {
     ASSERT_NO_FATAL_FAILURE(RefreshHublist());
     HubExchangeTimings timings{300ms, kLinger};
     timings.PassiveWindow = 2500ms;  // a strict hub's batch, then up to 250 ms until its last user answers
     m_window->SetExchangeTimings(timings);
-    m_settings.Connection = ConnectionMode::Passive;
-    ASSERT_NO_FATAL_FAILURE(StartSearch(QStringLiteral("mp3")));
-    ASSERT_TRUE(WaitForRunEnd());
-    ExpectEveryHubCounted();
+    PortMapperConfig noRouter;
+    noRouter.UseUpnp = noRouter.UseNatPmp = false;
+    m_window->Session().UseRouter(std::make_unique<PortMapper>(noRouter));
     const auto expected = static_cast<int>(CountKept(m_net.Plan(), "F?F?0?1?mp3", -1, true));
     ASSERT_GT(expected, 0);
     EXPECT_LT(expected, static_cast<int>(CountKept(m_net.Plan(), "F?F?0?1?mp3", -1)));
-    EXPECT_EQ(m_window->ResultCount(), expected);
+    const struct {
+        ConnectionMode mode;
+        const char* ip;
+        const char* status;
+    } cases[] = {
+        {ConnectionMode::Passive, "127.0.0.1", "Passive: results through the hubs"},
+        {ConnectionMode::Automatic, "", "No router mapping: passive"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.status);
+        m_settings.Connection = c.mode;
+        m_settings.IP = c.ip;
+        ASSERT_NO_FATAL_FAILURE(StartSearch(QStringLiteral("mp3")));
+        EXPECT_EQ(m_window->StatusText().toStdString(), c.status);
+        ASSERT_TRUE(WaitForRunEnd());
+        ExpectEveryHubCounted();
+        EXPECT_EQ(m_window->ResultCount(), expected);
+    }
     EXPECT_TRUE(m_messages.empty());
 }
 
