@@ -68,15 +68,15 @@ FakeHubServer::~FakeHubServer() {
     close(m_epoll);
 }
 
-int FakeHubServer::AddHub(const FakeHubBehaviour& behaviour) {
+int FakeHubServer::AddHub(const FakeHubBehaviour& behaviour, const std::string& listenAddress) {
     auto hub = std::make_unique<Hub>();
     hub->behaviour = behaviour;
     hub->listener = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof address;
-    if (hub->listener < 0 || bind(hub->listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+    if (hub->listener < 0 || inet_pton(AF_INET, listenAddress.c_str(), &address.sin_addr) != 1 ||
+        bind(hub->listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
         listen(hub->listener, 512) != 0 ||
         getsockname(hub->listener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
         throw std::runtime_error("fake hub cannot listen");

@@ -57,8 +57,9 @@ public:
     FakeHubServer(const FakeHubServer&) = delete;
     FakeHubServer& operator=(const FakeHubServer&) = delete;
 
-    // Listens on a new port; returns the hub's index.
-    int AddHub(const FakeHubBehaviour& behaviour);
+    // Listens on a new port of address (one of a namespace the test made, when the calling thread is inside it);
+    // returns the hub's index.
+    int AddHub(const FakeHubBehaviour& behaviour, const std::string& address = "127.0.0.1");
     uint16_t Port(int hub) const;
     // Every byte received, one string per connection in accept order.
     std::vector<std::string> Received(int hub) const;
