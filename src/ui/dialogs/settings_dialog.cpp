@@ -179,7 +179,10 @@ void SettingsDialog::ConnectHandlers() {
 
 void SettingsDialog::ApplyStartupSettings() {
     if (m_settings.AutodetectIP) {
-        m_settings.IP = m_detectIP(m_pendingIPMessage);
+        // Only Active needs an address of its own: Automatic and Passive find their way without one.
+        std::string reason;
+        m_settings.IP = m_detectIP(reason);
+        if (m_settings.Connection == ConnectionMode::Active && !reason.empty()) m_pendingIPMessage = reason;
     } else {
         SelectSpecifyIP();
     }

@@ -13,6 +13,7 @@
 #include <map>
 #include <tuple>
 
+#include "engine/settings/connection_mode.h"
 #include "engine/settings/ip_detection.h"
 #include "engine/settings/settings_store.h"
 #include "support/param_name.h"
@@ -301,6 +302,7 @@ TEST_F(SettingsDialogTest, StartupWithAutodetectReplacesTheAddress) {
 
 TEST_F(SettingsDialogTest, StartupDetectionFailureEmptiesTheAddressAndLeavesTheReasonPending) {
     outcomes.push_back({"", kIpMultipleError});
+    settings.Connection = ConnectionMode::Active;
     settings.ShareSize = "lots";
     dialog->ApplyStartupSettings();
     EXPECT_EQ(settings.IP, "");
@@ -312,6 +314,17 @@ TEST_F(SettingsDialogTest, StartupDetectionFailureEmptiesTheAddressAndLeavesTheR
     dialog->ShowFirstTime();
     EXPECT_TRUE(Edit("ipEdit")->isEnabled());
     EXPECT_EQ(detections, 1);
+}
+
+// Automatic and Passive runs need no address of their own: a machine without a public one is no error for them.
+TEST_F(SettingsDialogTest, StartupDetectionFailureIsNoErrorWithoutActive) {
+    for (const ConnectionMode mode : {ConnectionMode::Automatic, ConnectionMode::Passive}) {
+        outcomes.push_back({"", kIpNatError});
+        settings.Connection = mode;
+        dialog->ApplyStartupSettings();
+        EXPECT_EQ(settings.IP, "");
+        EXPECT_TRUE(pending.empty()) << ConnectionModeName(mode);
+    }
 }
 
 TEST_F(SettingsDialogTest, StartupWithTypedAddressSelectsSpecify) {
