@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/net/port_mapper.h"
 #include "support/closed_port.h"
 #include "support/http_responder.h"
 #include "support/temp_dir.h"
@@ -180,6 +181,21 @@ TEST_F(MainWindowChecksTest, SettingsAndAboutButtonsOpenTheirDialogs) {
     EXPECT_FALSE(about->isVisible());
     Click("aboutButton");
     EXPECT_TRUE(about->isVisible());
+    EXPECT_TRUE(m_messages.empty());
+}
+
+// The bar names the way the run takes, and Settings tell what Automatic found and why.
+TEST_F(MainWindowChecksTest, AutomaticRunShowsItsWayAndSettingsWhatItFound) {
+    m_settings.IP.clear();  // no public address of its own
+    Open(OneHub().c_str());
+    ASSERT_TRUE(WaitForHubCount("1 hubs loaded in the list"));
+    PortMapperConfig noRouter;
+    noRouter.UseUpnp = noRouter.UseNatPmp = false;
+    m_window->Session().UseRouter(std::make_unique<PortMapper>(noRouter));
+    Search(QStringLiteral("song"));
+    EXPECT_EQ(m_window->StatusText(), QStringLiteral("No router mapping: passive"));
+    EXPECT_EQ(Child<QLabel>("connectionStatusLabel")->text(),
+              QStringLiteral("Last found: No router mapping: passive (no router found (UPnP: off; NAT-PMP: off))"));
     EXPECT_TRUE(m_messages.empty());
 }
 
