@@ -36,6 +36,8 @@ std::optional<std::string> PrepareSettings(const CliOptions& options, AppSetting
     if (!NickIsSafe(settings.Nick)) return "the nick in the settings holds '$' or '|'";
     if (options.ip) {
         settings.IP = *options.ip;
+        // An address given on the command line is vouched for: results are sent to it as given.
+        settings.Connection = ConnectionMode::Active;
     } else if (settings.AutodetectIP) {
         std::string reason;
         settings.IP = DetectLocalIP(reason);
