@@ -8,8 +8,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
+#include <string_view>
 
+#include "engine/net/port_mapper.h"
 #include "ui/app/hubsift_program.h"
 #include "ui/app/main_window.h"
 #include "ui/support/message_box.h"
@@ -24,6 +27,19 @@ long StatusKb(const char* field) {
     return -1;
 }
 
+// --router: the home router is looked for meanwhile, as the program does; at loopback ports where nothing answers,
+// so that the figure does not depend on the routers of the network the benchmark runs in.
+std::optional<PortMapperConfig> RouterSearch(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::string_view(argv[i]) != "--router") continue;
+        PortMapperConfig config;
+        config.UpnpDescriptionUrl = "http://127.0.0.1:9/rootDesc.xml";
+        config.NatPmpGateway = "127.0.0.1:9";
+        return config;
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -34,7 +50,7 @@ int main(int argc, char** argv) {
     setenv("XDG_DATA_HOME", folder, 1);
     QApplication app(argc, argv);
     SetMessageBoxHook([](const std::string&, MessageIcon) {});
-    HubsiftProgram program;
+    HubsiftProgram program(std::nullopt, RouterSearch(argc, argv));
     if (!program.Start()) return 1;
     if (!QTest::qWaitForWindowExposed(program.GetMainWindow(), 5000)) return 1;
     const qint64 shownMs = clock.elapsed();
