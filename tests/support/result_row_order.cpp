@@ -1,10 +1,11 @@
 #include "support/result_row_order.h"
 
 #include <algorithm>
+#include <string>
 #include <string_view>
 
 #include "engine/results/result_column.h"
-#include "engine/text/ascii_case.h"
+#include "engine/text/text_fold.h"
 
 namespace {
 
@@ -13,14 +14,23 @@ int CompareNumbers(Number a, Number b) {
     return a < b ? -1 : (a > b ? 1 : 0);
 }
 
-int CompareText(std::string_view a, std::string_view b, bool foldCase) {
+int CompareBytes(std::string_view a, std::string_view b) {
     const std::size_t common = std::min(a.size(), b.size());
     for (std::size_t i = 0; i < common; ++i) {
-        const auto x = static_cast<unsigned char>(foldCase ? AsciiLower(a[i]) : a[i]);
-        const auto y = static_cast<unsigned char>(foldCase ? AsciiLower(b[i]) : b[i]);
+        const auto x = static_cast<unsigned char>(a[i]);
+        const auto y = static_cast<unsigned char>(b[i]);
         if (x != y) return x < y ? -1 : 1;
     }
     return CompareNumbers(a.size(), b.size());
+}
+
+int CompareText(std::string_view a, std::string_view b, bool foldCase) {
+    if (!foldCase) return CompareBytes(a, b);
+    std::string foldedA;
+    std::string foldedB;
+    AppendFoldedUtf8(foldedA, a);
+    AppendFoldedUtf8(foldedB, b);
+    return CompareBytes(foldedA, foldedB);
 }
 
 }  // namespace

@@ -2,10 +2,13 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "engine/results/dc_links.h"
 #include "engine/results/result_column.h"
 #include "engine/text/ascii_case.h"
+#include "engine/text/text_fold.h"
+#include "engine/text/utf8.h"
 
 namespace {
 
@@ -49,6 +52,24 @@ std::string_view ColumnText(const ResultRow& row, int column) {
 }
 
 }  // namespace
+
+std::vector<std::string_view> ResultStore::SortKeyTexts(int column, bool foldCase, std::string& folded) const {
+    std::vector<std::string_view> texts(m_rows.size());
+    std::vector<std::pair<uint32_t, std::size_t>> foldedEnds;  // row, end of its folded text
+    for (std::size_t i = 0; i < m_rows.size(); ++i) {
+        texts[i] = ColumnText(Row(i), column);
+        if (!foldCase || IsAscii(texts[i])) continue;
+        AppendFoldedUtf8(folded, texts[i]);
+        foldedEnds.emplace_back(static_cast<uint32_t>(i), folded.size());
+    }
+    // Views into folded are taken only once it has stopped growing.
+    std::size_t begin = 0;
+    for (const auto& [row, end] : foldedEnds) {
+        texts[row] = std::string_view(folded).substr(begin, end - begin);
+        begin = end;
+    }
+    return texts;
+}
 
 char* ResultStore::Allocate(std::size_t bytes) {
     if (m_blocks.empty() || m_blockSize - m_blockUsed < bytes) {
@@ -130,11 +151,11 @@ void ResultStore::SortItems(std::span<SortItem> items, bool descending) {
 
 // items agree on every chunk before offset: sorts them by the chunk at offset, then each run that ties on it by the
 // next chunks. A text is read once per chunk rather than once per comparison.
-void ResultStore::SortTexts(std::span<SortItem> items, int column, bool descending, std::size_t offset) const {
-    const bool foldCase = column != kHubAddressColumn && column != kTthColumn;
+void ResultStore::SortTexts(std::span<SortItem> items, std::span<const std::string_view> texts, bool foldCase,
+                            bool descending, std::size_t offset) {
     std::size_t longest = 0;
     for (SortItem& item : items) {
-        const std::string_view text = ColumnText(Row(item.index), column);
+        const std::string_view text = texts[item.index];
         item.key = TextChunk(text, offset, foldCase);
         item.length = static_cast<uint32_t>(text.size());
         longest = std::max(longest, text.size());
@@ -144,7 +165,7 @@ void ResultStore::SortTexts(std::span<SortItem> items, int column, bool descendi
     for (std::size_t begin = 0; begin < items.size();) {
         std::size_t end = begin + 1;
         while (end < items.size() && items[end].key == items[begin].key) ++end;
-        if (end - begin > 1) SortTexts(items.subspan(begin, end - begin), column, descending, offset + kChunk);
+        if (end - begin > 1) SortTexts(items.subspan(begin, end - begin), texts, foldCase, descending, offset + kChunk);
         begin = end;
     }
 }
@@ -159,7 +180,9 @@ std::vector<uint32_t> ResultStore::Sort(int column, bool descending) {
         }
         SortItems(items, descending);
     } else if (column >= 0 && column < kResultColumnCount) {
-        SortTexts(items, column, descending, 0);
+        const bool foldCase = column != kHubAddressColumn && column != kTthColumn;
+        std::string folded;
+        SortTexts(items, SortKeyTexts(column, foldCase, folded), foldCase, descending, 0);
     }
 
     std::vector<uint32_t> order(items.size());

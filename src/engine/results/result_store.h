@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/results/search_result.h"
@@ -21,9 +23,9 @@ public:
     ResultRow Row(std::size_t index) const;
 
     // Reorders all rows by column (a ResultColumn), stably in both directions (descending mirrors ascending). Texts
-    // compare byte-wise as unsigned values with a prefix first, A to Z folded except in the hub address; Size
-    // compares signed (directories, -1, first); Slots compares free slots, then total slots. Returns the old index
-    // of the row now at each position.
+    // compare by code point (UTF-8 bytes as unsigned values) with a prefix first, folded by FoldCodePoint except in
+    // the hub address and the TTH, so "Ё", "ё" and "е" tie and "É" sorts with "e"; Size compares signed (directories,
+    // -1, first); Slots compares free slots, then total slots. Returns the old index of the row now at each position.
     std::vector<uint32_t> Sort(int column, bool descending);
 
 private:
@@ -46,7 +48,12 @@ private:
 
     char* Allocate(std::size_t bytes);
     static void SortItems(std::span<SortItem> items, bool descending);
-    void SortTexts(std::span<SortItem> items, int column, bool descending, std::size_t offset) const;
+    static void SortTexts(std::span<SortItem> items, std::span<const std::string_view> texts, bool foldCase,
+                          bool descending, std::size_t offset);
+    // Each row's text of column as the sort compares it. Texts with non-ASCII bytes are folded whole into folded,
+    // which the views then point into; ASCII ones stay in place and fold chunk by chunk, which keeps them as cheap as
+    // unfolded ones.
+    std::vector<std::string_view> SortKeyTexts(int column, bool foldCase, std::string& folded) const;
 
     std::vector<Record> m_rows;
     std::vector<std::unique_ptr<char[]>> m_blocks;

@@ -87,8 +87,10 @@ TEST(ResultStore, SortFollowsEachColumnsRule) {
     const Case cases[] = {
         {"name ignores case", kFileNameColumn, Make("Alpha"), Make("alpha"), 0},
         {"name prefix first", kFileNameColumn, Make("abc"), Make("ABCD"), -1},
-        {"name bytes unsigned", kFileNameColumn, Make("Zeta"), Make("\xC4pfel"), -1},
-        {"name folds A-Z only", kFileNameColumn, Make("\xC4"), Make("\xE4"), -1},
+        {"name folds accents", kFileNameColumn, Make("Zeta"), Make("Äpfel"), 1},
+        {"name folds Cyrillic case", kFileNameColumn, Make("Абв"), Make("абв"), 0},
+        {"name folds ё to е", kFileNameColumn, Make("Ёж"), Make("еж"), 0},
+        {"name bytes that are not UTF-8 stay", kFileNameColumn, Make("\xC4"), Make("\xE4"), -1},
         {"name folds letters before comparing: '_' before 'A'", kFileNameColumn, Make("_"), Make("A"), -1},
         {"size signed", kSizeColumn, Make("d", -1), Make("f", 0), -1},
         {"size large", kSizeColumn, Make("a", int64_t{1} << 40), Make("b", 5), 1},
@@ -140,14 +142,14 @@ TEST(ResultStore, SortsLikeTheListsHeaderClicks) {
     EXPECT_EQ(FileNames(store), (std::vector<std::string>{"0/5", "1/2", "2/3", "2/4"}));
 
     store.Clear();
-    store.Append(Make("\xC4pfel"));
+    store.Append(Make("Äpfel"));
     store.Append(Make("alpha", 1));
     store.Append(Make("Zeta"));
     store.Append(Make("Alpha", 2));
     store.Sort(kFileNameColumn, false);
-    EXPECT_EQ(FileNames(store), (std::vector<std::string>{"alpha", "Alpha", "Zeta", "\xC4pfel"}));
+    EXPECT_EQ(FileNames(store), (std::vector<std::string>{"alpha", "Alpha", "Äpfel", "Zeta"}));
     store.Sort(kFileNameColumn, true);
-    EXPECT_EQ(FileNames(store), (std::vector<std::string>{"\xC4pfel", "Zeta", "alpha", "Alpha"}))
+    EXPECT_EQ(FileNames(store), (std::vector<std::string>{"Zeta", "Äpfel", "alpha", "Alpha"}))
         << "equal names keep their order in both directions";
 
     store.Clear();
@@ -158,17 +160,34 @@ TEST(ResultStore, SortsLikeTheListsHeaderClicks) {
     EXPECT_EQ(order, (std::vector<uint32_t>{1, 0}));
 }
 
+// Names in a reader's order: accents sort with their base letter, then Greek, then Cyrillic, case ignored.
+TEST(ResultStore, SortsMixedScriptNamesAsAReaderExpects) {
+    const std::vector<std::string> ascending = {"_notes", "Äpfel",   "apple",  "Éclair", "étude",  "Łódź", "Zebra",
+                                                "Άλφα",   "Абрикос", "берёза", "Ёлка",   "Яблоко", "я\xFF"};
+    for (const int column : {kFileNameColumn, kUserColumn, kPathColumn}) {
+        ResultStore store;
+        for (auto name = ascending.rbegin(); name != ascending.rend(); ++name)
+            store.Append(Make(*name, 1, 1, 1, *name, "h", *name));
+        store.Sort(column, false);
+        EXPECT_EQ(FileNames(store), ascending) << "column " << column;
+        store.Sort(column, true);
+        EXPECT_EQ(FileNames(store), std::vector<std::string>(ascending.rbegin(), ascending.rend()))
+            << "column " << column;
+    }
+}
+
 // The sort reads texts in chunks of eight bytes, further chunks only on ties; it must agree with the comparison.
 TEST(ResultStore, SortAgreesWithStableSortOnTheComparison) {
     std::mt19937 random(12345);
     const auto text = [&random]() {
         // Shared prefixes of several lengths make texts tie across many eight-byte chunks.
-        static const char kAlphabet[] = {'a', 'A', 'b', '_', '\0', '\xE4'};
+        static const char* const kAlphabet[] = {"a", "A", "b", "_", "\xE4", "ä", "Ä", "ж", "Ж", "ё"};
         static const char* const kPrefixes[] = {"", "Same\\Folder\\", "SAME\\folder\\Sub\\",
                                                 "Same\\Folder\\Sub\\Deeper\\", "same\\folder\\sub\\deeper\\Still\\"};
-        std::string s(random() % 12, 'a');
-        for (char& c : s) c = kAlphabet[random() % sizeof kAlphabet];
-        return kPrefixes[random() % 5] + s;
+        std::string s = kPrefixes[random() % 5];
+        for (std::size_t length = random() % 12; length > 0; --length) s += kAlphabet[random() % std::size(kAlphabet)];
+        if (random() % 4 == 0) s += '\0';
+        return s;
     };
     ResultStore store;
     for (int i = 0; i < 1000; ++i) {
