@@ -10,6 +10,7 @@
 
 #include "engine/results/search_result.h"
 #include "engine/text/ascii_case.h"
+#include "engine/text/utf8.h"
 #include "ui/support/gui_text.h"
 
 namespace {
@@ -62,7 +63,10 @@ std::string IconCache::KeyFor(std::string_view fileName, bool isDirectory) {
     if (isDirectory) return std::string(kDirectorySizeText);
     const std::size_t dot = fileName.rfind('.');
     if (dot == std::string_view::npos || fileName.find_first_of("\\:", dot) != std::string_view::npos) return {};
-    return AsciiLower(fileName.substr(dot));
+    const std::string_view extension = fileName.substr(dot);
+    if (IsAscii(extension)) return AsciiLower(extension);
+    // Names are UTF-8: other letters lower the Unicode way, so ".ДОК" and ".док" share one icon.
+    return FromQString(ToQString(extension).toLower());
 }
 
 QIcon IconCache::Icon(const std::string& key) {

@@ -18,8 +18,8 @@ public:
     // desktop icon theme, an installed freedesktop theme (Adwaita, breeze or Tango) is used.
     explicit IconCache(Fetch fetch = {});
 
-    // "<DIR>" for a directory; else the text from the last "." of fileName, if no "\" or ":" follows it, with A-Z
-    // lowered; empty otherwise.
+    // "<DIR>" for a directory; else the text from the last "." of fileName (UTF-8), if no "\" or ":" follows it, in
+    // lower case; empty otherwise.
     static std::string KeyFor(std::string_view fileName, bool isDirectory);
 
     QIcon Icon(const std::string& key);

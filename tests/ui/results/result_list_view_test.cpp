@@ -185,7 +185,7 @@ TEST_F(ResultListViewTest, SortKeepsTheFocusedCellOnItsRow) {
 TEST_F(ResultListViewTest, IconsAreSharedPerLowerCaseExtension) {
     ResultModel& model = *view->Model();
     model.Append(Make("song.MP3"));
-    model.Append(Make("other.mp3"));
+    model.Append(Make("Песня.mp3"));
     model.Append(Make("README"));
     model.Append(Make("Dir\\", -1));
     for (int row = 0; row < 2; ++row) {
@@ -205,9 +205,10 @@ TEST(IconCache, KeysAreLowerCaseExtensionsOrDir) {
         const char* key;
     };
     const Case cases[] = {
-        {"song.MP3", false, ".mp3"},     {"archive.tar.GZ", false, ".gz"}, {"README", false, ""},
-        {"dir.d\\file", false, ""},      {"name.txt:stream", false, ""},   {"trailing.", false, "."},
-        {"\xC4.\xC4X", false, ".\xC4x"}, {"Films\\", true, "<DIR>"},       {"x.mp3", true, "<DIR>"},
+        {"song.MP3", false, ".mp3"}, {"archive.tar.GZ", false, ".gz"}, {"README", false, ""},
+        {"dir.d\\file", false, ""},  {"name.txt:stream", false, ""},   {"trailing.", false, "."},
+        {"Films\\", true, "<DIR>"},  {"x.mp3", true, "<DIR>"},         {"Песня.MP3", false, ".mp3"},
+        {"Ä.ÄX", false, ".äx"},      {"Отчёт.ДОК", false, ".док"},     {"Ωmega.ΣΑΣ", false, ".σασ"},
     };
     for (const Case& c : cases) EXPECT_EQ(IconCache::KeyFor(c.fileName, c.isDirectory), c.key) << c.fileName;
 }
