@@ -11,12 +11,12 @@
 #include <vector>
 
 #include "engine/sys/regular_file.h"
-#include "engine/text/ansi_codec.h"
 #include "engine/text/ascii_case.h"
+#include "engine/text/hub_text_reading.h"
+#include "engine/text/utf8.h"
 
 namespace {
 
-constexpr char kInvertedQuestionMark = '\xBF';
 // The parser is fed this much at a time, so that only the parts of one piece wait in memory.
 constexpr std::size_t kPieceBytes = std::size_t{64} * 1024;
 // Text that references to the document's own entities may add beyond the document's size: a blow-up past it ends the
@@ -48,6 +48,7 @@ bool IsXmlSpace(char c) {
 struct Declaration {
     bool present = false;
     bool utf8 = false;
+    std::string_view encoding;  // as the declaration names it; empty when it names none
 };
 
 // Reads the XML declaration ahead of libxml2, which must be told before parsing whether to map bytes one to one.
@@ -55,45 +56,38 @@ Declaration ReadDeclaration(std::string_view doc) {
     constexpr std::string_view kBom = "\xEF\xBB\xBF";
     const bool bom = doc.substr(0, kBom.size()) == kBom;
     if (bom) doc.remove_prefix(kBom.size());
-    if (doc.size() < 6 || doc.substr(0, 5) != "<?xml" || !IsXmlSpace(doc[5])) return {false, bom};
+    if (doc.size() < 6 || doc.substr(0, 5) != "<?xml" || !IsXmlSpace(doc[5])) return {false, bom, {}};
     const std::string_view decl = doc.substr(0, doc.find("?>"));
     const std::size_t key = decl.find("encoding");
-    if (key == std::string_view::npos) return {true, true};
+    if (key == std::string_view::npos) return {true, true, {}};
     std::size_t pos = key + 8;
     while (pos < decl.size() && IsXmlSpace(decl[pos])) ++pos;
-    if (pos >= decl.size() || decl[pos] != '=') return {true, true};
+    if (pos >= decl.size() || decl[pos] != '=') return {true, true, {}};
     ++pos;
     while (pos < decl.size() && IsXmlSpace(decl[pos])) ++pos;
-    if (pos >= decl.size() || (decl[pos] != '"' && decl[pos] != '\'')) return {true, true};
+    if (pos >= decl.size() || (decl[pos] != '"' && decl[pos] != '\'')) return {true, true, {}};
     const std::size_t end = decl.find(decl[pos], pos + 1);
     const std::string_view name = decl.substr(pos + 1, end == std::string_view::npos ? end : end - pos - 1);
-    return {true, EqualsIgnoringAsciiCase(name, "UTF-8") || EqualsIgnoringAsciiCase(name, "UTF8")};
+    return {true, EqualsIgnoringAsciiCase(name, "UTF-8") || EqualsIgnoringAsciiCase(name, "UTF8"), name};
 }
 
-bool IsAscii(std::string_view text) {
-    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
-// libxml2 hands out UTF-8; a document read as ISO-8859-1 gets its bytes back from the code points. Only character
-// references can name a code point above 255.
-std::string Latin1FromUtf8(std::string_view utf8) {
+// libxml2 hands out UTF-8; in a document read as ISO-8859-1 the code points up to 255 are the document's bytes, which
+// are read here in the document's encoding. Only character references name higher code points.
+std::string FromEightBitDocument(std::string_view utf8, const HubEncoding& encoding) {
     std::string out;
-    out.reserve(utf8.size());
+    std::string bytes;
     for (std::size_t i = 0; i < utf8.size();) {
-        const auto b = static_cast<unsigned char>(utf8[i]);
-        if (b < 0x80) {
-            out += static_cast<char>(b);
-            ++i;
-        } else if ((b & 0xE0) == 0xC0 && i + 1 < utf8.size()) {
-            out += static_cast<char>(((b & 0x1F) << 6) | (static_cast<unsigned char>(utf8[i + 1]) & 0x3F));
-            i += 2;
-        } else {
-            out += kInvertedQuestionMark;
-            ++i;
-            while (i < utf8.size() && (static_cast<unsigned char>(utf8[i]) & 0xC0) == 0x80) ++i;
+        char32_t cp = 0;
+        if (!DecodeUtf8(utf8, i, cp)) continue;
+        if (cp <= 0xFF) {
+            bytes += static_cast<char>(cp);
+            continue;
         }
+        out += ReadHubText(bytes, &encoding);
+        bytes.clear();
+        AppendUtf8(out, cp);
     }
-    return out;
+    return out + ReadHubText(bytes, &encoding);
 }
 
 std::string_view View(const xmlChar* text) {
@@ -294,6 +288,7 @@ void XmlScanner::LoadText(std::string document) {
     const Declaration declaration = ReadDeclaration(m_document);
     m_hasDeclaration = declaration.present;
     m_utf8 = declaration.utf8;
+    m_eightBitEncoding = HubEncoding::FromListName(declaration.encoding);
 }
 
 void XmlScanner::StartScan() {
@@ -370,6 +365,6 @@ std::string XmlScanner::AttributeValue(const char* name) const {
 }
 
 std::string XmlScanner::FromDocument(std::string_view utf8) const {
-    if (IsAscii(utf8)) return std::string(utf8);
-    return m_utf8 ? AnsiCodec::System().FromUtf8(utf8, kInvertedQuestionMark) : Latin1FromUtf8(utf8);
+    if (m_utf8 || IsAscii(utf8)) return std::string(utf8);
+    return FromEightBitDocument(utf8, m_eightBitEncoding);
 }

@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "engine/text/hub_encoding.h"
+
 // The parts of a document, in the order the scanner meets them.
 enum class XmlPartType {
     XmlDeclaration,
@@ -20,8 +22,9 @@ enum class XmlPartType {
 // A non-validating pull scanner over a document held whole in memory. Safe for documents from the network: no
 // external entity, DTD or network access, and entity expansion is bounded by libxml2 (a blow-up is a failure that
 // ends the scan). Malformed markup does not end it: libxml2's recovery reads on after the fault, dropping what it
-// cannot make sense of, and Failed() tells that there was one. Text comes out as bytes of the program's code page:
-// converted when the document is UTF-8 (its declaration says so, or names no encoding), byte for byte otherwise.
+// cannot make sense of, and Failed() tells that there was one. Text comes out as UTF-8: as it is when the document is
+// UTF-8 (its declaration says so, or names no encoding); otherwise its bytes are read like a hub's text
+// (ReadHubText) in the encoding the declaration names, or the locale's code page without a declaration.
 // One scanner per thread.
 class XmlScanner {
 public:
@@ -59,6 +62,7 @@ private:
 
     std::string m_document;
     bool m_utf8 = true;
+    HubEncoding m_eightBitEncoding;  // for a document that is not UTF-8
     bool m_hasDeclaration = false;
     std::unique_ptr<Scan> m_scan;
     std::string m_error;

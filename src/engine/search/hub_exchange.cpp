@@ -7,6 +7,7 @@
 #include "engine/nmdc/nmdc_text.h"
 #include "engine/nmdc/user_ip.h"
 #include "engine/search/hub_values.h"
+#include "engine/text/hub_text_reading.h"
 
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
@@ -18,6 +19,15 @@ constexpr int LoginTimeoutFactor = 4;
 constexpr std::string_view ExtendedLockPrefix = "EXTENDEDPROTOCOL";
 // A hub's chat line is kept for the log and the report, not for reading at length.
 constexpr std::size_t MaxHubMessage = 512;
+
+// text cut to at most max bytes, not inside a UTF-8 sequence, so that a cut UTF-8 line still reads as UTF-8. An 8-bit
+// line may lose up to three more bytes, which for a line kept for the log does not matter.
+std::string Clipped(std::string_view text, std::size_t max) {
+    if (text.size() <= max) return std::string(text);
+    std::size_t cut = max;
+    for (int back = 0; back < 3 && cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80; ++back) --cut;
+    return std::string(text.substr(0, cut));
+}
 
 // Rounded up, so that a wait for it ends at or after the deadline, never just before.
 milliseconds Until(Clock::time_point deadline) {
@@ -105,12 +115,12 @@ private:
     }
     // Keeps the hub's chat line and the address of a redirect; returns the refusal the line is, if it is one.
     std::optional<ExchangeEnd> Note(const std::string& line) {
-        if (line.starts_with('<')) m_result.hubMessage.assign(line, 0, MaxHubMessage);
+        if (line.starts_with('<')) m_result.hubMessage = Clipped(line, MaxHubMessage);
         if (line.starts_with("$UserIP "))
             if (std::optional<std::string> address = UserIpOf(line, m_values.Nick)) m_result.hubSeenAddress = *address;
         const std::optional<ExchangeEnd> refusal = Refusal(line);
         if (refusal == ExchangeEnd::Redirected && line.size() > ForceMovePrefix.size())
-            m_result.redirect.assign(line, ForceMovePrefix.size(), MaxHubMessage);
+            m_result.redirect = Clipped(std::string_view(line).substr(ForceMovePrefix.size()), MaxHubMessage);
         return refusal;
     }
 
@@ -254,7 +264,10 @@ ExchangeResult LogInAndSearchInEncoding(TcpClient& client, const std::string& ho
         skipped.end = written.refusal;
         return skipped;
     }
-    return Login(client, *written.values, timings, connected).Run(host, port, stillWanted);
+    ExchangeResult result = Login(client, *written.values, timings, connected).Run(host, port, stillWanted);
+    result.hubMessage = ReadHubText(result.hubMessage, &encoding);
+    result.redirect = ReadHubText(result.redirect, &encoding);
+    return result;
 }
 
 void LingerAndLeave(TcpClient& client, milliseconds linger,

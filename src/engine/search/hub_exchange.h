@@ -58,7 +58,8 @@ ExchangeResult LogInAndSearch(TcpClient& client, const std::string& host, int32_
                               const HubExchangeTimings& timings, const std::function<bool()>& stillWanted);
 
 // LogInAndSearch with the nick and the search pattern (UTF-8 in values) written in the hub's encoding. A hub whose
-// encoding cannot hold them is not contacted: PhraseNotWritable or NickNotWritable.
+// encoding cannot hold them is not contacted: PhraseNotWritable or NickNotWritable. The hub's chat line and redirect
+// address come back as UTF-8, read by ReadHubText (LogInAndSearch leaves them as the hub sent them).
 // connected runs once the connection stands, before anything is sent (answers can only come after that).
 ExchangeResult LogInAndSearchInEncoding(TcpClient& client, const std::string& host, int32_t port,
                                         const HubEncoding& encoding, const RunValues& values,

@@ -373,4 +373,36 @@ TEST(HubExchange, NickAndPhraseGoInTheHubsEncodingOrTheHubIsSkipped) {
               "skipped: the phrase cannot be written in the hub's encoding");
 }
 
+// The hub's words reach the log and the report as UTF-8: its own encoding, or UTF-8 where the hub sends that.
+TEST(HubExchange, HubsWordsAreReadInItsEncoding) {
+    std::string longUtf8 = "<Bo> ";
+    for (int i = 0; i < 300; ++i) longUtf8 += "я";
+    const struct {
+        const char* name;
+        std::string encoding;
+        std::string chat;      // as the hub sends it
+        std::string redirect;  // as the hub sends it
+        std::string message;   // UTF-8
+        std::string redirectAddress;
+    } cases[] = {
+        {"CP1251 hub", "CP1251", "<\xC1\xEE\xF2> \xCF\xF0\xE8\xE2\xE5\xF2", "\xF5\xE0\xE1.example", "<Бот> Привет",
+         "хаб.example"},
+        {"UTF-8 words on a CP1251 hub", "CP1251", "<Бот> Привет", "", "<Бот> Привет", ""},
+        {"CP1252 hub", "CP1252", "<Bot> Caf\xE9 ferm\xE9", "", "<Bot> Café fermé", ""},
+        {"a long UTF-8 line is cut between characters", "CP1251", longUtf8, "", longUtf8.substr(0, 511), ""},
+    };
+    FakeHubServer server;
+    for (const auto& c : cases) {
+        FakeHubBehaviour moved = Hub("ABC", NickAnswer::Redirect);
+        moved.chat = c.chat;
+        moved.redirectTo = c.redirect;
+        TcpClient client;
+        const ExchangeResult result = LogInAndSearchInEncoding(client, "127.0.0.1", server.Port(server.AddHub(moved)),
+                                                               HubEncoding::FromListName(c.encoding), TestRunValues(),
+                                                               QuickTimings(), [] { return true; });
+        EXPECT_EQ(result.hubMessage, c.message) << c.name;
+        EXPECT_EQ(result.redirect, c.redirectAddress) << c.name;
+    }
+}
+
 }  // namespace
