@@ -81,12 +81,15 @@ public:
     }
     // The part of ExpectedResults from hubs that pass searches on in batches and drop those of users who left.
     std::size_t BatchedResults() const {
-        const SearchMatcher matcher(Request());
+        const auto matchers = SearchMatcher::ForEveryCharset(Request());
         std::size_t count = 0;
         for (const HubPlan& hub : m_plan.Hubs()) {
             if (hub.kind != HubKind::StrictKey) continue;
-            for (const std::size_t user : hub.users)
-                count += m_plan.Users()[user].Answer(matcher, m_plan.Catalog(), hub.name, "127.0.0.1:0", 0).size();
+            for (const std::size_t user : hub.users) {
+                const SimulatedUser& simulated = m_plan.Users()[user];
+                const SearchMatcher& matcher = matchers[static_cast<std::size_t>(simulated.Style().charset)];
+                count += simulated.Answer(matcher, m_plan.Catalog(), hub.name, "127.0.0.1:0", 0).size();
+            }
         }
         return count;
     }

@@ -212,10 +212,10 @@ void Hub::PassOn(std::string_view message) {
     // Answers go only to loopback addresses, so that nothing leaves the machine.
     const auto target = ParseLoopbackEndpoint(request->address);
     if (!target) return;
-    const auto matcher = std::make_shared<const SearchMatcher>(*request);
+    const auto matchers = std::make_shared<const std::vector<SearchMatcher>>(SearchMatcher::ForEveryCharset(*request));
     for (const std::size_t user : m_hub.users) {
         const auto delay = std::chrono::milliseconds(m_rng.Below(static_cast<uint64_t>(MaxAnswerDelay.count()) + 1));
-        m_loop.After(delay, [this, user, matcher, target = *target] { Answer(user, matcher, target); });
+        m_loop.After(delay, [this, user, matchers, target = *target] { Answer(user, *matchers, target); });
     }
 }
 
@@ -223,19 +223,20 @@ void Hub::PassOn(std::string_view message) {
 // (without the searcher's nick the answers carry on their way to the hub).
 void Hub::PassOnPassive(const SearchRequest& request) {
     const std::string searcher = request.address.substr(4);
-    const auto matcher = std::make_shared<const SearchMatcher>(request);
+    const auto matchers = std::make_shared<const std::vector<SearchMatcher>>(SearchMatcher::ForEveryCharset(request));
     for (const std::size_t user : m_hub.users) {
         if (m_plan.Users()[user].Passive()) continue;
         const auto delay = std::chrono::milliseconds(m_rng.Below(static_cast<uint64_t>(MaxAnswerDelay.count()) + 1));
-        m_loop.After(delay, [this, user, matcher, searcher] { Relay(user, *matcher, searcher); });
+        m_loop.After(delay, [this, user, matchers, searcher] { Relay(user, *matchers, searcher); });
     }
 }
 
-void Hub::Relay(std::size_t user, const SearchMatcher& matcher, const std::string& searcher) {
+void Hub::Relay(std::size_t user, const std::vector<SearchMatcher>& matchers, const std::string& searcher) {
     const SimulatedUser& simulated = m_plan.Users()[user];
     std::string lines;
     for (const std::string& result :
-         simulated.Answer(matcher, m_plan.Catalog(), m_hub.name, m_address, simulated.DrawFreeSlots(m_rng)))
+         simulated.Answer(matchers[static_cast<std::size_t>(simulated.Style().charset)], m_plan.Catalog(), m_hub.name,
+                          m_address, simulated.DrawFreeSlots(m_rng)))
         lines += result;
     if (lines.empty()) return;
     for (const auto& [id, session] : m_sessions) {
@@ -243,10 +244,10 @@ void Hub::Relay(std::size_t user, const SearchMatcher& matcher, const std::strin
     }
 }
 
-void Hub::Answer(std::size_t user, const std::shared_ptr<const SearchMatcher>& matcher, const sockaddr_in& target) {
+void Hub::Answer(std::size_t user, const std::vector<SearchMatcher>& matchers, const sockaddr_in& target) {
     const SimulatedUser& simulated = m_plan.Users()[user];
-    const auto results =
-        simulated.Answer(*matcher, m_plan.Catalog(), m_hub.name, m_address, simulated.DrawFreeSlots(m_rng));
+    const auto results = simulated.Answer(matchers[static_cast<std::size_t>(simulated.Style().charset)],
+                                          m_plan.Catalog(), m_hub.name, m_address, simulated.DrawFreeSlots(m_rng));
     if (!results.empty()) m_responder.Send(target, results, simulated.Style().packsDatagrams, m_rng);
 }
 

@@ -70,9 +70,9 @@ private:
     void Forget(uint64_t id);
     void StartBatchTimer(std::chrono::milliseconds delay);
     void PassOn(std::string_view message);
-    void Answer(std::size_t user, const std::shared_ptr<const SearchMatcher>& matcher, const sockaddr_in& target);
+    void Answer(std::size_t user, const std::vector<SearchMatcher>& matchers, const sockaddr_in& target);
     void PassOnPassive(const SearchRequest& request);
-    void Relay(std::size_t user, const SearchMatcher& matcher, const std::string& searcher);
+    void Relay(std::size_t user, const std::vector<SearchMatcher>& matchers, const std::string& searcher);
     std::string MakeLock();
 
     EventLoop& m_loop;

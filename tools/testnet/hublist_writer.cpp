@@ -39,7 +39,8 @@ std::string WriteHublistXml(const std::vector<HublistEntry>& hubs) {
     for (const auto& hub : hubs) {
         xml += "\t\t<Hub Name=\"" + Escaped(hub.name) + "\" Address=\"" + Escaped(hub.address) + "\" Description=\"" +
                Escaped(hub.description) + "\" Users=\"" + std::to_string(hub.users) +
-               "\" Country=\"Loopback\" Shared=\"" + std::to_string(hub.shared) + "\" Minshare=\"0\"/>\r\n";
+               "\" Country=\"Loopback\" Shared=\"" + std::to_string(hub.shared) + "\" Minshare=\"0\"" +
+               (hub.encoding.empty() ? "" : " Encoding=\"" + Escaped(hub.encoding) + "\"") + "/>\r\n";
     }
     xml += "\t</Hubs>\r\n</Hublist>\r\n";
     return xml;

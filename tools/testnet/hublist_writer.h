@@ -13,6 +13,7 @@ struct HublistEntry {
     std::string description;
     std::size_t users = 0;
     int64_t shared = 0;
+    std::string encoding;  // the Encoding attribute, left out when empty
 };
 
 // The hub list document in the XML form that hub list services publish (UTF-8).

@@ -4,6 +4,8 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <optional>
+#include <utility>
 
 namespace {
 
@@ -23,6 +25,13 @@ std::string HubNumber(std::size_t index) {
     std::snprintf(text, sizeof text, "%02zu", index + 1);
     return text;
 }
+
+// The hubs' encodings in turn, so that a network of five hubs or more has each.
+constexpr std::array<std::pair<const char*, Charset>, 5> HubEncodings{{{"CP1252", Charset::Cp1252},
+                                                                       {"CP1251", Charset::Cp1251},
+                                                                       {"UTF-8", Charset::Utf8},
+                                                                       {"CP1250", Charset::Cp1250},
+                                                                       {"", Charset::Utf8}}};
 
 // Which hubs misbehave: a seeded shuffle of the positions, then the bad kinds in turn.
 std::vector<HubKind> DrawKinds(const PlanOptions& options, Rng& rng) {
@@ -54,9 +63,12 @@ NetworkPlan NetworkPlan::Build(const PlanOptions& options) {
         hub.extendedLock = hub.kind != HubKind::StrictKey || rng.Chance(0.7);
         hub.host = hub.kind == HubKind::Unresolvable ? "hub-" + HubNumber(i) + ".testnet.invalid" : "127.0.0.1";
         hub.seed = Rng::Mix(options.seed, "hub" + std::to_string(i));
+        hub.listedEncoding = HubEncodings[i % HubEncodings.size()].first;
+        hub.charset = HubEncodings[i % HubEncodings.size()].second;
         for (std::size_t u = 0; u < options.usersPerHub; ++u) {
             hub.users.push_back(plan.m_users.size());
-            plan.m_users.push_back(SimulatedUser::Generate(plan.m_catalog, options.seed, plan.m_users.size()));
+            plan.m_users.push_back(
+                SimulatedUser::Generate(plan.m_catalog, options.seed, plan.m_users.size(), hub.charset));
         }
         plan.m_hubs.push_back(std::move(hub));
     }
@@ -67,15 +79,29 @@ bool NetworkPlan::ForwardsSearches(HubKind kind) {
     return kind == HubKind::SupportsFirst || kind == HubKind::StrictKey || kind == HubKind::Slow;
 }
 
-std::size_t NetworkPlan::CountResults(const SearchRequest& request) const {
-    const SearchMatcher matcher(request);
-    std::size_t count = 0;
+std::vector<std::string> NetworkPlan::Answers(const SearchRequest& request, bool activeUsersOnly) const {
+    std::vector<std::string> answers;
     for (const auto& hub : m_hubs) {
         if (!ForwardsSearches(hub.kind)) continue;
+        SearchRequest written = request;
+        if (request.type != SearchMatcher::TypeTth) {
+            const std::optional<std::string> pattern =
+                HubEncoding::FromListName(hub.listedEncoding).FromUtf8(request.pattern);
+            if (!pattern) continue;
+            written.pattern = *pattern;
+        }
+        const std::vector<SearchMatcher> matchers = SearchMatcher::ForEveryCharset(written);
         for (const std::size_t user : hub.users) {
-            if (request.IsPassive() && m_users[user].Passive()) continue;
-            count += m_users[user].Answer(matcher, m_catalog, hub.name, "127.0.0.1:0", 0).size();
+            const SimulatedUser& simulated = m_users[user];
+            if (activeUsersOnly && simulated.Passive()) continue;
+            const SearchMatcher& matcher = matchers[static_cast<std::size_t>(simulated.Style().charset)];
+            for (std::string& answer : simulated.Answer(matcher, m_catalog, hub.name, "127.0.0.1:0", 0))
+                answers.push_back(std::move(answer));
         }
     }
-    return count;
+    return answers;
+}
+
+std::size_t NetworkPlan::CountResults(const SearchRequest& request) const {
+    return Answers(request, request.IsPassive()).size();
 }

@@ -35,10 +35,12 @@ struct HubPlan {
     std::string name;
     std::string description;
     HubKind kind = HubKind::SupportsFirst;
-    bool extendedLock = true;        // the lock starts with EXTENDEDPROTOCOL
-    std::string host;                // "127.0.0.1", or a name that does not resolve
-    std::vector<std::size_t> users;  // indices into NetworkPlan::Users()
-    uint64_t seed = 0;               // for the hub's own random choices (locks, delays, free slots)
+    bool extendedLock = true;         // the lock starts with EXTENDEDPROTOCOL
+    std::string host;                 // "127.0.0.1", or a name that does not resolve
+    std::string listedEncoding;       // the hub list's Encoding value, empty when the list names none
+    Charset charset = Charset::Utf8;  // what the clients of its users speak (UTF-8 where the list names nothing)
+    std::vector<std::size_t> users;   // indices into NetworkPlan::Users()
+    uint64_t seed = 0;                // for the hub's own random choices (locks, delays, free slots)
 };
 
 struct PlanOptions {
@@ -61,8 +63,12 @@ public:
 
     // Whether a client that logs in as the protocol asks reaches the users of such a hub with its search.
     static bool ForwardsSearches(HubKind kind);
-    // The number of $SR messages the network sends to one client that searches every hub of the list once (a
-    // passive search: only the active users answer).
+    // The $SR messages (each ending with "|") the network sends to Hubsift when it searches every hub of the list
+    // once: request holds the pattern in UTF-8, which goes to each hub in the hub's listed encoding (the locale's
+    // code page where none is listed), and not at all where that encoding cannot hold it. With activeUsersOnly, only
+    // the active users answer (a passive search).
+    std::vector<std::string> Answers(const SearchRequest& request, bool activeUsersOnly) const;
+    // The number of Answers (a passive request: of the active users).
     std::size_t CountResults(const SearchRequest& request) const;
 
 private:

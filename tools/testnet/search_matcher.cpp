@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "engine/text/ascii_case.h"
+#include "engine/text/utf8.h"
 
 namespace {
 
@@ -20,21 +21,56 @@ const std::array<std::pair<int, std::vector<std::string_view>>, 6>& ExtensionsBy
     return table;
 }
 
+char32_t LowerCodePoint(char32_t c) {
+    const bool latin1Capital = (c >= 0xC0 && c <= 0xDE && c != 0xD7);
+    if ((c >= 'A' && c <= 'Z') || latin1Capital || (c >= 0x391 && c <= 0x3AB && c != 0x3A2) ||
+        (c >= 0x410 && c <= 0x42F))
+        return c + 0x20;
+    if (c >= 0x400 && c <= 0x40F) return c + 0x50;
+    if (c == 0x178) return 0xFF;
+    // Latin Extended-A pairs capitals and small letters: even-odd, except the odd-even runs Ĺ … ň and Ź … ž.
+    const bool oddCapitals = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E);
+    if (c >= 0x100 && c <= 0x17E && c != 0x130 && c != 0x131 && c != 0x138 && c != 0x149)
+        return (c % 2 == (oddCapitals ? 1u : 0u)) ? c + 1 : c;
+    return c;
+}
+
 }  // namespace
 
-SearchMatcher::SearchMatcher(const SearchRequest& request) : m_request(request) {
+SearchMatcher::SearchMatcher(const SearchRequest& request, Charset readAs) : m_request(request) {
     if (request.type == TypeTth) {
         constexpr std::string_view prefix = "TTH:";
         if (request.pattern.starts_with(prefix)) m_tth = request.pattern.substr(prefix.size());
         return;
     }
-    const std::string lowered = AsciiLower(request.pattern);
+    const std::string lowered = Lowered(EncodingOf(readAs).ToUtf8(request.pattern));
     std::size_t start = 0;
     while (start <= lowered.size()) {
         const auto end = std::min(lowered.find('$', start), lowered.size());
         if (end > start) m_words.push_back(lowered.substr(start, end - start));
         start = end + 1;
     }
+}
+
+std::vector<SearchMatcher> SearchMatcher::ForEveryCharset(const SearchRequest& request) {
+    std::vector<SearchMatcher> matchers;
+    for (std::size_t i = 0; i < kCharsetCount; ++i) matchers.emplace_back(request, static_cast<Charset>(i));
+    return matchers;
+}
+
+std::string SearchMatcher::Lowered(std::string_view utf8) {
+    std::string lowered;
+    lowered.reserve(utf8.size());
+    for (std::size_t i = 0; i < utf8.size();) {
+        const std::size_t start = i;
+        char32_t c = 0;
+        if (!DecodeUtf8(utf8, i, c)) {
+            lowered += utf8[start];
+            continue;
+        }
+        AppendUtf8(lowered, LowerCodePoint(c));
+    }
+    return lowered;
 }
 
 bool SearchMatcher::MatchesFile(std::string_view loweredPath, int fileType, int64_t size, std::string_view tth) const {

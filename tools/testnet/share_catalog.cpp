@@ -2,8 +2,6 @@
 
 #include <cstdio>
 
-#include "engine/text/ansi_codec.h"
-#include "engine/text/ascii_case.h"
 #include "search_matcher.h"
 
 namespace {
@@ -338,25 +336,15 @@ void ShareCatalog::AddPictures(Rng& rng, uint64_t seed) {
 }
 
 void ShareCatalog::Encode() {
-    const AnsiCodec western(1252);
-    const AnsiCodec cyrillic(1251);
-    auto encode = [](const AnsiCodec* codec, const std::string& utf8) {
-        if (codec == nullptr) return utf8;
-        std::string bytes = codec->FromUtf8(utf8);
-        return codec->ToUtf8(bytes) == utf8 ? bytes : std::string();
-    };
-    for (const Charset charset : {Charset::Utf8, Charset::Cp1252, Charset::Cp1251}) {
-        const AnsiCodec* codec =
-            charset == Charset::Utf8 ? nullptr : (charset == Charset::Cp1252 ? &western : &cyrillic);
-        EncodedCatalog& encoded = m_encoded[static_cast<std::size_t>(charset)];
-        for (const auto& folder : m_folders) {
-            encoded.folderPaths.push_back(encode(codec, folder.path));
-            encoded.loweredFolderNames.push_back(AsciiLower(encode(codec, folder.name)));
-        }
-        for (const auto& file : m_files) {
-            const std::string path = encode(codec, m_folders[file.folder].path + "\\" + file.name);
-            encoded.filePaths.push_back(path);
-            encoded.loweredFilePaths.push_back(AsciiLower(path));
-        }
+    for (std::size_t i = 0; i < kCharsetCount; ++i) {
+        const HubEncoding& encoding = EncodingOf(static_cast<Charset>(i));
+        const auto encode = [&encoding](const std::string& utf8) { return encoding.FromUtf8(utf8).value_or(""); };
+        EncodedCatalog& encoded = m_encoded[i];
+        for (const auto& folder : m_folders) encoded.folderPaths.push_back(encode(folder.path));
+        for (const auto& file : m_files)
+            encoded.filePaths.push_back(encode(m_folders[file.folder].path + "\\" + file.name));
     }
+    for (const auto& folder : m_folders) m_loweredFolderNames.push_back(SearchMatcher::Lowered(folder.name));
+    for (const auto& file : m_files)
+        m_loweredFilePaths.push_back(SearchMatcher::Lowered(m_folders[file.folder].path + "\\" + file.name));
 }

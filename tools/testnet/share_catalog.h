@@ -6,10 +6,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "charset.h"
 #include "rng.h"
-
-// The character sets in which simulated users' clients send names.
-enum class Charset { Utf8, Cp1252, Cp1251 };
 
 // One shared file, drawn once and shared by many users, so that popular files (same name, size and TTH) turn up
 // from several users as on a real network.
@@ -28,13 +26,11 @@ struct CatalogFolder {
     int parent = -1;
 };
 
-// The names of the catalog as a client of one character set sends them, with lower-cased copies for matching.
-// A name the code page cannot hold is missing (empty) and never shared by users of that character set.
+// The paths of the catalog as a client of one character set sends them. A path the character set cannot hold is
+// missing (empty) and never shared by users of that character set.
 struct EncodedCatalog {
     std::vector<std::string> filePaths;
-    std::vector<std::string> loweredFilePaths;
     std::vector<std::string> folderPaths;
-    std::vector<std::string> loweredFolderNames;
 };
 
 // Every file that any simulated user shares: music, archives, documents, programs, pictures and videos with
@@ -46,6 +42,9 @@ public:
     const std::vector<CatalogFile>& Files() const { return m_files; }
     const std::vector<CatalogFolder>& Folders() const { return m_folders; }
     const EncodedCatalog& In(Charset charset) const { return m_encoded[static_cast<std::size_t>(charset)]; }
+    // Each file's whole path and each folder's name after SearchMatcher::Lowered, as clients match them.
+    const std::vector<std::string>& LoweredFilePaths() const { return m_loweredFilePaths; }
+    const std::vector<std::string>& LoweredFolderNames() const { return m_loweredFolderNames; }
 
     // The 39-character base32 form of a 192-bit Tiger tree hash.
     static std::string Base32(const std::array<uint8_t, 24>& hash);
@@ -63,5 +62,7 @@ private:
     std::vector<CatalogFile> m_files;
     std::vector<CatalogFolder> m_folders;
     std::unordered_map<std::string, uint32_t> m_folderByPath;
-    std::array<EncodedCatalog, 3> m_encoded;
+    std::array<EncodedCatalog, kCharsetCount> m_encoded;
+    std::vector<std::string> m_loweredFilePaths;
+    std::vector<std::string> m_loweredFolderNames;
 };

@@ -19,15 +19,17 @@ std::string Slots(int freeSlots, int totalSlots) {
 
 }  // namespace
 
-SimulatedUser SimulatedUser::Generate(const ShareCatalog& catalog, uint64_t seed, std::size_t number) {
+SimulatedUser SimulatedUser::Generate(const ShareCatalog& catalog, uint64_t seed, std::size_t number,
+                                      Charset hubCharset) {
     Rng rng(Rng::Mix(seed, "user" + std::to_string(number)));
     SimulatedUser user;
     // The number keeps nicks unique across the network; the separators vary as real nicks do.
     static const std::vector<std::string> joins{"", "_", "-", "[", "."};
     const std::string join = rng.Pick(joins);
     user.m_nick = rng.Pick(NickStems()) + join + std::to_string(number) + (join == "[" ? "]" : "");
-    const uint64_t charset = rng.Below(10);
-    user.m_style.charset = charset < 5 ? Charset::Utf8 : (charset < 8 ? Charset::Cp1252 : Charset::Cp1251);
+    // Clients on Linux send UTF-8 whatever the hub uses; the others speak the hub's character set.
+    const bool linux = Rng(Rng::Mix(seed, "linux" + std::to_string(number))).Chance(0.25);
+    user.m_style.charset = linux ? Charset::Utf8 : hubCharset;
     user.m_style.leadingBackslash = rng.Chance(0.2);
     user.m_style.folderTthPlaceholder = rng.Chance(0.3);
     user.m_style.packsDatagrams = rng.Chance(0.4);
@@ -78,7 +80,7 @@ std::vector<std::string> SimulatedUser::Answer(const SearchMatcher& matcher, con
     std::vector<std::string> results;
     for (const uint32_t folder : m_folders) {
         if (results.size() >= MaxResults) return results;
-        if (!matcher.MatchesFolder(names.loweredFolderNames[folder])) continue;
+        if (!matcher.MatchesFolder(catalog.LoweredFolderNames()[folder])) continue;
         const std::string where = m_style.folderTthPlaceholder ? "TTH:" + std::string(39, 'A') : std::string(hubName);
         results.push_back("$SR " + m_nick + " " + root + names.folderPaths[folder] + " " + slots + "\x05" + where +
                           hubPart);
@@ -86,7 +88,7 @@ std::vector<std::string> SimulatedUser::Answer(const SearchMatcher& matcher, con
     for (const uint32_t index : m_files) {
         if (results.size() >= MaxResults) return results;
         const CatalogFile& file = catalog.Files()[index];
-        if (!matcher.MatchesFile(names.loweredFilePaths[index], file.type, file.size, file.tth)) continue;
+        if (!matcher.MatchesFile(catalog.LoweredFilePaths()[index], file.type, file.size, file.tth)) continue;
         results.push_back("$SR " + m_nick + " " + root + names.filePaths[index] + "\x05" + std::to_string(file.size) +
                           " " + slots + "\x05" + "TTH:" + file.tth + hubPart);
     }

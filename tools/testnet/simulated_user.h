@@ -23,7 +23,8 @@ public:
     // Active clients send at most this many results for one search.
     static constexpr std::size_t MaxResults = 10;
 
-    static SimulatedUser Generate(const ShareCatalog& catalog, uint64_t seed, std::size_t number);
+    // A user of a hub whose clients speak hubCharset; some users send UTF-8 anyway.
+    static SimulatedUser Generate(const ShareCatalog& catalog, uint64_t seed, std::size_t number, Charset hubCharset);
 
     const std::string& Nick() const { return m_nick; }
     const ReplyStyle& Style() const { return m_style; }
@@ -34,6 +35,7 @@ public:
     int64_t ShareBytes() const { return m_shareBytes; }
 
     // The $SR messages (each ending with "|") this user sends for a search: folders first, then files.
+    // matcher reads the search in this user's character set (Style().charset).
     std::vector<std::string> Answer(const SearchMatcher& matcher, const ShareCatalog& catalog, std::string_view hubName,
                                     std::string_view hubAddress, int freeSlots) const;
     // Free slots at the moment of an answer: anything from 0 to the total, 0 more often than the rest.

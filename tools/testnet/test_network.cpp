@@ -38,8 +38,8 @@ TestNetwork::StartResult TestNetwork::Start(EventLoop& loop, const NetworkPlan& 
         }
         int64_t shared = 0;
         for (const std::size_t user : hub.users) shared += plan.Users()[user].ShareBytes();
-        entries.push_back(
-            {hub.name, "dchub://" + hub.host + ":" + std::to_string(port), hub.description, hub.users.size(), shared});
+        entries.push_back({hub.name, "dchub://" + hub.host + ":" + std::to_string(port), hub.description,
+                           hub.users.size(), shared, hub.listedEncoding});
     }
     // Redirect hubs send their users to the first hub that takes them in.
     const auto host = std::find_if(plan.Hubs().begin(), plan.Hubs().end(),

@@ -14,14 +14,16 @@
 
 #include <algorithm>
 #include <chrono>
+#include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "engine/net/port_mapper.h"
 #include "engine/results/result_column.h"
+#include "network_plan.h"
 #include "raw_client.h"
-#include "search_matcher.h"
 #include "share_catalog.h"
 #include "support/temp_dir.h"
 #include "ui/app/main_window.h"
@@ -59,20 +61,24 @@ SearchRequest Request(const std::string& tail) {
 // hubs are only sent the lower limit.
 // A passive search is answered by the active users only.
 std::size_t CountKept(const NetworkPlan& plan, const std::string& tail, int64_t highBytes, bool passive = false) {
-    const SearchMatcher matcher(Request(tail));
     std::size_t count = 0;
-    for (const HubPlan& hub : plan.Hubs()) {
-        if (!NetworkPlan::ForwardsSearches(hub.kind)) continue;
-        for (const std::size_t user : hub.users) {
-            if (passive && plan.Users()[user].Passive()) continue;
-            for (const std::string& message :
-                 plan.Users()[user].Answer(matcher, plan.Catalog(), "h", "127.0.0.1:1", 1)) {
-                const auto sr = DecodeSr(message.substr(0, message.size() - 1));
-                if (sr && (highBytes == -1 || sr->size <= highBytes)) ++count;
-            }
-        }
+    for (const std::string& message : plan.Answers(Request(tail), passive)) {
+        const auto sr = DecodeSr(message.substr(0, message.size() - 1));
+        if (sr && (highBytes == -1 || sr->size <= highBytes)) ++count;
     }
     return count;
+}
+
+// The folders and file names of a result, "\"-separated.
+std::vector<std::string> PathParts(const ResultRow& row) {
+    std::vector<std::string> parts;
+    const std::string whole = std::string(row.Path) + std::string(row.IsDirectory ? "" : row.FileName);
+    for (std::size_t start = 0; start < whole.size();) {
+        const std::size_t end = std::min(whole.find('\\', start), whole.size());
+        if (end > start) parts.push_back(whole.substr(start, end - start));
+        start = end + 1;
+    }
+    return parts;
 }
 
 // The main window searching the simulated network, its hub list taken from the network's HTTP server.
@@ -203,6 +209,58 @@ TEST_F(TestnetEndToEndTest, SearchesFindWhatTheSimulatedUsersShare) {
         }
     }
     EXPECT_TRUE(m_messages.empty());
+}
+
+// Users write names in their hub's encoding or in UTF-8, and every name reaches the list as it was written. A Cyrillic
+// search reaches only the users of the CP1251 and UTF-8 hubs (the others cannot hold it, or their clients cannot read
+// it); a Latin one finds accented and Cyrillic names alike.
+TEST_F(TestnetEndToEndTest, NamesReadAsTheirUsersWroteThemWhateverTheHubsEncoding) {
+    std::map<std::string, std::string> encodingOfHub;  // "127.0.0.1:port" → the listed encoding
+    std::set<std::string> reached;
+    for (std::size_t i = 0; i < m_net.Plan().Hubs().size(); ++i) {
+        const HubPlan& hub = m_net.Plan().Hubs()[i];
+        encodingOfHub["127.0.0.1:" + std::to_string(m_net.Network().HubPorts()[i])] = hub.listedEncoding;
+        if (NetworkPlan::ForwardsSearches(hub.kind)) reached.insert(hub.listedEncoding);
+    }
+    ASSERT_TRUE(reached.count("CP1251") && reached.count("UTF-8")) << "the seed lets these hubs pass searches on";
+    std::set<std::string> names;  // every folder and file name shared on the network, UTF-8
+    for (const CatalogFolder& folder : m_net.Plan().Catalog().Folders()) names.insert(folder.name);
+    for (const CatalogFile& file : m_net.Plan().Catalog().Files()) names.insert(file.name);
+    ASSERT_NO_FATAL_FAILURE(RefreshHublist());
+
+    const struct {
+        const char* name;
+        QString phrase;
+        std::string tail;
+        std::set<std::string> answeringEncodings;
+        bool latin;
+    } runs[] = {
+        {"Cyrillic", QStringLiteral("Песня"), "F?F?0?1?Песня", {"CP1251", "UTF-8"}, false},
+        {"Latin", QStringLiteral("mp3"), "F?F?0?1?mp3", reached, true},
+    };
+    for (const auto& run : runs) {
+        SCOPED_TRACE(run.name);
+        const auto expected = static_cast<int>(CountKept(m_net.Plan(), run.tail, -1));
+        ASSERT_NO_FATAL_FAILURE(StartSearch(run.phrase));
+        ASSERT_TRUE(WaitForRunEnd());
+        EXPECT_TRUE(QTest::qWaitFor([&] { return Rows().rowCount() >= expected; }, kWaitMs));
+        EXPECT_EQ(Rows().rowCount(), expected);
+        std::set<std::string> answering;
+        bool cyrillic = false;
+        bool accented = false;
+        for (int row = 0; row < Rows().rowCount(); ++row) {
+            const ResultRow result = Rows().Row(row);
+            answering.insert(encodingOfHub[std::string(result.HubAddress)]);
+            for (const std::string& part : PathParts(result)) {
+                EXPECT_TRUE(names.count(part)) << "not a shared name: " << part;
+                cyrillic = cyrillic || part.find("\xD0") != std::string::npos;
+                accented = accented || part.find("\xC3") != std::string::npos;
+            }
+        }
+        EXPECT_EQ(answering, run.answeringEncodings);
+        EXPECT_TRUE(cyrillic);
+        EXPECT_EQ(accented, run.latin);
+    }
 }
 
 // A file a simulated user shares, found by a search, handed to a DC client as a magnet link from the keyboard.

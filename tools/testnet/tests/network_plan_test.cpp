@@ -21,9 +21,10 @@ PlanOptions SmallPlan(uint64_t seed, double badShare = 0.0) {
 
 // Every answer of every user of the plan to one search, as the hubs would pass them on.
 std::vector<std::string> AllAnswers(const NetworkPlan& plan, const std::string& searchTail) {
-    const SearchMatcher matcher(*SearchRequest::Parse(SearchLine(1, searchTail)));
+    const auto matchers = SearchMatcher::ForEveryCharset(*SearchRequest::Parse(SearchLine(1, searchTail)));
     std::vector<std::string> answers;
     for (const auto& user : plan.Users()) {
+        const SearchMatcher& matcher = matchers[static_cast<std::size_t>(user.Style().charset)];
         auto some = user.Answer(matcher, plan.Catalog(), "Some Hub", "127.0.0.1:411", 1);
         answers.insert(answers.end(), some.begin(), some.end());
     }
@@ -34,7 +35,7 @@ std::string Fingerprint(const NetworkPlan& plan) {
     std::vector<HublistEntry> entries;
     for (const auto& hub : plan.Hubs()) {
         entries.push_back({hub.name, hub.host + (hub.extendedLock ? "+" : "-"),
-                           std::to_string(static_cast<int>(hub.kind)), hub.users.size(), 0});
+                           std::to_string(static_cast<int>(hub.kind)), hub.users.size(), 0, hub.listedEncoding});
     }
     std::string text = WriteHublistXml(entries);
     for (const auto& user : plan.Users()) {
@@ -135,21 +136,33 @@ TEST(TestnetPlan, TthSearchFindsEveryCopyOfOneFile) {
     for (const auto& answer : byHash) EXPECT_NE(answer.find(tth + " ("), std::string::npos) << answer;
 }
 
-TEST(TestnetPlan, UsersSendNamesInTheirOwnCharacterSet) {
+// Users speak their hub's character set, or UTF-8 whatever the hub lists; the hub list names each hub's encoding.
+TEST(TestnetPlan, UsersSendNamesInTheirHubsCharacterSetOrUtf8) {
     const NetworkPlan plan = NetworkPlan::Build(SmallPlan(2));
-    std::set<Charset> charsets;
-    for (const auto& user : plan.Users()) charsets.insert(user.Style().charset);
-    EXPECT_EQ(charsets.size(), 3u);
+    std::set<std::string> listed;
+    std::size_t utf8OnOtherHubs = 0;
+    for (const auto& hub : plan.Hubs()) {
+        listed.insert(hub.listedEncoding);
+        for (const std::size_t user : hub.users) {
+            const Charset charset = plan.Users()[user].Style().charset;
+            EXPECT_TRUE(charset == hub.charset || charset == Charset::Utf8) << plan.Users()[user].Nick();
+            if (charset != hub.charset) ++utf8OnOtherHubs;
+        }
+    }
+    EXPECT_EQ(listed, (std::set<std::string>{"", "CP1250", "CP1251", "CP1252", "UTF-8"}));
+    EXPECT_GT(utf8OnOtherHubs, 0u);
     // The Cyrillic letter o in UTF-8 and in CP1251: each finds only the users whose client speaks that character set.
     const struct {
         std::string pattern;
         Charset charset;
     } cases[] = {{"\xD0\xBE", Charset::Utf8}, {"\xEE", Charset::Cp1251}};
     for (const auto& c : cases) {
-        const SearchMatcher matcher(*SearchRequest::Parse(SearchLine(1, "F?F?0?1?" + c.pattern)));
+        const auto matchers =
+            SearchMatcher::ForEveryCharset(*SearchRequest::Parse(SearchLine(1, "F?F?0?1?" + c.pattern)));
         std::size_t found = 0;
         for (const auto& user : plan.Users()) {
-            const auto answers = user.Answer(matcher, plan.Catalog(), "Hub", "127.0.0.1:1", 1);
+            const auto answers = user.Answer(matchers[static_cast<std::size_t>(user.Style().charset)], plan.Catalog(),
+                                             "Hub", "127.0.0.1:1", 1);
             if (!answers.empty()) {
                 EXPECT_EQ(user.Style().charset, c.charset) << user.Nick();
             }

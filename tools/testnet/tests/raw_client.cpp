@@ -161,11 +161,15 @@ std::optional<std::size_t> RunningNetwork::FirstOfKind(HubKind kind) const {
 }
 
 std::size_t RunningNetwork::ExpectedResults(std::size_t hub, const std::string& searchTail, bool passive) const {
-    const SearchMatcher matcher(*SearchRequest::Parse(SearchLine(1, searchTail)));
+    // The tail reaches the users as it is written here.
+    const auto matchers = SearchMatcher::ForEveryCharset(*SearchRequest::Parse(SearchLine(1, searchTail)));
     std::size_t count = 0;
     for (const std::size_t user : m_plan.Hubs()[hub].users) {
-        if (passive && m_plan.Users()[user].Passive()) continue;
-        count += m_plan.Users()[user].Answer(matcher, m_plan.Catalog(), "", "", 0).size();
+        const SimulatedUser& simulated = m_plan.Users()[user];
+        if (passive && simulated.Passive()) continue;
+        count +=
+            simulated.Answer(matchers[static_cast<std::size_t>(simulated.Style().charset)], m_plan.Catalog(), "", "", 0)
+                .size();
     }
     return count;
 }

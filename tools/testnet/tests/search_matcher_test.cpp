@@ -74,12 +74,41 @@ TEST(TestnetSearchMatcher, MatchesWordsSizeAndTypeAsClientsDo) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.search) + " / " + c.path);
-        const SearchMatcher matcher(*SearchRequest::Parse(std::string("$Search 127.0.0.1:9 ") + c.search));
+        const SearchMatcher matcher(*SearchRequest::Parse(std::string("$Search 127.0.0.1:9 ") + c.search),
+                                    Charset::Utf8);
         EXPECT_EQ(matcher.MatchesFile(c.path, c.fileType, c.size, "OTHER"), c.matches);
     }
-    const SearchMatcher byHash(*SearchRequest::Parse(std::string("$Search 127.0.0.1:9 F?F?0?9?") + tth));
+    const SearchMatcher byHash(*SearchRequest::Parse(std::string("$Search 127.0.0.1:9 F?F?0?9?") + tth), Charset::Utf8);
     EXPECT_TRUE(byHash.MatchesFile("x.mkv", 7, 1, std::string(tth).substr(4)));
     EXPECT_FALSE(byHash.MatchesFile("x.mkv", 7, 1, "OTHER"));
+}
+
+// A client reads the search in its own character set and ignores case beyond ASCII, but not accents.
+TEST(TestnetSearchMatcher, ClientsReadTheSearchInTheirCharacterSet) {
+    const struct {
+        const char* name;
+        std::string pattern;  // as the hub passes it on
+        Charset readAs;
+        std::string path;  // UTF-8
+        bool matches;
+    } cases[] = {
+        {"CP1251 search, CP1251 client", "\xCF\xE5\xF1\xED\xFF", Charset::Cp1251, "Музыка\\ПЕСНЯ.mp3", true},
+        {"CP1251 search, UTF-8 client", "\xCF\xE5\xF1\xED\xFF", Charset::Utf8, "Музыка\\Песня.mp3", false},
+        {"UTF-8 search, UTF-8 client", "песня", Charset::Utf8, "Музыка\\Песня.mp3", true},
+        {"UTF-8 search, CP1251 client", "песня", Charset::Cp1251, "Музыка\\Песня.mp3", false},
+        {"CP1252 accents, case ignored", "CAF\xC9", Charset::Cp1252, "Café Solitaire.flac", true},
+        {"CP1250 letters",
+         "\xB3\xF3"
+         "d\x9F",
+         Charset::Cp1250, "ŁÓDŹ.jpg", true},
+        {"accents kept", "cafe", Charset::Utf8, "Café.flac", false},
+        {"ASCII words in any character set", "cafe$MP3", Charset::Cp1251, "cafe.mp3", true},
+    };
+    for (const auto& c : cases) {
+        const SearchMatcher matcher(*SearchRequest::Parse("$Search 127.0.0.1:9 F?F?0?1?" + c.pattern), c.readAs);
+        EXPECT_EQ(matcher.MatchesFile(SearchMatcher::Lowered(c.path), 0, 1, "OTHER"), c.matches) << c.name;
+    }
+    EXPECT_EQ(SearchMatcher::Lowered("AZ ÀÉÞ Ÿ ĀĹŁŽ ΑΣΩ ЁЖЯ ×"), "az àéþ ÿ āĺłž ασω ёжя ×");
 }
 
 TEST(TestnetSearchMatcher, FoldersAnswerTypeFolderAndAnyTypeOnly) {
@@ -93,7 +122,8 @@ TEST(TestnetSearchMatcher, FoldersAnswerTypeFolderAndAnyTypeOnly) {
                  {"T?F?99999999?8?season", true}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.search);
-        const SearchMatcher matcher(*SearchRequest::Parse(std::string("$Search 127.0.0.1:9 ") + c.search));
+        const SearchMatcher matcher(*SearchRequest::Parse(std::string("$Search 127.0.0.1:9 ") + c.search),
+                                    Charset::Utf8);
         EXPECT_EQ(matcher.MatchesFolder("season 01"), c.matches);
     }
 }

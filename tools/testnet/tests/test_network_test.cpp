@@ -277,7 +277,10 @@ TEST(TestnetNetwork, ServesTheWholeNetworkAsCompressedHubList) {
     for (std::size_t i = 0; i < hubs; ++i) {
         const auto& hub = net.Plan().Hubs()[i];
         const std::string address = "dchub://" + hub.host + ":" + std::to_string(net.Network().HubPorts()[i]);
+        const std::string encoding = hub.listedEncoding.empty() ? "" : " Encoding=\"" + hub.listedEncoding + "\"";
         EXPECT_NE(xml.find("Address=\"" + address + "\""), std::string::npos) << address;
+        const std::size_t entryEnd = xml.find("/>", xml.find("Address=\"" + address + "\""));
+        EXPECT_EQ(xml.substr(entryEnd - encoding.size(), encoding.size()), encoding) << address;
     }
     EXPECT_NE(xml.find(".testnet.invalid:"), std::string::npos);
 
