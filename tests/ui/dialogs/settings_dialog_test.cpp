@@ -129,6 +129,8 @@ INSTANTIATE_TEST_SUITE_P(
         CheckCase{{{"nickEdit", ""}, {"shareSizeEdit", "x"}}, "Error: You haven't entered your Nick"},
         CheckCase{{{"nickEdit", "a|b"}, {"shareSizeEdit", "x"}}, "Error: Your Nick must not contain '$' or '|'"},
         CheckCase{{{"nickEdit", "$a"}}, "Error: Your Nick must not contain '$' or '|'"},
+        // No code page of a locale holds an emoji: the settings file could not keep this nick.
+        CheckCase{{{"nickEdit", "nick\xF0\x9F\x98\x80"}, {"shareSizeEdit", "x"}}, NickOutsideCodePageError()},
         CheckCase{{{"nickEdit", "  "}}, ""},
         CheckCase{{{"shareSizeEdit", "5,5"}, {"ipEdit", ""}}, "Error: 'Share size' must be a number"},
         CheckCase{{{"shareSizeEdit", " 7.25 "}}, ""}, CheckCase{{{"shareSizeEdit", "-1e2"}}, ""},
