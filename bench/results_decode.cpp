@@ -1,5 +1,6 @@
-// Decoding speed of $SR datagrams into SearchResult on one core, and the cost of the size text that the list
-// formats when it paints. Prints figures; not run by the tests.
+// Decoding speed of $SR datagrams into SearchResult on one core, with and without reading names in their hub's
+// encoding, sorting by name with and without non-ASCII names, and the cost of the size text that the list formats
+// when it paints. Prints figures; not run by the tests.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -9,6 +10,7 @@
 
 #include "best_seconds.h"
 #include "engine/nmdc/nmdc_text.h"
+#include "engine/results/result_column.h"
 #include "engine/results/result_store.h"
 #include "engine/results/size_format.h"
 #include "engine/results/sr_decoder.h"
@@ -16,20 +18,43 @@
 
 namespace {
 
-// Messages packed into datagrams of at most 8192 bytes, as clients send them; cyrillic: the words in CP1251, as a
-// user of a Russian hub shares them.
-std::vector<std::string> Datagrams(int messages, bool cyrillic = false) {
+// How the small letters of the generated names are written: as they are, or as Cyrillic letters in CP1251 (a user of a
+// Russian hub) or in UTF-8 (a Linux client).
+enum class Letters { Ascii, Cp1251, Utf8 };
+
+// Messages packed into datagrams of at most 8192 bytes, as clients send them.
+std::vector<std::string> Datagrams(int messages, Letters letters = Letters::Ascii) {
     std::mt19937 random(7);
     std::vector<std::string> datagrams(1);
     for (int i = 0; i < messages; ++i) {
-        std::string message = GeneratedSrMessage(random) + "|";
-        if (cyrillic)
-            for (char& c : message)
-                if (c >= 'a' && c <= 'z') c = static_cast<char>(0xE0 + (c - 'a'));
+        std::string message;
+        for (const char c : GeneratedSrMessage(random) + "|") {
+            const bool small = c >= 'a' && c <= 'z';
+            if (small && letters == Letters::Cp1251) {
+                message += static_cast<char>(0xE0 + (c - 'a'));
+            } else if (small && letters == Letters::Utf8) {
+                message += '\xD0';
+                message += static_cast<char>(0xB0 + (c - 'a') % 16);
+            } else {
+                message += c;
+            }
+        }
         if (datagrams.back().size() + message.size() > 8192) datagrams.emplace_back();
         datagrams.back() += message;
     }
     return datagrams;
+}
+
+// The best of three sorts by file name, each from the order of the Size column.
+double NameSortSeconds(ResultStore& store) {
+    double best = 1e9;
+    for (int i = 0; i < 3; ++i) {
+        store.Sort(kSizeColumn, false);
+        const auto start = std::chrono::steady_clock::now();
+        store.Sort(kFileNameColumn, false);
+        best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    }
+    return best;
 }
 
 }  // namespace
@@ -54,16 +79,38 @@ int main() {
     std::printf("decode without conversion: %.0f messages/s (%ld accepted)\n", kMessages / bare, accepted);
     const HubEncoding cp1251 = HubEncoding::FromListName("CP1251");
     const HubEncodingFinder findHub = [&cp1251](std::string_view) { return std::optional<HubEncoding>(cp1251); };
-    for (const bool cyrillic : {false, true}) {
-        const std::vector<std::string> converted = cyrillic ? Datagrams(kMessages, true) : datagrams;
+    ResultStore asciiRows;
+    ResultStore cyrillicRows;
+    for (const Letters letters : {Letters::Ascii, Letters::Cp1251, Letters::Utf8}) {
+        const std::vector<std::string> converted =
+            letters == Letters::Ascii ? datagrams : Datagrams(kMessages, letters);
         const double seconds = BestSeconds([&] {
             for (const std::string& datagram : converted)
                 DecodeDatagram(
                     datagram, filter, [](const SearchResult&) { return true; }, findHub);
         });
-        std::printf("decode and convert, %s names: %.0f messages/s, %.2f times the bare decode's time\n",
-                    cyrillic ? "CP1251" : "ASCII", kMessages / seconds, seconds / bare);
+        const char* const name =
+            letters == Letters::Ascii ? "ASCII" : (letters == Letters::Cp1251 ? "CP1251" : "UTF-8");
+        std::printf("decode and convert, %s names: %.0f messages/s, %.2f times the bare decode's time\n", name,
+                    kMessages / seconds, seconds / bare);
+        if (letters == Letters::Cp1251) continue;
+        ResultStore& store = letters == Letters::Ascii ? asciiRows : cyrillicRows;
+        for (const std::string& datagram : converted) {
+            DecodeDatagram(
+                datagram, filter,
+                [&store](const SearchResult& result) {
+                    store.Append(result);
+                    return true;
+                },
+                findHub);
+        }
     }
+    const double asciiSort = NameSortSeconds(asciiRows);
+    const double cyrillicSort = NameSortSeconds(cyrillicRows);
+    std::printf("sort %zu rows by name: ASCII %.3f s, Cyrillic UTF-8 %.3f s (%.2f times)\n", asciiRows.Count(),
+                asciiSort, cyrillicSort, cyrillicSort / asciiSort);
+    asciiRows.Clear();
+    cyrillicRows.Clear();
 
     const double decode = BestSeconds([&] {
         accepted = 0;
