@@ -66,7 +66,7 @@ int main(int argc, char** argv) {
     view.FitPathColumn();
     std::printf("Path fit after 1000 more rows: %.6f s\n", SecondsSince(start));
 
-    const char* const names[] = {"Filename", "Size", "Slots", "User", "Hub IP Address", "Path"};
+    const char* const names[] = {"Filename", "Size", "Slots", "User", "Hub IP Address", "Path", "TTH"};
     for (int column = 0; column < kResultColumnCount; ++column) {
         for (int click = 0; click < 2; ++click) {
             const bool descending = view.NextSortDescending(column);

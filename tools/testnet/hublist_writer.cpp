@@ -32,7 +32,8 @@ std::string Escaped(std::string_view text) {
 std::string WriteHublistXml(const std::vector<HublistEntry>& hubs) {
     std::string xml = "<?xml version=\"1.0\" encoding=\"utf-8\" standalone=\"yes\"?>\r\n";
     xml += "<Hublist Name=\"Hubsift test network\">\r\n\t<Hubs>\r\n\t\t<Columns>\r\n";
-    for (const char* column : {"Name", "Address", "Description", "Users", "Country", "Shared", "Minshare"}) {
+    for (const char* column :
+         {"Name", "Address", "Description", "Users", "Country", "Shared", "Minshare", "Encoding"}) {
         xml += "\t\t\t<Column Name=\"" + std::string(column) + "\"/>\r\n";
     }
     xml += "\t\t</Columns>\r\n";
