@@ -28,8 +28,8 @@ SimulatedUser SimulatedUser::Generate(const ShareCatalog& catalog, uint64_t seed
     const std::string join = rng.Pick(joins);
     user.m_nick = rng.Pick(NickStems()) + join + std::to_string(number) + (join == "[" ? "]" : "");
     // Clients on Linux send UTF-8 whatever the hub uses; the others speak the hub's character set.
-    const bool linux = Rng(Rng::Mix(seed, "linux" + std::to_string(number))).Chance(0.25);
-    user.m_style.charset = linux ? Charset::Utf8 : hubCharset;
+    const bool linuxClient = Rng(Rng::Mix(seed, "linux" + std::to_string(number))).Chance(0.25);
+    user.m_style.charset = linuxClient ? Charset::Utf8 : hubCharset;
     user.m_style.leadingBackslash = rng.Chance(0.2);
     user.m_style.folderTthPlaceholder = rng.Chance(0.3);
     user.m_style.packsDatagrams = rng.Chance(0.4);
