@@ -3,8 +3,8 @@
 #include <string>
 #include <string_view>
 
-// Letter case as the program's protocols and files know it: only A to Z fold to a to z. Bytes above 127 belong to
-// the ANSI code page and stay as they are, whatever the C locale says.
+// Letter case as the program's protocols and files know it: only A to Z fold to a to z. Bytes above 127 (parts of
+// UTF-8 characters, or code-page bytes at the edges) stay as they are, whatever the C locale says.
 
 constexpr char AsciiLower(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
