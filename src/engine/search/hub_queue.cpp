@@ -32,8 +32,11 @@ const HubEncoding* HubQueue::EncodingNamed(std::string_view encodingName) {
     return &m_encodings.emplace_back(std::string(encodingName), HubEncoding::FromListName(encodingName)).second;
 }
 
-void HubQueue::AddHub(std::string_view host, int32_t port, std::string_view encodingName) {
-    HubEntry& entry = m_entries.emplace_back(HubEntry{StoreHost(host), port, nullptr, EncodingNamed(encodingName)});
+void HubQueue::AddHub(std::string_view host, int32_t port, std::string_view encodingName, HubProtocol protocol,
+                      std::string_view keyprint) {
+    HubEntry& entry = m_entries.emplace_back(
+        HubEntry{StoreHost(host), port, nullptr, EncodingNamed(encodingName), protocol, StoreHost(keyprint)});
+    ++m_protocolCounts[static_cast<std::size_t>(protocol)];
     std::lock_guard lock(QueueLock);
     if (Head == nullptr) {
         Head = Tail = Cursor = &entry;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -11,6 +12,14 @@
 
 #include "engine/text/hub_encoding.h"
 
+// How a hub is spoken to, from its address's scheme.
+enum class HubProtocol {
+    Nmdc,     // dchub:// or no scheme
+    NmdcTls,  // nmdcs://
+    Adc,      // adc://
+    AdcTls,   // adcs://
+};
+
 // One hub of the list. Owned by the queue, host text included; workers only read it.
 struct HubEntry {
     std::string_view Host;
@@ -18,6 +27,9 @@ struct HubEntry {
     HubEntry* next = nullptr;
     // From the list's Encoding attribute; shared by the hubs that name the same one, owned by the queue.
     const HubEncoding* Encoding = nullptr;
+    HubProtocol Protocol = HubProtocol::Nmdc;
+    // For the TLS protocols: "SHA256/<base32>" the certificate must match; empty: any certificate.
+    std::string_view Keyprint;
 };
 
 // The hubs of the loaded list in file order, handed out once per run to concurrent workers.
@@ -30,13 +42,16 @@ public:
     HubQueue& operator=(const HubQueue&) = delete;
 
     // encodingName is the list's Encoding attribute; empty or unknown: the locale's code page.
-    void AddHub(std::string_view host, int32_t port, std::string_view encodingName = {});
+    void AddHub(std::string_view host, int32_t port, std::string_view encodingName = {},
+                HubProtocol protocol = HubProtocol::Nmdc, std::string_view keyprint = {});
     void Rewind();
     // The next entry of this run, or nullptr when every entry has been handed out. Thread-safe.
     const HubEntry* NextHub();
     // Entries not yet handed out in this run; an unlocked read is only a hint.
     int32_t Remaining() const;
     int32_t Count() const { return m_count; }
+    // Entries of one protocol, for the hub count's breakdown.
+    int32_t CountOf(HubProtocol protocol) const { return m_protocolCounts[static_cast<std::size_t>(protocol)]; }
 
 private:
     std::string_view StoreHost(std::string_view host);
@@ -48,6 +63,7 @@ private:
     mutable std::mutex QueueLock;
     int32_t m_remaining = 0;
     int32_t m_count = 0;
+    std::array<int32_t, 4> m_protocolCounts{};
     std::deque<HubEntry> m_entries;
     std::vector<std::unique_ptr<char[]>> m_hostBlocks;
     std::size_t m_hostBlockUsed = 0;

@@ -50,6 +50,18 @@ QComboBox* MakeList(QWidget* parent, const char* name, int left, int top, int wi
     return box;
 }
 
+// " (3 ADC, 2 over TLS)" when the list holds hubs other than plain NMDC ones, else nothing.
+std::string ProtocolBreakdown(const HubQueue& queue) {
+    const int32_t adc = queue.CountOf(HubProtocol::Adc) + queue.CountOf(HubProtocol::AdcTls);
+    const int32_t tls = queue.CountOf(HubProtocol::NmdcTls) + queue.CountOf(HubProtocol::AdcTls);
+    if (adc == 0 && tls == 0) return {};
+    std::string text = " (";
+    if (adc > 0) text += std::to_string(adc) + " ADC";
+    if (adc > 0 && tls > 0) text += ", ";
+    if (tls > 0) text += std::to_string(tls) + " over TLS";
+    return text + ")";
+}
+
 }  // namespace
 
 MainWindow::MainWindow(AppSettings& settings, std::string& pendingIPMessage, std::string appDataDir)
@@ -247,7 +259,8 @@ bool MainWindow::LoadHubList() {
 
 void MainWindow::ShowHubCount() {
     m_hubCount = m_queue->Remaining();
-    SetLabelText(m_hubCountLabel, std::to_string(m_hubCount) + " hubs loaded in the list");
+    SetLabelText(m_hubCountLabel,
+                 std::to_string(m_hubCount) + " hubs loaded in the list" + ProtocolBreakdown(*m_queue));
     SetProgressMaximum(m_progressBar, m_hubCount);
     m_searchButton->setEnabled(true);
 }

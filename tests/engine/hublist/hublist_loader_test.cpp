@@ -57,9 +57,6 @@ TEST(LoadHubList, AddressForms) {
         {"hub.example.org:", {}},
         {"hub.example.org:abc", {}},
         {"hub.example.org: 411", {}},
-        {"adc://hub.example.org:411", {}},
-        {"dchub://hub.example.org:411/adc://", {}},
-        {"adcs://hub.example.org:411", {}},
         {"DCHUB://hub.example.org:411", {}},
         {":411", {{"", 411}}},
         {"hub.example.org:70000", {{"hub.example.org", 70000}}},
@@ -74,6 +71,45 @@ TEST(LoadHubList, AddressForms) {
         EXPECT_TRUE(loaded.load.read);
         EXPECT_FALSE(loaded.load.failed) << c.address;
         EXPECT_EQ(loaded.hubs, c.expected) << c.address;
+    }
+}
+
+TEST(LoadHubList, SchemesGiveProtocolAndKeyprint) {
+    struct Case {
+        std::string address;
+        bool loaded;
+        std::string host{};
+        int32_t port = 0;
+        HubProtocol protocol = HubProtocol::Nmdc;
+        std::string keyprint{};
+    };
+    const Case cases[] = {
+        {"adc://hub.example.org:1511", true, "hub.example.org", 1511, HubProtocol::Adc, ""},
+        {"adcs://hub.example.org:1511/?kp=SHA256/ABC", true, "hub.example.org", 1511, HubProtocol::AdcTls,
+         "SHA256/ABC"},
+        {"adcs://h:5?x=1&amp;kp=SHA256/K&amp;y=2", true, "h", 5, HubProtocol::AdcTls, "SHA256/K"},
+        {"adc://h:5/?kp=SHA256/K", true, "h", 5, HubProtocol::Adc, ""},
+        {"nmdcs://hub.example.org:411/?kp=SHA256/Q", true, "hub.example.org", 411, HubProtocol::NmdcTls, "SHA256/Q"},
+        {"nmdcs://hub.example.org", true, "hub.example.org", 411, HubProtocol::NmdcTls, ""},
+        {"dchub://h:7/?kp=SHA256/K", true, "h", 7, HubProtocol::Nmdc, ""},
+        {"dchub://hub.example.org:411/adc://", true, "hub.example.org", 411, HubProtocol::Nmdc, ""},
+        {"text adcs://h:9", true, "h", 9, HubProtocol::AdcTls, ""},
+        {"adc://hub.example.org", false},
+        {"adcs://hub.example.org:/", false},
+        {"ADC://h:5", false},
+        {"http://h:5", false},
+    };
+    for (const Case& c : cases) {
+        HubQueue queue;
+        LoadHubListText(ListOf(HubWithAddress(c.address)), queue);
+        const HubEntry* hub = queue.NextHub();
+        ASSERT_EQ(hub != nullptr, c.loaded) << c.address;
+        if (hub == nullptr) continue;
+        EXPECT_EQ(hub->Host, c.host) << c.address;
+        EXPECT_EQ(hub->Port, c.port) << c.address;
+        EXPECT_EQ(hub->Protocol, c.protocol) << c.address;
+        EXPECT_EQ(hub->Keyprint, c.keyprint) << c.address;
+        EXPECT_EQ(queue.CountOf(c.protocol), 1) << c.address;
     }
 }
 
