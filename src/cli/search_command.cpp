@@ -134,6 +134,7 @@ int RunSearch(const CliOptions& options, AppSettings settings, const std::string
     SerialStepRunner steps;
     SearchPrinter printer(options, streams, signals, queue.Count());
     SearchSession session(steps, printer);
+    session.LoadAdcIdentity(dataDir);
     RunStart start;
     // The main thread acts on the session through the runner too, so it never overlaps a step of a worker.
     steps.RunAndWait([&] {

@@ -5,6 +5,7 @@
 #include <unordered_map>
 
 #include "engine/adc/adc_result_decoder.h"
+#include "engine/net/tls_session.h"
 
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
@@ -21,6 +22,27 @@ milliseconds Until(Clock::time_point deadline) {
 // "connection refused while connecting", "timed out while waiting for the hub's SID".
 std::string StatusReason(TcpStatus status, const char* stage) {
     return std::string(DescribeTcpStatus(status)) + " " + stage;
+}
+
+// The kind of refusal an ISTA code (without its severity digit) stands for.
+ExchangeEnd RefusalOfStatus(int code) {
+    switch (code) {
+        case 11:  // hub full
+            return ExchangeEnd::HubFull;
+        case 21:  // nick invalid
+        case 22:  // nick taken
+        case 24:  // CID taken
+            return ExchangeEnd::NickRefused;
+        case 23:  // bad password
+        case 30:  // kicked or banned
+        case 31:
+        case 32:
+            return ExchangeEnd::Banned;
+        case 26:  // registered users only
+            return ExchangeEnd::PasswordAsked;
+        default:
+            return ExchangeEnd::Refused;
+    }
 }
 
 // The users this hub announced, by SID: a relayed result names its sender only by SID.
@@ -47,11 +69,16 @@ public:
     AdcExchangeResult Run(const std::function<bool()>& stillWanted) {
         if (const TcpStatus status = m_client.Connect(m_hub.Host, m_hub.Port, Limit()); status != TcpStatus::Ok)
             return Failed(StatusReason(status, "while connecting"), status);
+        m_result.Connected = true;
         if (m_hub.Tls) {
             std::string failure;
             const TcpStatus status = m_client.StartTls(m_hub.Host, m_hub.Keyprint, Limit(), failure);
+            if (status != TcpStatus::Ok && failure.empty())
+                return Failed(StatusReason(status, "in the TLS handshake"), status);
             if (status != TcpStatus::Ok)
-                return Failed(failure.empty() ? StatusReason(status, "in the TLS handshake") : failure, status);
+                return Refused(
+                    failure == TlsSession::kKeyprintMismatch ? ExchangeEnd::KeyprintMismatch : ExchangeEnd::TlsFailed,
+                    failure);
         }
         if (!Write(AdcSupportsMessage(), "while sending HSUP")) return m_result;
 
@@ -81,17 +108,30 @@ public:
         const std::string token =
             m_context.Run.AddSearch(m_hub.Host + ":" + std::to_string(m_hub.Port), m_context.Query.Kind);
         if (!Write(AdcSearchMessage(sid, m_context.Query, token), "while sending BSCH")) return m_result;
-        return {AdcExchangeEnd::Searched, TcpStatus::Ok, {}};
+        m_result.End = AdcExchangeEnd::Searched;
+        m_result.Kind = ExchangeEnd::Searched;
+        return m_result;
     }
 
 private:
     milliseconds Limit() const { return std::min(m_readTimeout, Until(m_deadline)); }
 
-    AdcExchangeResult Failed(std::string reason, TcpStatus connection = TcpStatus::Ok) {
-        m_result = {AdcExchangeEnd::Failed, connection, std::move(reason)};
+    AdcExchangeResult Failed(std::string reason, TcpStatus connection) {
+        m_result.End = AdcExchangeEnd::Failed;
+        m_result.Connection = connection;
+        m_result.Reason = std::move(reason);
         return m_result;
     }
-    AdcExchangeResult GivenUp() { return {AdcExchangeEnd::GivenUp, TcpStatus::Ok, "given up during the login"}; }
+    AdcExchangeResult Refused(ExchangeEnd kind, std::string reason) {
+        m_result.Kind = kind;
+        return Failed(std::move(reason), TcpStatus::Ok);
+    }
+    AdcExchangeResult GivenUp() {
+        m_result.End = AdcExchangeEnd::GivenUp;
+        m_result.Kind = ExchangeEnd::GivenUp;
+        m_result.Reason = "given up during the login";
+        return m_result;
+    }
 
     // A line and its message, or no message for a line that is not ADC (ignored). The deadline is checked here
     // too: a hub that never pauses always has a line ready, whatever the time-out.
@@ -117,25 +157,29 @@ private:
     bool Continues(const AdcMessage& message, const std::string& sid) {
         if (message.Type != 'I') return true;
         if (const auto status = ParseAdcStatus(message); status && status->Severity == 2) {
-            Failed(status->Text.empty() ? "hub error " + std::to_string(200 + status->Code) : status->Text);
+            Refused(RefusalOfStatus(status->Code),
+                    status->Text.empty() ? "hub error " + std::to_string(200 + status->Code) : status->Text);
             return false;
         }
         if (message.Command == "GPA") {
-            Failed("the hub asks for a password");
+            Refused(ExchangeEnd::PasswordAsked, "the hub asks for a password");
             return false;
         }
         const auto quit = ParseAdcQuit(message);
         if (!quit || (!sid.empty() && quit->Sid != sid)) return true;
-        if (!quit->Redirect.empty())
-            Failed("redirected to " + quit->Redirect);
-        else
-            Failed(quit->Message.empty() ? "disconnected by the hub" : "disconnected by the hub: " + quit->Message);
+        if (!quit->Redirect.empty()) {
+            m_result.Redirect = quit->Redirect;
+            Refused(ExchangeEnd::Redirected, "redirected to " + quit->Redirect);
+        } else {
+            Refused(ExchangeEnd::Refused,
+                    quit->Message.empty() ? "disconnected by the hub" : "disconnected by the hub: " + quit->Message);
+        }
         return false;
     }
 
     AdcLoginInfo LoginInfo(const std::string& sid) const {
         const RunValues& values = m_context.Values;
-        const bool active = !values.IP.empty() && values.CurrentUdpPort > 0;
+        const bool active = !values.Passive && !values.IP.empty() && values.CurrentUdpPort > 0;
         return {sid,
                 m_context.Identity.Cid,
                 m_context.Identity.Pid,
@@ -175,10 +219,11 @@ void Linger(TcpClient& client, const AdcRunContext& context, HubUsers& users, mi
 }  // namespace
 
 AdcExchangeResult RunAdcExchange(TcpClient& client, const AdcHub& hub, const AdcRunContext& context,
-                                 const std::function<bool()>& stillWanted) {
+                                 const std::function<bool()>& stillWanted, const std::function<bool()>& searched) {
     HubUsers users;
     AdcExchangeResult result = AdcLogin(client, hub, context, users).Run(stillWanted);
-    if (result.End == AdcExchangeEnd::Searched) Linger(client, context, users, context.Timings.Linger);
+    const milliseconds stay = context.Values.Passive ? context.Timings.PassiveWindow : context.Timings.Linger;
+    if (result.End == AdcExchangeEnd::Searched && (!searched || searched())) Linger(client, context, users, stay);
     client.Disconnect();
     return result;
 }

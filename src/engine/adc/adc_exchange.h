@@ -9,6 +9,7 @@
 #include "engine/adc/adc_run_registry.h"
 #include "engine/net/tcp_client.h"
 #include "engine/results/sr_decoder.h"
+#include "engine/search/hub_exchange.h"
 #include "engine/search/run_values.h"
 
 // One ADC hub as the hub list names it.
@@ -41,11 +42,17 @@ struct AdcExchangeResult {
     AdcExchangeEnd End = AdcExchangeEnd::Failed;
     TcpStatus Connection = TcpStatus::Ok;  // how the connection failed; Ok when the hub refused us
     std::string Reason;                    // for the log and the per-hub outcome: the hub's own text when it sent one
+    // For Failed, the kind of end in the terms NMDC hubs share: Connection when the connection failed, NickRefused,
+    // PasswordAsked, HubFull, Banned, Redirected, Refused, TlsFailed or KeyprintMismatch when the hub ended it.
+    ExchangeEnd Kind = ExchangeEnd::Connection;
+    bool Connected = false;  // the TCP connection stood (a time-out after it is the login's)
+    std::string Redirect;    // for Redirected: where the hub sent us
 };
 
 // One hub's ADC login and search on the calling thread: HSUP, the hub's SID, our BINF, the hub's echo of it (a
 // search sent before the echo makes hubs close silently), BSCH with the hub's own token, then a stay of
-// Timings.Linger reading users and relayed results. The login ends at Timings' login deadline at most.
-// stillWanted is asked after each line of the login. Leaves the client disconnected.
+// Timings.Linger (Timings.PassiveWindow in a passive run) reading users and relayed results. The login ends at
+// Timings' login deadline at most. stillWanted is asked after each line of the login. searched, when given, runs
+// once BSCH is written and before the stay, which it skips by returning false. Leaves the client disconnected.
 AdcExchangeResult RunAdcExchange(TcpClient& client, const AdcHub& hub, const AdcRunContext& context,
-                                 const std::function<bool()>& stillWanted);
+                                 const std::function<bool()>& stillWanted, const std::function<bool()>& searched = {});

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string_view>
 
+#include "engine/net/tls_session.h"
 #include "engine/nmdc/nmdc_text.h"
 #include "engine/nmdc/user_ip.h"
 #include "engine/search/hub_values.h"
@@ -61,8 +62,9 @@ constexpr std::string_view ForceMovePrefix = "$ForceMove ";
 class Login {
 public:
     Login(TcpClient& client, const RunValues& values, const HubExchangeTimings& timings,
-          std::function<void()> connected = {})
+          std::function<void()> connected = {}, std::optional<HubTls> tls = std::nullopt)
         : m_connected(std::move(connected)),
+          m_tls(tls),
           m_client(client),
           m_values(values),
           m_timings(timings),
@@ -72,6 +74,7 @@ public:
     ExchangeResult Run(const std::string& host, int32_t port, const std::function<bool()>& stillWanted) {
         m_status = m_client.Connect(host, port, Limit());
         if (m_status != TcpStatus::Ok) return Failed();
+        if (m_tls && !StartTls(host)) return m_result.end == ExchangeEnd::Connection ? Failed() : Ended(m_result.end);
         if (m_connected) m_connected();
         m_result.stage = ExchangeStage::Lock;
         std::string line;
@@ -113,6 +116,20 @@ private:
         m_status = m_client.WriteAll(bytes, Limit());
         return m_status == TcpStatus::Ok;
     }
+    // False when no TLS could be had: m_result.end says whether the hub's certificate or TLS itself was at fault
+    // (Connection for a time-out or an Abort, m_status then says which).
+    bool StartTls(const std::string& host) {
+        std::string failure;
+        m_status = m_client.StartTls(host, m_tls->Keyprint, Limit(), failure);
+        if (m_status == TcpStatus::Ok) return true;
+        if (failure == TlsSession::kKeyprintMismatch)
+            m_result.end = ExchangeEnd::KeyprintMismatch;
+        else if (!failure.empty())
+            m_result.end = ExchangeEnd::TlsFailed;
+        m_result.tlsFailure = std::move(failure);
+        return false;
+    }
+
     // Keeps the hub's chat line and the address of a redirect; returns the refusal the line is, if it is one.
     std::optional<ExchangeEnd> Note(const std::string& line) {
         if (line.starts_with('<')) m_result.hubMessage = Clipped(line, MaxHubMessage);
@@ -154,6 +171,7 @@ private:
     }
 
     const std::function<void()> m_connected;
+    const std::optional<HubTls> m_tls;
     TcpClient& m_client;
     const RunValues& m_values;
     const HubExchangeTimings& m_timings;
@@ -244,6 +262,15 @@ std::string DescribeExchange(const ExchangeResult& result) {
         case ExchangeEnd::NickNotWritable:
             text = "skipped: the nick cannot be written in the hub's encoding";
             break;
+        case ExchangeEnd::Refused:
+            text = "refused by the hub";
+            break;
+        case ExchangeEnd::TlsFailed:
+            text = result.tlsFailure;
+            break;
+        case ExchangeEnd::KeyprintMismatch:
+            text = TlsSession::kKeyprintMismatch;
+            break;
     }
     if (!result.hubMessage.empty()) text += "; the hub said: " + result.hubMessage;
     return text;
@@ -257,14 +284,14 @@ ExchangeResult LogInAndSearch(TcpClient& client, const std::string& host, int32_
 ExchangeResult LogInAndSearchInEncoding(TcpClient& client, const std::string& host, int32_t port,
                                         const HubEncoding& encoding, const RunValues& values,
                                         const HubExchangeTimings& timings, const std::function<bool()>& stillWanted,
-                                        const std::function<void()>& connected) {
+                                        const std::function<void()>& connected, const std::optional<HubTls>& tls) {
     const HubValues written = ValuesForHub(values, encoding);
     if (!written.values) {
         ExchangeResult skipped;
         skipped.end = written.refusal;
         return skipped;
     }
-    ExchangeResult result = Login(client, *written.values, timings, connected).Run(host, port, stillWanted);
+    ExchangeResult result = Login(client, *written.values, timings, connected, tls).Run(host, port, stillWanted);
     result.hubMessage = ReadHubText(result.hubMessage, &encoding);
     result.redirect = ReadHubText(result.redirect, &encoding);
     return result;

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -34,6 +35,9 @@ enum class ExchangeEnd {
     // Skipped without connecting: the hub's encoding cannot hold the search phrase, or the nick.
     PhraseNotWritable,
     NickNotWritable,
+    Refused,           // an ADC hub's fatal status or quit without a more specific kind: hubMessage holds its text
+    TlsFailed,         // no TLS with the hub: tlsFailure says why
+    KeyprintMismatch,  // the hub's certificate does not match the keyprint its address carries
 };
 
 // How one hub's exchange went: kept for the log and for a per-hub report.
@@ -44,6 +48,12 @@ struct ExchangeResult {
     std::string hubMessage;                // the last chat line from the hub ("<HubBot> …"), empty if none
     std::string hubSeenAddress;            // our address as the hub's $UserIP reported it, empty if it did not
     std::string redirect;                  // for ExchangeEnd::Redirected: the address the hub named, maybe empty
+    std::string tlsFailure{};              // for ExchangeEnd::TlsFailed: what the TLS library said
+};
+
+// For a hub reached over TLS (nmdcs://): the keyprint ("SHA256/<base32>") its certificate must match, empty for any.
+struct HubTls {
+    std::string_view Keyprint;
 };
 
 // The result in plain words, e.g. "timed out waiting for $Hello; the hub said: <HubBot> Registered users only" or
@@ -60,11 +70,13 @@ ExchangeResult LogInAndSearch(TcpClient& client, const std::string& host, int32_
 // LogInAndSearch with the nick and the search pattern (UTF-8 in values) written in the hub's encoding. A hub whose
 // encoding cannot hold them is not contacted: PhraseNotWritable or NickNotWritable. The hub's chat line and redirect
 // address come back as UTF-8, read by ReadHubText (LogInAndSearch leaves them as the hub sent them).
-// connected runs once the connection stands, before anything is sent (answers can only come after that).
+// connected runs once the connection stands, before anything is sent (answers can only come after that). With tls
+// the connection runs TLS from its start.
 ExchangeResult LogInAndSearchInEncoding(TcpClient& client, const std::string& host, int32_t port,
                                         const HubEncoding& encoding, const RunValues& values,
                                         const HubExchangeTimings& timings, const std::function<bool()>& stillWanted,
-                                        const std::function<void()>& connected = {});
+                                        const std::function<void()>& connected = {},
+                                        const std::optional<HubTls>& tls = std::nullopt);
 
 // After a written $Search: stays up to linger (hubs that forward searches in batches drop those of users who have
 // already left; in a passive search it is the window in which results come), hands each $SR line the hub relays to

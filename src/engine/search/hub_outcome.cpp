@@ -51,6 +51,12 @@ HubReason ReasonOf(const ExchangeResult& result) {
             return HubReason::PhraseNotWritable;
         case ExchangeEnd::NickNotWritable:
             return HubReason::NickNotWritable;
+        case ExchangeEnd::Refused:
+            return HubReason::Refused;
+        case ExchangeEnd::TlsFailed:
+            return HubReason::TlsFailed;
+        case ExchangeEnd::KeyprintMismatch:
+            return HubReason::KeyprintMismatch;
     }
     return HubReason::ConnectionFailed;
 }
@@ -62,6 +68,21 @@ HubOutcome OutcomeOf(const std::string& host, int32_t port, const ExchangeResult
     HubOutcome outcome{host, port, ReasonOf(result), result.hubMessage, result.redirect, {}};
     if (outcome.reason == HubReason::Searched) outcome.timeToSearch = took;
     return outcome;
+}
+
+HubOutcome OutcomeOf(const std::string& host, int32_t port, const AdcExchangeResult& result,
+                     std::chrono::milliseconds took) {
+    ExchangeResult same;
+    same.end = result.Kind;
+    // A time-out once connected is the login's, as on NMDC hubs after the lock.
+    same.stage = result.Connected ? ExchangeStage::Hello : ExchangeStage::Connect;
+    same.connection = result.Connection;
+    same.redirect = result.Redirect;
+    if (result.Kind == ExchangeEnd::Refused || result.Kind == ExchangeEnd::NickRefused ||
+        result.Kind == ExchangeEnd::HubFull || result.Kind == ExchangeEnd::Banned ||
+        result.Kind == ExchangeEnd::PasswordAsked)
+        same.hubMessage = result.Reason;
+    return OutcomeOf(host, port, same, took);
 }
 
 const char* DescribeReason(HubReason reason) {
@@ -100,6 +121,12 @@ const char* DescribeReason(HubReason reason) {
             return "phrase not in the hub's encoding";
         case HubReason::NickNotWritable:
             return "nick not in the hub's encoding";
+        case HubReason::Refused:
+            return "refused by the hub";
+        case HubReason::TlsFailed:
+            return "TLS failed";
+        case HubReason::KeyprintMismatch:
+            return "certificate does not match the hub list's keyprint";
     }
     return "?";
 }

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/adc/adc_exchange.h"
 #include "engine/search/hub_exchange.h"
 
 // What became of one hub of a run, in terms a user can act on.
@@ -25,6 +26,9 @@ enum class HubReason {
     Stopped,            // the run was stopped while the hub was under way
     PhraseNotWritable,  // skipped: the hub's encoding cannot hold the search phrase
     NickNotWritable,    // skipped: the hub's encoding cannot hold the nick
+    Refused,            // an ADC hub ended the login with a status or quit of its own: hubMessage holds its text
+    TlsFailed,          // the TLS handshake failed
+    KeyprintMismatch,   // the certificate does not match the keyprint of the hub's address
 };
 
 struct HubOutcome {
@@ -38,6 +42,10 @@ struct HubOutcome {
 
 // The outcome of one exchange; took is the time from the start of the connect to its end.
 HubOutcome OutcomeOf(const std::string& host, int32_t port, const ExchangeResult& result,
+                     std::chrono::milliseconds took);
+
+// The outcome of one ADC exchange, in the same terms.
+HubOutcome OutcomeOf(const std::string& host, int32_t port, const AdcExchangeResult& result,
                      std::chrono::milliseconds took);
 
 // "searched", "nick refused", "password required", …: short, for a report's column and the log.

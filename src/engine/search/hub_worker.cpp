@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <utility>
 
+#include "engine/adc/adc_exchange.h"
+#include "engine/search/adc_run.h"
 #include "engine/search/hub_exchange.h"
 #include "engine/sys/log.h"
 
@@ -24,7 +26,15 @@ void LowerPriority() {
     if (errno == 0) setpriority(PRIO_PROCESS, static_cast<id_t>(thread), current + 1);
 }
 
-void LogExchange(const HubOutcome& outcome, const ExchangeResult& result, std::chrono::milliseconds took) {
+std::chrono::milliseconds Since(std::chrono::steady_clock::time_point started) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
+}
+
+bool IsAdc(HubProtocol protocol) {
+    return protocol == HubProtocol::Adc || protocol == HubProtocol::AdcTls;
+}
+
+void LogExchange(const HubOutcome& outcome, const std::string& description, std::chrono::milliseconds took) {
     if (!LogEnabled(LogLevel::Info)) return;
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.2f s", std::chrono::duration<double>(took).count());
@@ -34,7 +44,7 @@ void LogExchange(const HubOutcome& outcome, const ExchangeResult& result, std::c
                                 : reason == HubReason::Stopped ? "stopped"
                                                                : std::string("failed (") + DescribeReason(reason) + ")";
     Log(LogLevel::Info, "hub " + outcome.host + ":" + std::to_string(outcome.port) + " " + verdict + " after " +
-                            seconds + ": " + DescribeExchange(result));
+                            seconds + ": " + description);
 }
 
 }  // namespace
@@ -81,18 +91,110 @@ std::optional<HubWorker::Ticket> HubWorker::TakeHub() {
     if (hub == nullptr) return std::nullopt;
     // An Abort meant for an earlier run or hub must not cut this one; later ones come after this lock is left.
     Client.Rearm();
-    return Ticket{std::string(hub->Host), hub->Port, hub->Encoding, m_values, m_run};
+    return Ticket{std::string(hub->Host),     hub->Port, hub->Encoding, hub->Protocol,
+                  std::string(hub->Keyprint), m_values,  m_run};
+}
+
+HubWorker::Counted HubWorker::Count(const Ticket& ticket, HubOutcome outcome) {
+    if (!m_context.counters.Count(ticket.run, outcome.reason != HubReason::Searched)) return Counted::NotThisRun;
+    m_context.outcomes.Add(ticket.run, std::move(outcome));
+    return HandOverProgress() ? Counted::Yes : Counted::GuiClosed;
+}
+
+bool HubWorker::EndLinger(const Ticket& ticket) {
+    // Lingering cannot change the outcome, but the run is over only once the last hub has been left.
+    return !m_context.counters.LingerEnded(ticket.run) || HandOverProgress();
 }
 
 bool HubWorker::Finish(const Ticket& ticket, HubOutcome outcome) {
     const bool searched = outcome.reason == HubReason::Searched;
-    if (!m_context.counters.Count(ticket.run, !searched)) return true;
-    m_context.outcomes.Add(ticket.run, std::move(outcome));
-    if (!HandOverProgress()) return false;
-    if (!searched) return true;
-    // Lingering cannot change the outcome, but the run is over only once the last hub has been left.
-    if (!Linger(ticket)) return false;
-    return !m_context.counters.LingerEnded(ticket.run) || HandOverProgress();
+    const Counted counted = Count(ticket, std::move(outcome));
+    if (counted != Counted::Yes || !searched) return counted != Counted::GuiClosed;
+    return Linger(ticket) && EndLinger(ticket);
+}
+
+std::optional<HubWorker::AfterHub> HubWorker::Unwanted(bool givenUp) {
+    if (givenUp || Terminated || !Active) return AfterHub::Stop;
+    if (Abandoned) {
+        Client.Disconnect();
+        return AfterHub::Next;
+    }
+    return std::nullopt;
+}
+
+HubWorker::AfterHub HubWorker::SearchNmdcHub(const Ticket& ticket, const std::function<bool()>& stillWanted) {
+    const auto started = std::chrono::steady_clock::now();
+    const auto connected = [this, &ticket] {
+        if (m_context.hubAddresses != nullptr) m_context.hubAddresses->Record(Client.PeerAddress(), *ticket.encoding);
+    };
+    std::optional<HubTls> tls;
+    if (ticket.protocol == HubProtocol::NmdcTls) tls = HubTls{ticket.keyprint};
+    const ExchangeResult result =
+        LogInAndSearchInEncoding(Client, ticket.host, ticket.port, *ticket.encoding, *ticket.values, m_context.timings,
+                                 stillWanted, connected, tls);
+    const auto took = Since(started);
+    HubOutcome outcome = OutcomeOf(ticket.host, ticket.port, result, took);
+    LogExchange(outcome, DescribeExchange(result), took);
+    if (m_context.hubSeenAddress != nullptr && !result.hubSeenAddress.empty())
+        m_context.hubSeenAddress->Note(result.hubSeenAddress);
+    if (const std::optional<AfterHub> after = Unwanted(result.end == ExchangeEnd::GivenUp)) return *after;
+    return Finish(ticket, std::move(outcome)) ? AfterHub::Next : AfterHub::GuiClosed;
+}
+
+HubWorker::AfterHub HubWorker::SearchAdcHub(const Ticket& ticket, const std::function<bool()>& stillWanted) {
+    const auto started = std::chrono::steady_clock::now();
+    if (!ticket.values->Adc) {
+        AdcExchangeResult noIdentity;
+        noIdentity.Kind = ExchangeEnd::Refused;
+        noIdentity.Reason = "no ADC identity: the data folder could not keep one";
+        HubOutcome outcome = OutcomeOf(ticket.host, ticket.port, noIdentity, Since(started));
+        LogExchange(outcome, noIdentity.Reason, Since(started));
+        return Finish(ticket, std::move(outcome)) ? AfterHub::Next : AfterHub::GuiClosed;
+    }
+    AdcRun& adc = *ticket.values->Adc;
+    std::vector<SearchResult> batch;
+    bool guiOpen = true;
+    const auto handOver = [&] {
+        guiOpen = guiOpen && m_context.gui.RunAndWait([&] {
+            if (m_context.counters.IsCurrent(ticket.run) && m_context.handOverAdcResults)
+                m_context.handOverAdcResults(batch);
+        });
+        batch.clear();
+    };
+    const AdcRunContext context{*ticket.values,
+                                adc.Identity,
+                                adc.Query,
+                                adc.Registry,
+                                m_context.timings,
+                                adc.Filter,
+                                [&](const SearchResult& result) {
+                                    batch.push_back(result);
+                                    if (batch.size() >= RelayedBatchSize) handOver();
+                                    return true;
+                                }};
+    std::optional<AfterHub> afterSearch;
+    const auto searched = [&] {
+        const auto took = Since(started);
+        HubOutcome outcome{ticket.host, ticket.port, HubReason::Searched, {}, {}, took};
+        LogExchange(outcome, "BSCH sent", took);
+        afterSearch = Unwanted(false);
+        if (afterSearch) return false;
+        const Counted counted = Count(ticket, std::move(outcome));
+        afterSearch = counted == Counted::GuiClosed ? AfterHub::GuiClosed : AfterHub::Next;
+        return counted == Counted::Yes;
+    };
+    const AdcHub hub{ticket.host, ticket.port, ticket.protocol == HubProtocol::AdcTls, ticket.keyprint};
+    const AdcExchangeResult result = RunAdcExchange(Client, hub, context, stillWanted, searched);
+    if (!batch.empty()) handOver();
+    if (!guiOpen) return AfterHub::GuiClosed;
+    if (afterSearch == AfterHub::Next) return EndLinger(ticket) ? AfterHub::Next : AfterHub::GuiClosed;
+    if (afterSearch) return *afterSearch;
+
+    const auto took = Since(started);
+    HubOutcome outcome = OutcomeOf(ticket.host, ticket.port, result, took);
+    LogExchange(outcome, result.Reason, took);
+    if (const std::optional<AfterHub> after = Unwanted(result.End == AdcExchangeEnd::GivenUp)) return *after;
+    return Finish(ticket, std::move(outcome)) ? AfterHub::Next : AfterHub::GuiClosed;
 }
 
 bool HubWorker::Linger(const Ticket& ticket) {
@@ -130,35 +232,16 @@ bool HubWorker::HandOverProgress() {
 void HubWorker::Execute() {
     LowerPriority();
     const auto stillWanted = [this] { return !Terminated && Active; };
-    const HubEncoding* encoding = nullptr;
-    const auto connected = [this, &encoding] {
-        if (m_context.hubAddresses != nullptr) m_context.hubAddresses->Record(Client.PeerAddress(), *encoding);
-    };
     while (true) {
         WakeEvent.Wait();
         if (Terminated) break;
         bool guiClosed = false;
         while (const std::optional<Ticket> ticket = TakeHub()) {
-            const auto started = std::chrono::steady_clock::now();
-            encoding = ticket->encoding;
-            const ExchangeResult result =
-                LogInAndSearchInEncoding(Client, ticket->host, ticket->port, *ticket->encoding, *ticket->values,
-                                         m_context.timings, stillWanted, connected);
-            const auto took =
-                std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
-            HubOutcome outcome = OutcomeOf(ticket->host, ticket->port, result, took);
-            LogExchange(outcome, result, took);
-            if (m_context.hubSeenAddress != nullptr && !result.hubSeenAddress.empty())
-                m_context.hubSeenAddress->Note(result.hubSeenAddress);
-            if (result.end == ExchangeEnd::GivenUp || Terminated || !Active) break;
-            if (Abandoned) {
-                Client.Disconnect();
-                continue;
-            }
-            if (!Finish(*ticket, std::move(outcome))) {
-                guiClosed = true;
-                break;
-            }
+            const AfterHub after =
+                IsAdc(ticket->protocol) ? SearchAdcHub(*ticket, stillWanted) : SearchNmdcHub(*ticket, stillWanted);
+            if (after == AfterHub::Next) continue;
+            guiClosed = after == AfterHub::GuiClosed;
+            break;
         }
         Client.Disconnect();
         if (Terminated || guiClosed) break;

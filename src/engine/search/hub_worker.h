@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/net/tcp_client.h"
+#include "engine/results/search_result.h"
 #include "engine/search/hub_address_book.h"
 #include "engine/search/hub_outcome_batch.h"
 #include "engine/search/hub_queue.h"
@@ -33,6 +34,9 @@ struct WorkerContext {
     // Passive runs: runs on the GUI thread with a batch of $SR lines a hub relayed (valid only during the call),
     // while the worker that handed them over waits; only for the current run.
     std::function<void(const std::vector<std::string_view>&)> handOverRelayedResults{};
+    // Runs on the GUI thread with a batch of results an ADC hub relayed (decoded, filtered by the run's filter),
+    // while the worker that handed them over waits; only for the current run.
+    std::function<void(const std::vector<SearchResult>&)> handOverAdcResults{};
     // Where workers note the address each hub was reached at, for reading its answers; none: not noted.
     HubAddressBook* hubAddresses = nullptr;
     // Where workers note the address hubs report for us; none: not noted.
@@ -74,15 +78,29 @@ private:
         std::string host;
         int32_t port;
         const HubEncoding* encoding;  // owned by the queue
+        HubProtocol protocol;
+        std::string keyprint;
         std::shared_ptr<const RunValues> values;
         uint64_t run;
     };
+    // What the worker does after a hub.
+    enum class AfterHub { Next, Stop, GuiClosed };
+    enum class Counted { Yes, NotThisRun, GuiClosed };
 
     void Execute();
     std::optional<Ticket> TakeHub();
+    AfterHub SearchNmdcHub(const Ticket& ticket, const std::function<bool()>& stillWanted);
+    // ADC hubs are counted when BSCH is written, from within the exchange, which then stays for the linger.
+    AfterHub SearchAdcHub(const Ticket& ticket, const std::function<bool()>& stillWanted);
+    // Whether an ended exchange is still to be counted, or what to do instead.
+    std::optional<AfterHub> Unwanted(bool givenUp);
     // Counts the hub, keeps its outcome, lingers after a search and updates the window; false when the GUI thread
     // has closed.
     bool Finish(const Ticket& ticket, HubOutcome outcome);
+    // Counts the hub, keeps its outcome and updates the window.
+    Counted Count(const Ticket& ticket, HubOutcome outcome);
+    // After the linger: updates the window when it was the run's last; false when the GUI thread has closed.
+    bool EndLinger(const Ticket& ticket);
     // Stays on the searched hub for the linger; in a passive run hands the $SR lines it relays meanwhile to the GUI
     // thread in batches. False when the GUI thread has closed.
     bool Linger(const Ticket& ticket);

@@ -2,8 +2,11 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
+
+struct AdcRun;
 
 // The settings and search values of one run, copied when it starts: a Settings change during a run takes effect
 // at the next run. Text is UTF-8; each hub gets the nick and the pattern in its own encoding.
@@ -17,6 +20,8 @@ struct RunValues {
     int32_t CurrentUdpPort = 0;
     // $Search Hub:<nick>: active users answer through the hub, which relays their $SR lines on our connection.
     bool Passive = false;
+    // Shared by the run's ADC hubs; none: ADC hubs fail, as there is no identity to log in with.
+    std::shared_ptr<AdcRun> Adc{};
 };
 
 // Waits of the hub exchange that real hubs need; tests and benchmarks shorten them.

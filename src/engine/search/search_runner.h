@@ -46,6 +46,11 @@ public:
         m_context.handOverRelayedResults = std::move(handler);
     }
 
+    // Results ADC hubs relay go to handler (see WorkerContext). Set it before the first run.
+    void SetAdcResultHandler(std::function<void(const std::vector<SearchResult>&)> handler) {
+        m_context.handOverAdcResults = std::move(handler);
+    }
+
     int32_t SearchedCount() const { return m_counters.Searched(); }
     int32_t FailedCount() const { return m_counters.Failed(); }
     // The run is over: every hub has been counted and the last linger has ended.

@@ -1,9 +1,11 @@
 #include "engine/search/search_session.h"
 
+#include "engine/adc/adc_result_decoder.h"
 #include "engine/net/local_addresses.h"
 #include "engine/net/port_mapper.h"
 #include "engine/net/udp_listener.h"
 #include "engine/results/sr_decoder.h"
+#include "engine/search/adc_run.h"
 #include "engine/search/hub_queue.h"
 #include "engine/search/search_runner.h"
 #include "engine/search/silent_port_hint.h"
@@ -30,7 +32,18 @@ std::unique_ptr<SearchRunner> SearchSession::MakeRunner(const HubExchangeTimings
         m_gui, [this] { OnRunProgress(); }, timings);
     // What hubs relay in a passive run goes the way of the datagrams.
     runner->SetRelayedResultHandler([this](const std::vector<std::string_view>& lines) { OnDatagrams(lines); });
+    runner->SetAdcResultHandler([this](const std::vector<SearchResult>& results) { OnAdcResults(results); });
     return runner;
+}
+
+bool SearchSession::LoadAdcIdentity(const std::string& dataDir) {
+    AdcIdentityLoad load = LoadOrCreateAdcIdentity(dataDir);
+    if (!load.identity) {
+        Log(LogLevel::Warning, "ADC hubs cannot be searched: " + load.error);
+        return false;
+    }
+    m_adcIdentity = std::move(load.identity);
+    return true;
 }
 
 void SearchSession::SetExchangeTimings(const HubExchangeTimings& timings) {
@@ -94,6 +107,14 @@ RunStart SearchSession::Start(HubQueue& queue, const AppSettings& settings, cons
     RunValues values{settings.Nick,         m_plan.AdvertisedAddress, settings.ShareSizeBytes, settings.SearchTimeout,
                      criteria.SearchPrefix, SearchPattern(phrase),    m_plan.AdvertisedPort};
     values.Passive = m_plan.Route == ResultRoute::Passive;
+    m_adcRun.reset();
+    if (m_adcIdentity) {
+        m_adcRun = std::make_shared<AdcRun>();
+        m_adcRun->Identity = *m_adcIdentity;
+        m_adcRun->Query = AdcQueryFor(phrase, form, criteria);
+        m_adcRun->Filter = {m_sizeFilterLow, m_sizeFilterHigh, m_atMostShown, m_onlyFreeSlots};
+        values.Adc = m_adcRun;
+    }
     m_queue = &queue;
     m_state = RunState::Running;
     m_runner->Start(queue, values);
@@ -143,17 +164,35 @@ void SearchSession::CheckConnection() {
 
 void SearchSession::OnDatagrams(const std::vector<std::string_view>& datagrams) {
     const ResultFilter filter{m_sizeFilterLow, m_sizeFilterHigh, m_atMostShown, m_onlyFreeSlots};
-    const int32_t before = m_resultCount;
-    const bool limitReachedBefore = m_limitReached;
     // Answers name their hub by the address it was reached at; its encoding reads their names.
     const HubEncodingFinder findHub = [this](std::string_view address) {
         return m_runner ? m_runner->HubAddresses().Find(address) : std::nullopt;
     };
     const SearchResultSink accept = [this](const SearchResult& result) { return Accept(result); };
-    for (std::string_view datagram : datagrams) {
-        if (m_limitReached || m_closed) break;
-        DecodeDatagram(datagram, filter, accept, findHub);
-    }
+    ReportResults([&] {
+        for (std::string_view datagram : datagrams) {
+            if (m_limitReached || m_closed) break;
+            // ADC answers share the port; their token names the hub.
+            if (datagram.starts_with("URES ")) {
+                if (m_adcRun) DecodeAdcDatagram(datagram, m_adcRun->Registry, filter, accept);
+            } else {
+                DecodeDatagram(datagram, filter, accept, findHub);
+            }
+        }
+    });
+}
+
+void SearchSession::OnAdcResults(const std::vector<SearchResult>& results) {
+    ReportResults([&] {
+        for (const SearchResult& result : results)
+            if (m_limitReached || m_closed || !Accept(result)) break;
+    });
+}
+
+void SearchSession::ReportResults(const std::function<void()>& accept) {
+    const int32_t before = m_resultCount;
+    const bool limitReachedBefore = m_limitReached;
+    accept();
     if (m_resultCount != before) m_observer.OnResultsReported();
     if (m_limitReached && !limitReachedBefore) m_observer.OnResultLimitReached();
 }

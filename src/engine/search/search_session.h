@@ -2,12 +2,14 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "engine/adc/adc_identity.h"
 #include "engine/results/result_quota.h"
 #include "engine/results/search_result.h"
 #include "engine/search/connection_chooser.h"
@@ -21,6 +23,7 @@ class HubQueue;
 class PortMapper;
 class SearchRunner;
 class UdpListener;
+struct AdcRun;
 
 // What a search session reports to its front end. Every call runs on the GUI thread.
 class SearchSessionObserver {
@@ -91,6 +94,10 @@ public:
     // Ends every worker and the port within moments. Call it after the GuiThread has been closed; safe twice.
     void Shutdown();
 
+    // Loads the installation's ADC identity from dataDir (made there on first use), which ADC hubs need; without it
+    // they fail. Logs why and returns false when the folder cannot keep one. Blocks on the disk briefly.
+    bool LoadAdcIdentity(const std::string& dataDir);
+
     // Replaces the idle worker pool with one whose waits on real hubs are these; tests shorten them.
     void SetExchangeTimings(const HubExchangeTimings& timings);
     // Looks for the home router from now on (in the background) and maps each Automatic run's port there when the
@@ -125,6 +132,10 @@ private:
     void OnRunProgress();
     void CheckConnection();
     void OnDatagrams(const std::vector<std::string_view>& datagrams);
+    // Results ADC hubs relayed, already decoded and filtered.
+    void OnAdcResults(const std::vector<SearchResult>& results);
+    // Runs accept, which hands results to Accept, then tells the observer what changed.
+    void ReportResults(const std::function<void()>& accept);
     // False once the run's ceiling has been reached.
     bool Accept(const SearchResult& result);
 
@@ -144,6 +155,9 @@ private:
     int64_t m_sizeFilterHigh = -1;
     bool m_atMostShown = false;
     bool m_onlyFreeSlots = false;
+    std::optional<AdcIdentity> m_adcIdentity;
+    // The current or last run's, kept for late answers; none without an identity.
+    std::shared_ptr<AdcRun> m_adcRun;
     ResultLimits m_limits;
     ResultQuota m_quota;
     int32_t m_resultCount = 0;

@@ -81,6 +81,7 @@ MainWindow::MainWindow(AppSettings& settings, std::string& pendingIPMessage, std
     CreateControls();
     m_upperSizeEdit->setEnabled(false);
     m_upperSizeUnitBox->setEnabled(false);
+    m_session->LoadAdcIdentity(m_appDataDir);
 }
 
 MainWindow::~MainWindow() {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/adc/adc_exchange.h"
+#include "engine/search/hub_outcome.h"
 #include "support/fake_adc_hub.h"
 #include "support/test_run_values.h"
 
@@ -67,24 +68,30 @@ TEST(AdcExchange, LogsInSearchesAfterTheEchoAndFailsWithTheHubsReason) {
         AdcExchangeEnd end;
         std::string reason;
         std::string received;
+        HubReason outcome;  // for the per-hub report
     } cases[] = {
-        {"plain hub", script("", kOtherUser), AdcExchangeEnd::Searched, "", kSupports + kInfo + kSearch},
+        {"plain hub", script("", kOtherUser), AdcExchangeEnd::Searched, "", kSupports + kInfo + kSearch,
+         HubReason::Searched},
         {"hub's greeting and others' quits on the way", script(sid + "ISTA 000 Welcome\nIQUI AAAD\n", "ISTA 100 x\n"),
-         AdcExchangeEnd::Searched, "", kSupports + kInfo + kSearch},
+         AdcExchangeEnd::Searched, "", kSupports + kInfo + kSearch, HubReason::Searched},
         {"password", script("", "IGPA AAAAAAAAAAAAAAAA\n", false), AdcExchangeEnd::Failed,
-         "the hub asks for a password", kSupports + kInfo},
+         "the hub asks for a password", kSupports + kInfo, HubReason::PasswordRequired},
         {"nick taken", script("", "ISTA 222 Nickname\\sis\\salready\\sin\\suse\nIQUI AAAB\n", false),
-         AdcExchangeEnd::Failed, "Nickname is already in use", kSupports + kInfo},
+         AdcExchangeEnd::Failed, "Nickname is already in use", kSupports + kInfo, HubReason::NickRefused},
         {"hub full before the SID", script("ISUP ADBASE ADTIGR\nISTA 211 Hub\\sis\\sfull\n", ""),
-         AdcExchangeEnd::Failed, "Hub is full", kSupports},
+         AdcExchangeEnd::Failed, "Hub is full", kSupports, HubReason::HubFull},
+        {"banned", script("", "ISTA 231 Banned\n", false), AdcExchangeEnd::Failed, "Banned", kSupports + kInfo,
+         HubReason::Banned},
+        {"registered users only", script("", "ISTA 226\n", false), AdcExchangeEnd::Failed, "hub error 226",
+         kSupports + kInfo, HubReason::PasswordRequired},
         {"fatal status without text", script(sid + "ISTA 240\n", ""), AdcExchangeEnd::Failed, "hub error 240",
-         kSupports},
+         kSupports, HubReason::Refused},
         {"kicked", script("", "IQUI AAAB MSGo\\saway\n", false), AdcExchangeEnd::Failed,
-         "disconnected by the hub: Go away", kSupports + kInfo},
+         "disconnected by the hub: Go away", kSupports + kInfo, HubReason::Refused},
         {"redirected", script("", "IQUI AAAB RDadcs://other.example:411\n", false), AdcExchangeEnd::Failed,
-         "redirected to adcs://other.example:411", kSupports + kInfo},
+         "redirected to adcs://other.example:411", kSupports + kInfo, HubReason::Redirected},
         {"no echo", script("", kOtherUser, false), AdcExchangeEnd::Failed,
-         "timed out while waiting for the hub to list us", kSupports + kInfo},
+         "timed out while waiting for the hub to list us", kSupports + kInfo, HubReason::LoginTimedOut},
     };
     for (const auto& c : cases) {
         Exchange exchange(c.script);
@@ -92,6 +99,7 @@ TEST(AdcExchange, LogsInSearchesAfterTheEchoAndFailsWithTheHubsReason) {
         EXPECT_EQ(result.End, c.end) << c.name;
         EXPECT_EQ(result.Reason, c.reason) << c.name;
         EXPECT_EQ(exchange.received, c.received) << c.name;
+        EXPECT_EQ(OutcomeOf("hub", 1, result, 0ms).reason, c.outcome) << c.name;
     }
 }
 

@@ -13,6 +13,8 @@
 #include "engine/adc/adc_exchange.h"
 #include "engine/adc/adc_result_decoder.h"
 #include "engine/net/tls_session.h"
+#include "engine/search/hub_outcome.h"
+#include "support/adc_answering_user.h"
 #include "support/test_run_values.h"
 #include "support/tls_test_server.h"
 #include "support/udp_test_sockets.h"
@@ -23,70 +25,6 @@ namespace {
 using namespace std::chrono_literals;
 
 const AdcIdentity kSearcher{"AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA", "ZXO4VT7KPNYLJBLFLOR5YP3A33SPNOHYMEDJ4MY"};
-const AdcIdentity kAnswerer{"AAAQEAYEAUDAOCAJBIFQYDIOB4IBCEQTCQKRMFY", "W6AIUW3CLDF6OGHNVE4JPDDJ2P74IWRCF2O36TA"};
-const std::string kTth = "LWPNACQDBZRYXW3VHJVCJ64QBZNGHOHHHZWCLNQ";
-
-// Another user on the hub, as a DC client would be: answers every search it is passed with a file by UDP to the
-// searcher's announced port and a folder through the hub. Runs on a thread of its own until destroyed.
-class AnsweringUser {
-public:
-    explicit AnsweringUser(uint16_t hubPort) : m_thread([this, hubPort] { Run(hubPort); }) {}
-    ~AnsweringUser() {
-        m_client.Abort();
-        m_thread.join();
-    }
-
-    bool WaitLoggedIn() {
-        std::unique_lock lock(m_mutex);
-        return m_changed.wait_for(lock, 10s, [&] { return m_loggedIn; });
-    }
-
-private:
-    void Run(uint16_t hubPort) {
-        std::string line;
-        if (m_client.Connect("127.0.0.1", hubPort, 5s) != TcpStatus::Ok ||
-            m_client.WriteAll(AdcSupportsMessage(), 5s) != TcpStatus::Ok)
-            return;
-        std::string sid;
-        while (sid.empty() && m_client.ReadLine('\n', 10s, line) == TcpStatus::Ok)
-            if (const auto message = ParseAdcMessage(line))
-                if (const auto given = ParseAdcSid(*message)) sid = *given;
-        const AdcLoginInfo info{sid, kAnswerer.Cid, kAnswerer.Pid, "answerer", "1073741824", "", 0};
-        if (sid.empty() || m_client.WriteAll(AdcInfoMessage(info), 5s) != TcpStatus::Ok) return;
-        std::map<std::string, int32_t> udpPorts;  // by SID, from the users' BINFs
-        UdpTestSocket udp;
-        while (m_client.ReadLine('\n', 60s, line) == TcpStatus::Ok) {
-            const auto message = ParseAdcMessage(line);
-            if (!message || message->Type != 'B') continue;
-            if (message->Command == "INF" && message->Source == sid) {
-                std::lock_guard lock(m_mutex);
-                m_loggedIn = true;
-                m_changed.notify_all();
-            } else if (message->Command == "INF") {
-                if (const auto port = FindAdcParameter(*message, "U4"))
-                    udpPorts[std::string(message->Source)] = ParseAdcInt32(*port).value_or(0);
-            } else if (message->Command == "SCH") {
-                const std::string token(FindAdcParameter(*message, "TO").value_or(""));
-                // A test message, built once.
-                // NOLINTBEGIN(performance-inefficient-string-concatenation)
-                udp.SendTo(udpPorts[std::string(message->Source)],
-                           "URES " + kAnswerer.Cid + " FN/Shared/Big\\sBuck\\sBunny.mkv SI734003200 SL3 TR" + kTth +
-                               " TO" + token + "\n");
-                // NOLINTEND(performance-inefficient-string-concatenation)
-                m_client.WriteAll(
-                    // NOLINTNEXTLINE(performance-inefficient-string-concatenation): a test message, built once
-                    "DRES " + sid + " " + std::string(message->Source) + " FN/Shared/Bunny/ SL3 TO" + token + "\n", 5s);
-            }
-        }
-    }
-
-    TcpClient m_client;
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    bool m_loggedIn = false;
-    std::thread m_thread;
-};
-
 // The hub with TLS offered beside plain ADC, and the searcher's run.
 class AdcUhubTest : public ::testing::Test {
 protected:
@@ -121,7 +59,7 @@ protected:
 };
 
 TEST_F(AdcUhubTest, SearchIsAnsweredByUdpAndThroughTheHubOverPlainAndTls) {
-    AnsweringUser answerer(m_hub.Port());
+    AdcAnsweringUser answerer(m_hub.Port());
     ASSERT_TRUE(answerer.WaitLoggedIn()) << m_hub.Log();
     for (const bool tls : {false, true}) {
         UdpTestSocket udp;
@@ -144,7 +82,7 @@ TEST_F(AdcUhubTest, SearchIsAnsweredByUdpAndThroughTheHubOverPlainAndTls) {
         EXPECT_EQ(received[0].Size, 734003200);
         EXPECT_EQ(received[0].User, "answerer");
         EXPECT_EQ(received[0].HubAddress, hubAddress);
-        EXPECT_EQ(received[0].Tth, kTth);
+        EXPECT_EQ(received[0].Tth, kAdcAnswerTth);
 
         ASSERT_EQ(relayed.size(), 1u) << "tls " << tls;
         EXPECT_EQ(relayed[0].FileName, "Shared\\Bunny\\");
@@ -155,18 +93,24 @@ TEST_F(AdcUhubTest, SearchIsAnsweredByUdpAndThroughTheHubOverPlainAndTls) {
 }
 
 TEST_F(AdcUhubTest, HubsRefusalsBecomeReasons) {
-    AnsweringUser answerer(m_hub.Port());
+    AdcAnsweringUser answerer(m_hub.Port());
     ASSERT_TRUE(answerer.WaitLoggedIn()) << m_hub.Log();
+    const auto reasonOf = [](const AdcExchangeResult& result) { return OutcomeOf("hub", 1, result, 0ms).reason; };
     const std::string otherKeyprint = MakeSelfSignedCertificate().Keyprint;
-    EXPECT_EQ(Search(true, otherKeyprint).Reason, TlsSession::kKeyprintMismatch);
+    const AdcExchangeResult mismatch = Search(true, otherKeyprint);
+    EXPECT_EQ(mismatch.Reason, TlsSession::kKeyprintMismatch);
+    EXPECT_EQ(reasonOf(mismatch), HubReason::KeyprintMismatch);
 
     m_values.Nick = "member";
-    EXPECT_EQ(Search(false, "").Reason, "the hub asks for a password");
+    const AdcExchangeResult registered = Search(false, "");
+    EXPECT_EQ(registered.Reason, "the hub asks for a password");
+    EXPECT_EQ(reasonOf(registered), HubReason::PasswordRequired);
 
     m_values.Nick = "answerer";
     const AdcExchangeResult taken = Search(false, "");
     EXPECT_EQ(taken.End, AdcExchangeEnd::Failed);
     EXPECT_EQ(taken.Reason, "Nickname is already in use") << m_hub.Log();
+    EXPECT_EQ(reasonOf(taken), HubReason::NickRefused);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "support/fake_hub.h"
 #include "support/fake_name_server.h"
 #include "support/test_run_values.h"
+#include "support/tls_test_server.h"
 
 // Failed expectations show the result in words; found by argument lookup, so it sits beside ExchangeResult.
 void PrintTo(const ExchangeResult& result, std::ostream* out) {
@@ -402,6 +403,33 @@ TEST(HubExchange, HubsWordsAreReadInItsEncoding) {
                                                                QuickTimings(), [] { return true; });
         EXPECT_EQ(result.hubMessage, c.message) << c.name;
         EXPECT_EQ(result.redirect, c.redirectAddress) << c.name;
+    }
+}
+
+// nmdcs://: the login runs over TLS, and the keyprint of the hub's address decides which certificate is accepted.
+TEST(HubExchange, TlsHubIsSearchedOverTlsAndHeldToItsKeyprint) {
+    const TestCertificate certificate = MakeSelfSignedCertificate();
+    TlsLineServer tlsHub(certificate, "$Lock FakeHubLockText Pk=x|$HubIsFull|");
+    FakeHubServer plainHubs;
+    const uint16_t plainPort = plainHubs.Port(plainHubs.AddHub({}));
+    const struct {
+        const char* name;
+        uint16_t port;
+        std::string keyprint;
+        ExchangeEnd end;
+    } cases[] = {
+        {"the hub list's keyprint", tlsHub.Port(), certificate.Keyprint, ExchangeEnd::HubFull},
+        {"no keyprint", tlsHub.Port(), "", ExchangeEnd::HubFull},
+        {"another certificate's keyprint", tlsHub.Port(), MakeSelfSignedCertificate().Keyprint,
+         ExchangeEnd::KeyprintMismatch},
+        {"a hub without TLS", plainPort, "", ExchangeEnd::TlsFailed},
+    };
+    for (const auto& c : cases) {
+        TcpClient client;
+        const ExchangeResult result = LogInAndSearchInEncoding(
+            client, "127.0.0.1", c.port, HubEncoding::FromListName(""), TestRunValues(), QuickTimings(),
+            [] { return true; }, {}, HubTls{c.keyprint});
+        EXPECT_EQ(result.end, c.end) << c.name << ": " << DescribeExchange(result);
     }
 }
 

@@ -5,19 +5,23 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "engine/net/port_mapper.h"
 #include "engine/search/hub_queue.h"
 #include "engine/search/search_session.h"
+#include "support/adc_answering_user.h"
 #include "support/fake_gui_thread.h"
 #include "support/fake_hub.h"
 #include "support/fake_igd.h"
 #include "support/fake_natpmp_gateway.h"
 #include "support/log_recorder.h"
+#include "support/temp_dir.h"
 #include "support/test_run_values.h"
 #include "support/udp_test_sockets.h"
+#include "support/uhub_process.h"
 
 namespace {
 
@@ -172,6 +176,40 @@ TEST_F(SearchSessionTest, RunCountsHubsAndDecodesTheAnswersSentToItsPort) {
     Send(kTwoResults);
     EXPECT_TRUE(m_reports.WaitFor([&] { return m_reports.m_rows.size() == 8; }));
     EXPECT_EQ(OnGui([&] { return m_session->ResultCount(); }), 8);
+}
+
+// Debian's uhub with a user that answers by UDP and through the hub, beside a fake NMDC hub whose user answers by
+// UDP: one run, one port, one list.
+TEST_F(SearchSessionTest, OneRunGathersTheAnswersOfNmdcAndAdcHubs) {
+    UhubProcess uhub({});
+    if (!uhub.Running()) GTEST_SKIP() << uhub.Problem();
+    AdcAnsweringUser answerer(uhub.Port());
+    ASSERT_TRUE(answerer.WaitLoggedIn()) << uhub.Log();
+    TempDir dataDir;
+    ASSERT_TRUE(OnGui([&] { return m_session->LoadAdcIdentity(dataDir.Path()); }));
+    // Relayed answers need the searcher online a moment after its search.
+    m_gui.RunAndWait([&] { m_session->SetExchangeTimings({300ms, 1s}); });
+    AddHubs({{}});
+    m_queue->AddHub("127.0.0.1", uhub.Port(), {}, HubProtocol::Adc);
+
+    ASSERT_EQ(Start().failure, RunStartFailure::None);
+    ASSERT_TRUE(m_hubs.WaitUntil([&] { return !m_hubs.Forwarded(0).empty(); }, 5s));
+    Send(Result("alice", "127.0.0.1:" + std::to_string(m_hubs.Port(0)), 1));
+
+    ASSERT_TRUE(m_reports.WaitFor([&] { return m_reports.m_runsEnded == 1 && m_reports.m_rows.size() == 3; }))
+        << uhub.Log();
+    m_reports.Inspect([&] {
+        EXPECT_EQ(m_reports.m_searched, 2);
+        std::multiset<std::string> rows;
+        for (const SearchResult& row : m_reports.m_rows)
+            rows.insert(row.User + " " + row.HubAddress + " " + row.FileName + " " + row.Tth);
+        const std::string adcHub = "127.0.0.1:" + std::to_string(uhub.Port());
+        EXPECT_EQ(rows, (std::multiset<std::string>{
+                            "alice 127.0.0.1:" + std::to_string(m_hubs.Port(0)) + " f1.bin ",
+                            "answerer " + adcHub + " Big Buck Bunny.mkv " + kAdcAnswerTth,
+                            "answerer " + adcHub + " Shared\\Bunny\\ ",
+                        }));
+    });
 }
 
 // A typed address the machine does not have (a router's, which forwards the port): the run binds on all interfaces
