@@ -127,6 +127,8 @@ const char* DescribeReason(HubReason reason) {
             return "TLS failed";
         case HubReason::KeyprintMismatch:
             return "certificate does not match the hub list's keyprint";
+        case HubReason::NoAdcIdentity:
+            return "no ADC identity";
     }
     return "?";
 }

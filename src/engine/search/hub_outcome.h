@@ -29,6 +29,7 @@ enum class HubReason {
     Refused,            // an ADC hub ended the login with a status or quit of its own: hubMessage holds its text
     TlsFailed,          // the TLS handshake failed
     KeyprintMismatch,   // the certificate does not match the keyprint of the hub's address
+    NoAdcIdentity,      // an ADC hub, not contacted: the data folder could not keep an identity to log in with
 };
 
 struct HubOutcome {

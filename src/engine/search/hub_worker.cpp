@@ -144,11 +144,8 @@ HubWorker::AfterHub HubWorker::SearchNmdcHub(const Ticket& ticket, const std::fu
 HubWorker::AfterHub HubWorker::SearchAdcHub(const Ticket& ticket, const std::function<bool()>& stillWanted) {
     const auto started = std::chrono::steady_clock::now();
     if (!ticket.values->Adc) {
-        AdcExchangeResult noIdentity;
-        noIdentity.Kind = ExchangeEnd::Refused;
-        noIdentity.Reason = "no ADC identity: the data folder could not keep one";
-        HubOutcome outcome = OutcomeOf(ticket.host, ticket.port, noIdentity, Since(started));
-        LogExchange(outcome, noIdentity.Reason, Since(started));
+        HubOutcome outcome{ticket.host, ticket.port, HubReason::NoAdcIdentity, {}, {}, {}};
+        LogExchange(outcome, "skipped: the data folder could not keep an ADC identity", Since(started));
         return Finish(ticket, std::move(outcome)) ? AfterHub::Next : AfterHub::GuiClosed;
     }
     AdcRun& adc = *ticket.values->Adc;

@@ -4,12 +4,15 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "engine/search/adc_run.h"
 #include "engine/search/search_runner.h"
+#include "support/fake_adc_hub.h"
 #include "support/fake_gui_thread.h"
 #include "support/fake_hub.h"
 #include "support/test_run_values.h"
@@ -129,6 +132,46 @@ TEST_F(SearchRun, HandsOnEachHubsOutcomeWithTheHubsWords) {
         EXPECT_EQ(found->hubMessage, cases[i].words) << i;
         EXPECT_EQ(found->redirect, cases[i].redirect) << i;
     }
+}
+
+// ADC hubs go through the ADC exchange, count like NMDC ones and fail with the same reasons; without an identity
+// they cannot log in at all.
+TEST_F(SearchRun, AdcHubsAreSearchedWithTheRunsIdentityAndGiveTheirReasons) {
+    FakeAdcHubScript asksPassword;
+    asksPassword.onInfo = "IGPA AAAAAAAAAAAAAAAA\n";
+    asksPassword.echoInfo = false;
+    FakeAdcHub answering({});
+    FakeAdcHub registered(asksPassword);
+    queue.AddHub("127.0.0.1", answering.Port(), {}, HubProtocol::Adc);
+    queue.AddHub("127.0.0.1", registered.Port(), {}, HubProtocol::Adc);
+    RunValues values = PatientValues();
+    values.Adc = std::make_shared<AdcRun>();
+    values.Adc->Identity = {"AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA", "ZXO4VT7KPNYLJBLFLOR5YP3A33SPNOHYMEDJ4MY"};
+    values.Adc->Query.Words = {"big"};
+    const auto reasons = [&] {
+        std::lock_guard guard(outcomesLock);
+        std::vector<std::string> described;
+        for (const uint16_t port : {answering.Port(), registered.Port()})
+            for (const HubOutcome& outcome : outcomes)
+                if (outcome.port == port) described.emplace_back(DescribeReason(outcome.reason));
+        outcomes.clear();
+        return described;
+    };
+    runner.ResizePool(2);
+
+    runner.Start(queue, values);
+    ASSERT_TRUE(WaitComplete(10s));
+    EXPECT_EQ(runner.SearchedCount(), 1);
+    EXPECT_EQ(reasons(), (std::vector<std::string>{"searched", "password required"}));
+    ASSERT_EQ(answering.Finished(1, 5s).size(), 1u);
+    EXPECT_NE(answering.Finished(1, 5s)[0].find("BSCH AAAB ANbig TO"), std::string::npos);
+
+    values.Adc.reset();
+    shown = -1;
+    runner.Start(queue, values);
+    ASSERT_TRUE(WaitComplete(10s));
+    EXPECT_EQ(runner.FailedCount(), 2);
+    EXPECT_EQ(reasons(), (std::vector<std::string>{"no ADC identity", "no ADC identity"}));
 }
 
 TEST_F(SearchRun, FewerHubsThanWorkersAndRepeatedRuns) {
