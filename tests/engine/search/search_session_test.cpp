@@ -20,6 +20,7 @@
 #include "support/log_recorder.h"
 #include "support/temp_dir.h"
 #include "support/test_run_values.h"
+#include "support/tls_test_server.h"
 #include "support/udp_test_sockets.h"
 #include "support/uhub_process.h"
 
@@ -178,10 +179,11 @@ TEST_F(SearchSessionTest, RunCountsHubsAndDecodesTheAnswersSentToItsPort) {
     EXPECT_EQ(OnGui([&] { return m_session->ResultCount(); }), 8);
 }
 
-// Debian's uhub with a user that answers by UDP and through the hub, beside a fake NMDC hub whose user answers by
-// UDP: one run, one port, one list.
+// Debian's uhub, searched plain and over TLS, with a user that answers by UDP and through the hub, beside a fake NMDC
+// hub whose user answers by UDP: one run, one port, one list.
 TEST_F(SearchSessionTest, OneRunGathersTheAnswersOfNmdcAndAdcHubs) {
-    UhubProcess uhub({});
+    const TestCertificate certificate = MakeSelfSignedCertificate();
+    UhubProcess uhub({certificate.CertificatePem, certificate.KeyPem, {}});
     if (!uhub.Running()) GTEST_SKIP() << uhub.Problem();
     AdcAnsweringUser answerer(uhub.Port());
     ASSERT_TRUE(answerer.WaitLoggedIn()) << uhub.Log();
@@ -190,16 +192,19 @@ TEST_F(SearchSessionTest, OneRunGathersTheAnswersOfNmdcAndAdcHubs) {
     // Relayed answers need the searcher online a moment after its search.
     m_gui.RunAndWait([&] { m_session->SetExchangeTimings({300ms, 1s}); });
     AddHubs({{}});
+    // The same hub plain and over TLS: one after the other, as the hub takes our nick only once at a time.
     m_queue->AddHub("127.0.0.1", uhub.Port(), {}, HubProtocol::Adc);
+    m_queue->AddHub("127.0.0.1", uhub.Port(), {}, HubProtocol::AdcTls, certificate.Keyprint);
+    m_settings.Threads = 1;
 
     ASSERT_EQ(Start().failure, RunStartFailure::None);
     ASSERT_TRUE(m_hubs.WaitUntil([&] { return !m_hubs.Forwarded(0).empty(); }, 5s));
     Send(Result("alice", "127.0.0.1:" + std::to_string(m_hubs.Port(0)), 1));
 
-    ASSERT_TRUE(m_reports.WaitFor([&] { return m_reports.m_runsEnded == 1 && m_reports.m_rows.size() == 3; }))
+    ASSERT_TRUE(m_reports.WaitFor([&] { return m_reports.m_runsEnded == 1 && m_reports.m_rows.size() == 5; }))
         << uhub.Log();
     m_reports.Inspect([&] {
-        EXPECT_EQ(m_reports.m_searched, 2);
+        EXPECT_EQ(m_reports.m_searched, 3);
         std::multiset<std::string> rows;
         for (const SearchResult& row : m_reports.m_rows)
             rows.insert(row.User + " " + row.HubAddress + " " + row.FileName + " " + row.Tth);
@@ -207,6 +212,8 @@ TEST_F(SearchSessionTest, OneRunGathersTheAnswersOfNmdcAndAdcHubs) {
         EXPECT_EQ(rows, (std::multiset<std::string>{
                             "alice 127.0.0.1:" + std::to_string(m_hubs.Port(0)) + " f1.bin ",
                             "answerer " + adcHub + " Big Buck Bunny.mkv " + kAdcAnswerTth,
+                            "answerer " + adcHub + " Big Buck Bunny.mkv " + kAdcAnswerTth,
+                            "answerer " + adcHub + " Shared\\Bunny\\ ",
                             "answerer " + adcHub + " Shared\\Bunny\\ ",
                         }));
     });
