@@ -1,15 +1,10 @@
 #include <QApplication>
 #include <QIcon>
 
-#include <unistd.h>
-
 #include <cstdio>
-#include <cstdlib>
-#include <memory>
 #include <optional>
 
-#include "engine/sys/log.h"
-#include "engine/sys/stream_log_sink.h"
+#include "engine/sys/stderr_log.h"
 #include "ui/app/hubsift_program.h"
 #include "ui/app/program_options.h"
 #include "ui/support/hint_style.h"
@@ -23,25 +18,6 @@ bool GraphicalSessionMissing() {
     return qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
            qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
-
-// HUBSIFT_LOG=error|warning|info|debug sends the engine's log at that level and above to stderr for the process's
-// life; the sink is removed (and drained) only after every window and worker is gone.
-class StderrLog {
-public:
-    StderrLog() {
-        const char* name = std::getenv("HUBSIFT_LOG");
-        if (name == nullptr || *name == '\0') return;
-        const std::optional<LogLevel> level = ParseLogLevel(name);
-        if (!level) {
-            std::fprintf(stderr, "hubsift: HUBSIFT_LOG=%s is not a level (error, warning, info, debug)\n", name);
-            return;
-        }
-        InstallLogSink(std::make_shared<StreamLogSink>(STDERR_FILENO), *level);
-    }
-    ~StderrLog() { RemoveLogSink(); }
-    StderrLog(const StderrLog&) = delete;
-    StderrLog& operator=(const StderrLog&) = delete;
-};
 
 // Reads the command line of the application object that exists.
 ProgramOptions ReadOptions() {
@@ -79,7 +55,7 @@ int main(int argc, char** argv) {
             stderr);
         return 1;
     }
-    const StderrLog log;
+    const StderrLog log("hubsift");
     // Windows and dialogs are laid out in fixed pixels.
     if (qEnvironmentVariableIsEmpty("QT_ENABLE_HIGHDPI_SCALING")) qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
     QApplication app(argc, argv);
