@@ -7,8 +7,13 @@
 #include <array>
 #include <cerrno>
 
-LineConnection::LineConnection(EventLoop& loop, int fd, MessageHandler onMessage, ClosedHandler onClosed)
-    : m_loop(loop), m_fd(fd), m_onMessage(std::move(onMessage)), m_onClosed(std::move(onClosed)) {
+LineConnection::LineConnection(EventLoop& loop, int fd, MessageHandler onMessage, ClosedHandler onClosed,
+                               char separator)
+    : m_loop(loop),
+      m_fd(fd),
+      m_separator(separator),
+      m_onMessage(std::move(onMessage)),
+      m_onClosed(std::move(onClosed)) {
     m_loop.Watch(m_fd, EPOLLIN | EPOLLRDHUP, [this](uint32_t events) { OnEvents(events); });
 }
 
@@ -61,8 +66,8 @@ void LineConnection::ReadAvailable() {
         if (m_closing) continue;
         m_input.append(buffer.data(), static_cast<std::size_t>(got));
         std::size_t start = 0;
-        for (std::size_t bar = m_input.find('|'); bar != std::string::npos && m_fd >= 0 && !m_closing;
-             bar = m_input.find('|', start)) {
+        for (std::size_t bar = m_input.find(m_separator); bar != std::string::npos && m_fd >= 0 && !m_closing;
+             bar = m_input.find(m_separator, start)) {
             const std::string message = m_input.substr(start, bar - start);
             start = bar + 1;
             m_onMessage(message);

@@ -7,7 +7,8 @@
 
 #include "event_loop.h"
 
-// One accepted TCP connection that cuts what it reads into NMDC messages at "|" and writes without blocking.
+// One accepted TCP connection that cuts what it reads into messages at a separator ("|" for NMDC, a line feed for
+// ADC) and writes without blocking.
 // Owns its descriptor. The callbacks run on the loop thread; onClosed fires once, when the peer closes or fails,
 // and the owner must then destroy the object later (not from inside the callback).
 class LineConnection {
@@ -15,7 +16,7 @@ public:
     using MessageHandler = std::function<void(std::string_view message)>;
     using ClosedHandler = std::function<void()>;
 
-    LineConnection(EventLoop& loop, int fd, MessageHandler onMessage, ClosedHandler onClosed);
+    LineConnection(EventLoop& loop, int fd, MessageHandler onMessage, ClosedHandler onClosed, char separator = '|');
     ~LineConnection();
     LineConnection(const LineConnection&) = delete;
     LineConnection& operator=(const LineConnection&) = delete;
@@ -34,7 +35,7 @@ private:
     void UpdateInterest();
     void Fail();
 
-    // A hub drops a client whose message grows beyond this without a "|".
+    // A hub drops a client whose message grows beyond this without a separator.
     static constexpr std::size_t MaxMessage = 65536;
     // After its last bytes the connection waits this long for the peer to close, so that unread input does not
     // turn the close into a reset that could destroy what was just sent.
@@ -42,6 +43,7 @@ private:
 
     EventLoop& m_loop;
     int m_fd;
+    char m_separator;
     MessageHandler m_onMessage;
     ClosedHandler m_onClosed;
     std::string m_input;

@@ -47,6 +47,21 @@ std::vector<HubKind> DrawKinds(const PlanOptions& options, Rng& rng) {
     return kinds;
 }
 
+// Which well-behaved hubs speak ADC: a draw of its own, so that the rest of the plan stays as the seed made it.
+std::vector<bool> DrawAdcHubs(const PlanOptions& options, const std::vector<HubKind>& kinds) {
+    std::vector<std::size_t> good;
+    for (std::size_t i = 0; i < kinds.size(); ++i) {
+        if (NetworkPlan::ForwardsSearches(kinds[i]) && kinds[i] != HubKind::Slow) good.push_back(i);
+    }
+    Rng rng(Rng::Mix(options.seed, "adc"));
+    for (std::size_t i = good.size(); i > 1; --i) std::swap(good[i - 1], good[rng.Below(i)]);
+    std::vector<bool> adc(kinds.size(), false);
+    const auto count = std::min(
+        good.size(), static_cast<std::size_t>(std::lround(options.adcShare * static_cast<double>(good.size()))));
+    for (std::size_t i = 0; i < count; ++i) adc[good[i]] = true;
+    return adc;
+}
+
 }  // namespace
 
 NetworkPlan NetworkPlan::Build(const PlanOptions& options) {
@@ -54,6 +69,7 @@ NetworkPlan NetworkPlan::Build(const PlanOptions& options) {
     plan.m_catalog = ShareCatalog::Generate(options.seed);
     Rng rng(Rng::Mix(options.seed, "hubs"));
     const std::vector<HubKind> kinds = DrawKinds(options, rng);
+    const std::vector<bool> adc = DrawAdcHubs(options, kinds);
     for (std::size_t i = 0; i < options.hubs; ++i) {
         HubPlan hub;
         hub.kind = kinds[i];
@@ -63,8 +79,9 @@ NetworkPlan NetworkPlan::Build(const PlanOptions& options) {
         hub.extendedLock = hub.kind != HubKind::StrictKey || rng.Chance(0.7);
         hub.host = hub.kind == HubKind::Unresolvable ? "hub-" + HubNumber(i) + ".testnet.invalid" : "127.0.0.1";
         hub.seed = Rng::Mix(options.seed, "hub" + std::to_string(i));
-        hub.listedEncoding = HubEncodings[i % HubEncodings.size()].first;
-        hub.charset = HubEncodings[i % HubEncodings.size()].second;
+        hub.adc = adc[i];
+        hub.listedEncoding = hub.adc ? "" : HubEncodings[i % HubEncodings.size()].first;
+        hub.charset = hub.adc ? Charset::Utf8 : HubEncodings[i % HubEncodings.size()].second;
         for (std::size_t u = 0; u < options.usersPerHub; ++u) {
             hub.users.push_back(plan.m_users.size());
             plan.m_users.push_back(
@@ -84,7 +101,8 @@ std::vector<std::string> NetworkPlan::Answers(const SearchRequest& request, bool
     for (const auto& hub : m_hubs) {
         if (!ForwardsSearches(hub.kind)) continue;
         SearchRequest written = request;
-        if (request.type != SearchMatcher::TypeTth) {
+        // ADC hubs carry UTF-8, and their users read the search as the NMDC users do (SimulatedAdcHub::ReadSearch).
+        if (request.type != SearchMatcher::TypeTth && !hub.adc) {
             const std::optional<std::string> pattern =
                 HubEncoding::FromListName(hub.listedEncoding).FromUtf8(request.pattern);
             if (!pattern) continue;

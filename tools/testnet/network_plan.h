@@ -35,6 +35,7 @@ struct HubPlan {
     std::string name;
     std::string description;
     HubKind kind = HubKind::SupportsFirst;
+    bool adc = false;                 // speaks ADC (always UTF-8, listed without an encoding) instead of NMDC
     bool extendedLock = true;         // the lock starts with EXTENDEDPROTOCOL
     std::string host;                 // "127.0.0.1", or a name that does not resolve
     std::string listedEncoding;       // the hub list's Encoding value, empty when the list names none
@@ -48,6 +49,8 @@ struct PlanOptions {
     std::size_t usersPerHub = 20;
     // With 50 hubs this makes ten bad ones: one of each kind.
     double badShare = 0.2;
+    // The share of the well-behaved hubs that speak ADC.
+    double adcShare = 0.0;
     uint64_t seed = 1;
 };
 

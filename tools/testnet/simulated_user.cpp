@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <set>
 
+#include "engine/adc/adc_text.h"
+#include "engine/adc/base32.h"
+#include "engine/adc/tiger_hash.h"
+
 namespace {
 
 const std::vector<std::string>& NickStems() {
@@ -17,6 +21,15 @@ std::string Slots(int freeSlots, int totalSlots) {
     return std::to_string(freeSlots) + "/" + std::to_string(totalSlots);
 }
 
+// A catalog path ("\"-separated) as ADC names it: "/"-separated from the share's root, folders ending with "/".
+std::string AdcPath(std::string_view path, bool folder) {
+    std::string named = "/" + std::string(path) + (folder ? "/" : "");
+    for (char& c : named) {
+        if (c == '\\') c = '/';
+    }
+    return named;
+}
+
 }  // namespace
 
 SimulatedUser SimulatedUser::Generate(const ShareCatalog& catalog, uint64_t seed, std::size_t number,
@@ -27,6 +40,9 @@ SimulatedUser SimulatedUser::Generate(const ShareCatalog& catalog, uint64_t seed
     static const std::vector<std::string> joins{"", "_", "-", "[", "."};
     const std::string join = rng.Pick(joins);
     user.m_nick = rng.Pick(NickStems()) + join + std::to_string(number) + (join == "[" ? "]" : "");
+    // Unique as the nick is; a real client's CID is the hash of a random private ID.
+    const std::string pid = "testnet user " + std::to_string(seed) + " " + std::to_string(number);
+    user.m_cid = Base32Encode(TigerHash(std::vector<uint8_t>(pid.begin(), pid.end())));
     // Clients on Linux send UTF-8 whatever the hub uses; the others speak the hub's character set.
     const bool linuxClient = Rng(Rng::Mix(seed, "linux" + std::to_string(number))).Chance(0.25);
     user.m_style.charset = linuxClient ? Charset::Utf8 : hubCharset;
@@ -70,6 +86,21 @@ SimulatedUser SimulatedUser::Generate(const ShareCatalog& catalog, uint64_t seed
     return user;
 }
 
+std::vector<SharedMatch> SimulatedUser::Find(const SearchMatcher& matcher, const ShareCatalog& catalog) const {
+    std::vector<SharedMatch> found;
+    for (const uint32_t folder : m_folders) {
+        if (found.size() >= MaxResults) return found;
+        if (matcher.MatchesFolder(catalog.LoweredFolderNames()[folder])) found.push_back({true, folder});
+    }
+    for (const uint32_t index : m_files) {
+        if (found.size() >= MaxResults) return found;
+        const CatalogFile& file = catalog.Files()[index];
+        if (matcher.MatchesFile(catalog.LoweredFilePaths()[index], file.type, file.size, file.tth))
+            found.push_back({false, index});
+    }
+    return found;
+}
+
 std::vector<std::string> SimulatedUser::Answer(const SearchMatcher& matcher, const ShareCatalog& catalog,
                                                std::string_view hubName, std::string_view hubAddress,
                                                int freeSlots) const {
@@ -78,19 +109,36 @@ std::vector<std::string> SimulatedUser::Answer(const SearchMatcher& matcher, con
     const std::string slots = Slots(freeSlots, m_totalSlots);
     const std::string hubPart = " (" + std::string(hubAddress) + ")|";
     std::vector<std::string> results;
-    for (const uint32_t folder : m_folders) {
-        if (results.size() >= MaxResults) return results;
-        if (!matcher.MatchesFolder(catalog.LoweredFolderNames()[folder])) continue;
-        const std::string where = m_style.folderTthPlaceholder ? "TTH:" + std::string(39, 'A') : std::string(hubName);
-        results.push_back("$SR " + m_nick + " " + root + names.folderPaths[folder] + " " + slots + "\x05" + where +
-                          hubPart);
+    for (const SharedMatch& match : Find(matcher, catalog)) {
+        std::string result = "$SR " + m_nick + " " + root;
+        if (match.folder) {
+            result += names.folderPaths[match.index];
+            result += " " + slots + "\x05";
+            result += m_style.folderTthPlaceholder ? "TTH:" + std::string(39, 'A') : std::string(hubName);
+        } else {
+            const CatalogFile& file = catalog.Files()[match.index];
+            result += names.filePaths[match.index];
+            result += "\x05" + std::to_string(file.size) + " " + slots;
+            result += "\x05TTH:" + file.tth;
+        }
+        results.push_back(result + hubPart);
     }
-    for (const uint32_t index : m_files) {
-        if (results.size() >= MaxResults) return results;
-        const CatalogFile& file = catalog.Files()[index];
-        if (!matcher.MatchesFile(catalog.LoweredFilePaths()[index], file.type, file.size, file.tth)) continue;
-        results.push_back("$SR " + m_nick + " " + root + names.filePaths[index] + "\x05" + std::to_string(file.size) +
-                          " " + slots + "\x05" + "TTH:" + file.tth + hubPart);
+    return results;
+}
+
+std::vector<std::string> SimulatedUser::AdcAnswer(const SearchMatcher& matcher, const ShareCatalog& catalog,
+                                                  int freeSlots, std::string_view token) const {
+    const EncodedCatalog& names = catalog.In(Charset::Utf8);
+    const std::string tail = " SL" + std::to_string(freeSlots) + " TO" + std::string(token);
+    std::vector<std::string> results;
+    for (const SharedMatch& match : Find(matcher, catalog)) {
+        if (match.folder) {
+            results.push_back("FN" + AdcEscape(AdcPath(names.folderPaths[match.index], true)) + tail);
+            continue;
+        }
+        const CatalogFile& file = catalog.Files()[match.index];
+        results.push_back("FN" + AdcEscape(AdcPath(names.filePaths[match.index], false)) + " SI" +
+                          std::to_string(file.size) + " TR" + file.tth + tail);
     }
     return results;
 }
@@ -103,4 +151,10 @@ int SimulatedUser::DrawFreeSlots(Rng& rng) const {
 std::string SimulatedUser::MyInfo() const {
     return "$MyINFO $ALL " + m_nick + " <++ V:0.868,M:" + (m_passive ? "P" : "A") +
            ",H:1/0/0,S:" + std::to_string(m_totalSlots) + ">$ $100\x01$$" + std::to_string(m_shareBytes) + "$";
+}
+
+std::string SimulatedUser::AdcInfo(std::string_view sid) const {
+    return "BINF " + std::string(sid) + " ID" + m_cid + " NI" + AdcEscape(m_nick) + " SL" +
+           std::to_string(m_totalSlots) + " SS" + std::to_string(m_shareBytes) + " SF" +
+           std::to_string(m_files.size()) + "\n";
 }

@@ -17,6 +17,12 @@ struct ReplyStyle {
     bool packsDatagrams = false;        // several results per datagram
 };
 
+// One shared item that answers a search: a folder or a file, by its index into the catalog.
+struct SharedMatch {
+    bool folder = false;
+    uint32_t index = 0;
+};
+
 // A user of a simulated hub: a nick, a share (whole folders of the catalog) and the way its client answers.
 class SimulatedUser {
 public:
@@ -27,6 +33,8 @@ public:
     static SimulatedUser Generate(const ShareCatalog& catalog, uint64_t seed, std::size_t number, Charset hubCharset);
 
     const std::string& Nick() const { return m_nick; }
+    // The client ID the user shows on ADC hubs, in base32.
+    const std::string& Cid() const { return m_cid; }
     const ReplyStyle& Style() const { return m_style; }
     int TotalSlots() const { return m_totalSlots; }
     // A passive client answers active searches by UDP but cannot answer passive ones.
@@ -38,12 +46,21 @@ public:
     // matcher reads the search in this user's character set (Style().charset).
     std::vector<std::string> Answer(const SearchMatcher& matcher, const ShareCatalog& catalog, std::string_view hubName,
                                     std::string_view hubAddress, int freeSlots) const;
+    // What the user shares that answers a search, at most MaxResults: folders first, then files.
+    std::vector<SharedMatch> Find(const SearchMatcher& matcher, const ShareCatalog& catalog) const;
+    // The same answers on an ADC hub, where every client speaks UTF-8: the parameters of each RES (FN, SI, SL, TR
+    // and TO), without the header that the way it travels decides.
+    std::vector<std::string> AdcAnswer(const SearchMatcher& matcher, const ShareCatalog& catalog, int freeSlots,
+                                       std::string_view token) const;
     // Free slots at the moment of an answer: anything from 0 to the total, 0 more often than the rest.
     int DrawFreeSlots(Rng& rng) const;
     std::string MyInfo() const;
+    // The BINF that introduces the user on an ADC hub under sid.
+    std::string AdcInfo(std::string_view sid) const;
 
 private:
     std::string m_nick;
+    std::string m_cid;
     ReplyStyle m_style;
     int m_totalSlots = 1;
     bool m_passive = false;

@@ -29,21 +29,25 @@ TestNetwork::StartResult TestNetwork::Start(EventLoop& loop, const NetworkPlan& 
         if (hub.kind == HubKind::ClosedPort || hub.kind == HubKind::Unresolvable) {
             // Bound without listening: connections to it are refused, and no other program takes the port.
             network->m_refusingSockets.push_back(sockets[i]);
-        } else if (StartListening(sockets[i])) {
-            network->m_hubs.push_back(
-                std::make_unique<Hub>(loop, plan, i, sockets[i], *network->m_responder, settings.latency));
-        } else {
+        } else if (!StartListening(sockets[i])) {
             for (std::size_t j = i; j < sockets.size(); ++j) CloseSocket(sockets[j]);
             return {nullptr, "cannot listen on port " + std::to_string(port)};
+        } else if (hub.adc) {
+            network->m_adcHubs.push_back(
+                std::make_unique<SimulatedAdcHub>(loop, plan, i, sockets[i], *network->m_responder, settings.latency));
+        } else {
+            network->m_hubs.push_back(
+                std::make_unique<Hub>(loop, plan, i, sockets[i], *network->m_responder, settings.latency));
         }
         int64_t shared = 0;
         for (const std::size_t user : hub.users) shared += plan.Users()[user].ShareBytes();
-        entries.push_back({hub.name, "dchub://" + hub.host + ":" + std::to_string(port), hub.description,
-                           hub.users.size(), shared, hub.listedEncoding});
+        entries.push_back({hub.name, (hub.adc ? "adc://" : "dchub://") + hub.host + ":" + std::to_string(port),
+                           hub.description, hub.users.size(), shared, hub.listedEncoding});
     }
-    // Redirect hubs send their users to the first hub that takes them in.
-    const auto host = std::find_if(plan.Hubs().begin(), plan.Hubs().end(),
-                                   [](const HubPlan& hub) { return NetworkPlan::ForwardsSearches(hub.kind); });
+    // Redirect hubs send their users to the first NMDC hub that takes them in.
+    const auto host = std::find_if(plan.Hubs().begin(), plan.Hubs().end(), [](const HubPlan& hub) {
+        return NetworkPlan::ForwardsSearches(hub.kind) && !hub.adc;
+    });
     if (host != plan.Hubs().end()) {
         const std::string target = "127.0.0.1:" + std::to_string(network->m_ports[host - plan.Hubs().begin()]);
         for (const auto& hub : network->m_hubs) hub->SetRedirectTarget(target);
@@ -61,6 +65,7 @@ TestNetwork::StartResult TestNetwork::Start(EventLoop& loop, const NetworkPlan& 
 TestNetwork::~TestNetwork() {
     m_http.reset();
     m_hubs.clear();
+    m_adcHubs.clear();
     for (const int fd : m_refusingSockets) CloseSocket(fd);
 }
 

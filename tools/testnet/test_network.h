@@ -10,6 +10,7 @@
 #include "http_server.h"
 #include "hub.h"
 #include "network_plan.h"
+#include "simulated_adc_hub.h"
 #include "udp_responder.h"
 
 struct NetworkSettings {
@@ -18,9 +19,9 @@ struct NetworkSettings {
     std::chrono::milliseconds latency{0};
 };
 
-// The running simulated network: one hub per plan entry on consecutive loopback ports (a ClosedPort hub keeps its
-// port bound but refuses connections, an Unresolvable one is only listed), and the HTTP server with the hub list.
-// Runs on the loop's thread; destroy it before the loop.
+// The running simulated network: one hub (NMDC or ADC) per plan entry on consecutive loopback ports (a ClosedPort hub
+// keeps its port bound but refuses connections, an Unresolvable one is only listed), and the HTTP server with the hub
+// list. Runs on the loop's thread; destroy it before the loop.
 class TestNetwork {
 public:
     struct StartResult {
@@ -44,6 +45,7 @@ private:
 
     std::unique_ptr<UdpResponder> m_responder;
     std::vector<std::unique_ptr<Hub>> m_hubs;
+    std::vector<std::unique_ptr<SimulatedAdcHub>> m_adcHubs;
     std::vector<int> m_refusingSockets;
     std::vector<uint16_t> m_ports;
     std::string m_hublistXml;

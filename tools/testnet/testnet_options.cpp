@@ -54,6 +54,8 @@ SearchRequest CountRequest(std::string_view phrase, int type, std::optional<int6
 
 TestnetOptions::ParseResult TestnetOptions::Parse(int argc, char** argv) {
     TestnetOptions options;
+    // The demonstration network shows both protocols; tests and benchmarks choose their own mix.
+    options.plan.adcShare = DefaultAdcShare;
     std::optional<std::string> phrase;
     int type = 1;
     std::optional<int64_t> min;
@@ -65,9 +67,9 @@ TestnetOptions::ParseResult TestnetOptions::Parse(int argc, char** argv) {
             options.help = true;
             continue;
         }
-        static const std::vector<std::string_view> known{"--hubs",  "--users",     "--bad-share", "--latency",
-                                                         "--seed",  "--base-port", "--http-port", "--exit-after",
-                                                         "--count", "--type",      "--min",       "--max"};
+        static const std::vector<std::string_view> known{
+            "--hubs",      "--users",      "--bad-share", "--adc-share", "--latency", "--seed", "--base-port",
+            "--http-port", "--exit-after", "--count",     "--type",      "--min",     "--max"};
         if (std::find(known.begin(), known.end(), name) == known.end()) {
             return {std::nullopt, "unknown option " + std::string(name)};
         }
@@ -81,6 +83,8 @@ TestnetOptions::ParseResult TestnetOptions::Parse(int argc, char** argv) {
             ok = ReadInteger<std::size_t>(value, 0, 500, options.plan.usersPerHub);
         } else if (name == "--bad-share") {
             ok = ReadShare(value, options.plan.badShare);
+        } else if (name == "--adc-share") {
+            ok = ReadShare(value, options.plan.adcShare);
         } else if (name == "--latency") {
             ok = ReadInteger<int64_t>(value, 0, 60000, number);
             options.network.latency = std::chrono::milliseconds(number);
@@ -119,6 +123,7 @@ std::string TestnetOptions::Usage() {
            "  --hubs N          number of hubs, on consecutive ports (default 50)\n"
            "  --users K         simulated users per hub (default 20)\n"
            "  --bad-share F     share of badly behaved hubs, 0 to 1 (default 0.2)\n"
+           "  --adc-share F     share of the well-behaved hubs that speak ADC, 0 to 1 (default 0.25)\n"
            "  --latency MS      every hub answers each message MS milliseconds late (default 0)\n"
            "  --seed S          same seed, same network (default 1)\n"
            "  --base-port P     port of the first hub; 0 finds free ports (default 0)\n"

@@ -10,6 +10,8 @@
 
 // The command line of hubsift-testnet.
 struct TestnetOptions {
+    static constexpr double DefaultAdcShare = 0.25;
+
     PlanOptions plan;
     NetworkSettings network;
     int exitAfterSeconds = 0;  // 0 = run until interrupted

@@ -2,6 +2,7 @@
 
 #include "search_matcher.h"
 #include "search_request.h"
+#include "simulated_adc_hub.h"
 
 namespace {
 
@@ -41,6 +42,31 @@ TEST(TestnetSearchRequest, ParsesTheFieldsOrRejectsTheWholeMessage) {
         EXPECT_EQ(request->type, c.type);
         EXPECT_EQ(request->pattern, c.pattern);
         EXPECT_EQ(request->ToMessage(), c.message);
+    }
+}
+
+// ADC hubs read a BSCH as the NMDC search the same form gives, so that both kinds of user answer alike.
+TEST(TestnetSearchRequest, ReadsAnAdcSearchAsTheNmdcSearchOfTheSameForm) {
+    const struct {
+        const char* line;
+        const char* nmdcTail;  // empty: not a search
+    } cases[] = {
+        {"BSCH AAAH ANbig ANbuck TOt1", "F?F?0?1?big$buck"},
+        {"BSCH AAAH ANa\\sb GE4194304 LE9437184 TY1 EXmp3 EXwav TOt1", "T?F?4194304?2?a b"},
+        {"BSCH AAAH ANiso LE5120 TOt1", "T?T?5120?1?iso"},
+        {"BSCH AAAH ANMusic TY2 TOt1", "F?F?0?8?Music"},
+        {"BSCH AAAH TRLWPNACQDBZRYXW3VHJVCJ64QBZNGHOHHHZWCLNQ TOt1",
+         "F?F?0?9?TTH:LWPNACQDBZRYXW3VHJVCJ64QBZNGHOHHHZWCLNQ"},
+        {"BSCH AAAH ANx GEmany TOt1", ""},
+        {"BINF AAAH NIx", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        const std::optional<AdcMessage> message = ParseAdcMessage(c.line);
+        ASSERT_TRUE(message);
+        const std::optional<SearchRequest> request = SimulatedAdcHub::ReadSearch(*message);
+        ASSERT_EQ(request.has_value(), *c.nmdcTail != '\0');
+        if (request) EXPECT_EQ(request->ToMessage(), "$Search  " + std::string(c.nmdcTail));
     }
 }
 
