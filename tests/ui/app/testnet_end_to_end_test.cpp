@@ -24,7 +24,9 @@
 #include "engine/results/result_column.h"
 #include "network_plan.h"
 #include "raw_client.h"
+#include "search_matcher.h"
 #include "share_catalog.h"
+#include "simulated_user.h"
 #include "support/temp_dir.h"
 #include "ui/app/main_window.h"
 #include "ui/results/result_list_view.h"
@@ -49,6 +51,7 @@ PlanOptions SmallNetwork() {
     options.hubs = kHubs;
     options.usersPerHub = 6;
     options.badShare = 1.0 / kHubs;  // one bad hub: a silent one
+    options.adcShare = 0.15;         // one of the seven others speaks ADC
     options.seed = 7;
     return options;
 }
@@ -67,6 +70,24 @@ std::size_t CountKept(const NetworkPlan& plan, const std::string& tail, int64_t 
         if (sr && (highBytes == -1 || sr->size <= highBytes)) ++count;
     }
     return count;
+}
+
+// "nick path" of every shared item that the users of the ADC hubs answer the search with, paths "\"-separated and
+// folders ending with "\", as the result list shows them.
+std::multiset<std::string> AdcAnswers(const NetworkPlan& plan, const std::string& tail) {
+    const SearchMatcher matcher(Request(tail), Charset::Utf8);
+    const EncodedCatalog& names = plan.Catalog().In(Charset::Utf8);
+    std::multiset<std::string> answers;
+    for (const HubPlan& hub : plan.Hubs()) {
+        for (const std::size_t user : hub.adc ? hub.users : std::vector<std::size_t>{}) {
+            const SimulatedUser& simulated = plan.Users()[user];
+            for (const SharedMatch& match : simulated.Find(matcher, plan.Catalog())) {
+                answers.insert(simulated.Nick() + " " +
+                               (match.folder ? names.folderPaths[match.index] + "\\" : names.filePaths[match.index]));
+            }
+        }
+    }
+    return answers;
 }
 
 // The folders and file names of a result, "\"-separated.
@@ -115,8 +136,10 @@ protected:
         ASSERT_TRUE(QTest::qWaitFor([&] { return !m_messages.empty(); }, 10000));
         ASSERT_EQ(m_messages, std::vector<std::string>{updated});
         m_messages.clear();
+        const auto adcHubs = std::count_if(m_net.Plan().Hubs().begin(), m_net.Plan().Hubs().end(),
+                                           [](const HubPlan& hub) { return hub.adc; });
         EXPECT_EQ(m_window->m_hubCountLabel->text(),
-                  QString::number(kHubs) + QStringLiteral(" hubs loaded in the list"));
+                  QStringLiteral("%1 hubs loaded in the list (%2 ADC)").arg(kHubs).arg(adcHubs));
         EXPECT_EQ(m_window->HubCount(), kHubs);
     }
     // Presses Search and checks that the run listens on a port of its own.
@@ -152,6 +175,12 @@ TEST_F(TestnetEndToEndTest, SearchesFindWhatTheSimulatedUsersShare) {
         if (hub.kind == HubKind::StrictKey) ++kinds[1];
     }
     ASSERT_TRUE(kinds[0] > 0 && kinds[1] > 0 && kinds[0] + kinds[1] == kHubs - 1) << "the seed gives both hub kinds";
+    std::set<std::string> adcNicks;
+    for (const HubPlan& hub : m_net.Plan().Hubs()) {
+        for (const std::size_t user : hub.adc ? hub.users : std::vector<std::size_t>{})
+            adcNicks.insert(m_net.Plan().Users()[user].Nick());
+    }
+    ASSERT_FALSE(adcNicks.empty()) << "the network has ADC hubs";
     ASSERT_NO_FATAL_FAILURE(RefreshHublist());
 
     struct Run {
@@ -197,8 +226,12 @@ TEST_F(TestnetEndToEndTest, SearchesFindWhatTheSimulatedUsersShare) {
         EXPECT_EQ(m_window->m_resultCountLabel->text(), QStringLiteral("Results: %1").arg(m_window->ResultCount()));
         // Rows of a burst show together, moments after they are counted.
         ASSERT_TRUE(QTest::qWaitFor([&] { return Rows().rowCount() == m_window->ResultCount(); }, kWaitMs));
+        std::multiset<std::string> adcRows;
         for (int row = 0; row < Rows().rowCount(); ++row) {
             const ResultRow result = Rows().Row(row);
+            if (adcNicks.count(std::string(result.User)))
+                adcRows.insert(std::string(result.User) + " " + std::string(result.Path) +
+                               std::string(result.IsDirectory ? "" : result.FileName));
             if (!result.IsDirectory && run.lowBytes != -1) {
                 EXPECT_GE(result.Size, run.lowBytes) << row;
                 EXPECT_LE(result.Size, run.highBytes) << row;
@@ -207,22 +240,29 @@ TEST_F(TestnetEndToEndTest, SearchesFindWhatTheSimulatedUsersShare) {
                 EXPECT_FALSE(Rows().CellText(row, 2).startsWith(QStringLiteral("0/"))) << row;
             }
         }
+        if (run.lowBytes == -1 && !run.onlyFreeSlots) {
+            ASSERT_FALSE(adcRows.empty()) << "ADC users answered";
+            EXPECT_EQ(adcRows, AdcAnswers(m_net.Plan(), run.tail));
+        }
     }
     EXPECT_TRUE(m_messages.empty());
 }
 
 // Users write names in their hub's encoding or in UTF-8, and every name reaches the list as it was written. A Cyrillic
-// search reaches only the users of the CP1251 and UTF-8 hubs (the others cannot hold it, or their clients cannot read
-// it); a Latin one finds accented and Cyrillic names alike.
+// search reaches only the users of the CP1251, UTF-8 and ADC hubs (the others cannot hold it, or their clients cannot
+// read it); a Latin one finds accented and Cyrillic names alike.
 TEST_F(TestnetEndToEndTest, NamesReadAsTheirUsersWroteThemWhateverTheHubsEncoding) {
-    std::map<std::string, std::string> encodingOfHub;  // "127.0.0.1:port" → the listed encoding
+    // "127.0.0.1:port" → the listed encoding, or "ADC" for the ADC hubs, which carry UTF-8 whatever the list says
+    std::map<std::string, std::string> encodingOfHub;
     std::set<std::string> reached;
     for (std::size_t i = 0; i < m_net.Plan().Hubs().size(); ++i) {
         const HubPlan& hub = m_net.Plan().Hubs()[i];
-        encodingOfHub["127.0.0.1:" + std::to_string(m_net.Network().HubPorts()[i])] = hub.listedEncoding;
-        if (NetworkPlan::ForwardsSearches(hub.kind)) reached.insert(hub.listedEncoding);
+        const std::string encoding = hub.adc ? "ADC" : hub.listedEncoding;
+        encodingOfHub["127.0.0.1:" + std::to_string(m_net.Network().HubPorts()[i])] = encoding;
+        if (NetworkPlan::ForwardsSearches(hub.kind)) reached.insert(encoding);
     }
-    ASSERT_TRUE(reached.count("CP1251") && reached.count("UTF-8")) << "the seed lets these hubs pass searches on";
+    ASSERT_TRUE(reached.count("CP1251") && reached.count("UTF-8") && reached.count("ADC"))
+        << "the seed lets these hubs pass searches on";
     std::set<std::string> names;  // every folder and file name shared on the network, UTF-8
     for (const CatalogFolder& folder : m_net.Plan().Catalog().Folders()) names.insert(folder.name);
     for (const CatalogFile& file : m_net.Plan().Catalog().Files()) names.insert(file.name);
@@ -235,7 +275,7 @@ TEST_F(TestnetEndToEndTest, NamesReadAsTheirUsersWroteThemWhateverTheHubsEncodin
         std::set<std::string> answeringEncodings;
         bool latin;
     } runs[] = {
-        {"Cyrillic", QStringLiteral("Песня"), "F?F?0?1?Песня", {"CP1251", "UTF-8"}, false},
+        {"Cyrillic", QStringLiteral("Песня"), "F?F?0?1?Песня", {"CP1251", "UTF-8", "ADC"}, false},
         {"Latin", QStringLiteral("mp3"), "F?F?0?1?mp3", reached, true},
     };
     for (const auto& run : runs) {
@@ -253,8 +293,8 @@ TEST_F(TestnetEndToEndTest, NamesReadAsTheirUsersWroteThemWhateverTheHubsEncodin
             answering.insert(encodingOfHub[std::string(result.HubAddress)]);
             for (const std::string& part : PathParts(result)) {
                 EXPECT_TRUE(names.count(part)) << "not a shared name: " << part;
-                cyrillic = cyrillic || part.find("\xD0") != std::string::npos;
-                accented = accented || part.find("\xC3") != std::string::npos;
+                cyrillic = cyrillic || part.find('\xD0') != std::string::npos;
+                accented = accented || part.find('\xC3') != std::string::npos;
             }
         }
         EXPECT_EQ(answering, run.answeringEncodings);
