@@ -65,7 +65,12 @@ HubReason ReasonOf(const ExchangeResult& result) {
 
 HubOutcome OutcomeOf(const std::string& host, int32_t port, const ExchangeResult& result,
                      std::chrono::milliseconds took) {
-    HubOutcome outcome{host, port, ReasonOf(result), result.hubMessage, result.redirect, {}};
+    HubOutcome outcome;
+    outcome.host = host;
+    outcome.port = port;
+    outcome.reason = ReasonOf(result);
+    outcome.hubMessage = result.hubMessage;
+    outcome.redirect = result.redirect;
     if (outcome.reason == HubReason::Searched) outcome.timeToSearch = took;
     return outcome;
 }
@@ -83,6 +88,13 @@ HubOutcome OutcomeOf(const std::string& host, int32_t port, const AdcExchangeRes
         result.Kind == ExchangeEnd::PasswordAsked)
         same.hubMessage = result.Reason;
     return OutcomeOf(host, port, same, took);
+}
+
+std::string HubListAddress(std::string_view host, int32_t port) {
+    std::string address(host);
+    address += ':';
+    address += std::to_string(port);
+    return address;
 }
 
 const char* DescribeReason(HubReason reason) {
@@ -129,6 +141,8 @@ const char* DescribeReason(HubReason reason) {
             return "certificate does not match the hub list's keyprint";
         case HubReason::NoAdcIdentity:
             return "no ADC identity";
+        case HubReason::TooSoon:
+            return "skipped: too soon";
     }
     return "?";
 }

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "engine/adc/adc_exchange.h"
 #include "engine/search/hub_exchange.h"
@@ -30,6 +31,7 @@ enum class HubReason {
     TlsFailed,          // the TLS handshake failed
     KeyprintMismatch,   // the certificate does not match the keyprint of the hub's address
     NoAdcIdentity,      // an ADC hub, not contacted: the data folder could not keep an identity to log in with
+    TooSoon,            // skipped: an earlier run searched it less than a minute ago
 };
 
 struct HubOutcome {
@@ -39,7 +41,14 @@ struct HubOutcome {
     std::string hubMessage;                     // the hub's last chat line, empty if none
     std::string redirect;                       // for HubReason::Redirected: where the hub sent us, maybe empty
     std::chrono::milliseconds timeToSearch{0};  // from the connect to the written $Search; 0 when not searched
+    int32_t results = 0;                        // accepted answers that named this hub's address
+    std::string redirectedFrom;                 // the listed hub whose $ForceMove sent us here; empty if none
+    std::string name;                           // from the hub list; empty if it gives none
+    int32_t users = -1;                         // from the hub list; -1 if it gives none
 };
+
+// "host:port", the key of a hub of the list in reports and tallies.
+std::string HubListAddress(std::string_view host, int32_t port);
 
 // The outcome of one exchange; took is the time from the start of the connect to its end.
 HubOutcome OutcomeOf(const std::string& host, int32_t port, const ExchangeResult& result,

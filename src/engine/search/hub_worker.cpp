@@ -47,6 +47,15 @@ void LogExchange(const HubOutcome& outcome, const std::string& description, std:
                             seconds + ": " + description);
 }
 
+// An outcome that is its reason alone.
+HubOutcome PlainOutcome(const std::string& host, int32_t port, HubReason reason) {
+    HubOutcome outcome;
+    outcome.host = host;
+    outcome.port = port;
+    outcome.reason = reason;
+    return outcome;
+}
+
 }  // namespace
 
 HubWorker::HubWorker(WorkerContext& context) : m_context(context), m_thread([this] { Execute(); }) {}
@@ -91,13 +100,27 @@ std::optional<HubWorker::Ticket> HubWorker::TakeHub() {
     if (hub == nullptr) return std::nullopt;
     // An Abort meant for an earlier run or hub must not cut this one; later ones come after this lock is left.
     Client.Rearm();
-    return Ticket{std::string(hub->Host),     hub->Port, hub->Encoding, hub->Protocol,
-                  std::string(hub->Keyprint), m_values,  m_run};
+    return Ticket{std::string(hub->Host),
+                  hub->Port,
+                  hub->Encoding,
+                  hub->Protocol,
+                  std::string(hub->Keyprint),
+                  std::string(hub->Name),
+                  hub->Users,
+                  std::string(hub->RedirectedFrom),
+                  hub->SkipTooSoon,
+                  m_values,
+                  m_run};
 }
 
 HubWorker::Counted HubWorker::Count(const Ticket& ticket, HubOutcome outcome) {
-    if (!m_context.counters.Count(ticket.run, outcome.reason != HubReason::Searched)) return Counted::NotThisRun;
+    const bool failed = outcome.reason != HubReason::Searched;
+    outcome.name = ticket.name;
+    outcome.users = ticket.users;
+    outcome.redirectedFrom = ticket.redirectedFrom;
+    // The outcome goes first: an update that sees the hub counted must find it (a redirect may extend the run).
     m_context.outcomes.Add(ticket.run, std::move(outcome));
+    if (!m_context.counters.Count(ticket.run, failed)) return Counted::NotThisRun;
     return HandOverProgress() ? Counted::Yes : Counted::GuiClosed;
 }
 
@@ -125,7 +148,9 @@ std::optional<HubWorker::AfterHub> HubWorker::Unwanted(bool givenUp) {
 HubWorker::AfterHub HubWorker::SearchNmdcHub(const Ticket& ticket, const std::function<bool()>& stillWanted) {
     const auto started = std::chrono::steady_clock::now();
     const auto connected = [this, &ticket] {
-        if (m_context.hubAddresses != nullptr) m_context.hubAddresses->Record(Client.PeerAddress(), *ticket.encoding);
+        if (m_context.hubAddresses != nullptr)
+            m_context.hubAddresses->Record(Client.PeerAddress(), *ticket.encoding,
+                                           HubListAddress(ticket.host, ticket.port));
     };
     std::optional<HubTls> tls;
     if (ticket.protocol == HubProtocol::NmdcTls) tls = HubTls{ticket.keyprint};
@@ -144,7 +169,7 @@ HubWorker::AfterHub HubWorker::SearchNmdcHub(const Ticket& ticket, const std::fu
 HubWorker::AfterHub HubWorker::SearchAdcHub(const Ticket& ticket, const std::function<bool()>& stillWanted) {
     const auto started = std::chrono::steady_clock::now();
     if (!ticket.values->Adc) {
-        HubOutcome outcome{ticket.host, ticket.port, HubReason::NoAdcIdentity, {}, {}, {}};
+        HubOutcome outcome = PlainOutcome(ticket.host, ticket.port, HubReason::NoAdcIdentity);
         LogExchange(outcome, "skipped: the data folder could not keep an ADC identity", Since(started));
         return Finish(ticket, std::move(outcome)) ? AfterHub::Next : AfterHub::GuiClosed;
     }
@@ -172,7 +197,8 @@ HubWorker::AfterHub HubWorker::SearchAdcHub(const Ticket& ticket, const std::fun
     std::optional<AfterHub> afterSearch;
     const auto searched = [&] {
         const auto took = Since(started);
-        HubOutcome outcome{ticket.host, ticket.port, HubReason::Searched, {}, {}, took};
+        HubOutcome outcome = PlainOutcome(ticket.host, ticket.port, HubReason::Searched);
+        outcome.timeToSearch = took;
         LogExchange(outcome, "BSCH sent", took);
         afterSearch = Unwanted(false);
         if (afterSearch) return false;
@@ -191,6 +217,12 @@ HubWorker::AfterHub HubWorker::SearchAdcHub(const Ticket& ticket, const std::fun
     HubOutcome outcome = OutcomeOf(ticket.host, ticket.port, result, took);
     LogExchange(outcome, result.Reason, took);
     if (const std::optional<AfterHub> after = Unwanted(result.End == AdcExchangeEnd::GivenUp)) return *after;
+    return Finish(ticket, std::move(outcome)) ? AfterHub::Next : AfterHub::GuiClosed;
+}
+
+HubWorker::AfterHub HubWorker::SkipHub(const Ticket& ticket) {
+    HubOutcome outcome = PlainOutcome(ticket.host, ticket.port, HubReason::TooSoon);
+    LogExchange(outcome, "skipped: an earlier run searched it moments ago", std::chrono::milliseconds(0));
     return Finish(ticket, std::move(outcome)) ? AfterHub::Next : AfterHub::GuiClosed;
 }
 
@@ -234,8 +266,9 @@ void HubWorker::Execute() {
         if (Terminated) break;
         bool guiClosed = false;
         while (const std::optional<Ticket> ticket = TakeHub()) {
-            const AfterHub after =
-                IsAdc(ticket->protocol) ? SearchAdcHub(*ticket, stillWanted) : SearchNmdcHub(*ticket, stillWanted);
+            const AfterHub after = ticket->skipTooSoon       ? SkipHub(*ticket)
+                                   : IsAdc(ticket->protocol) ? SearchAdcHub(*ticket, stillWanted)
+                                                             : SearchNmdcHub(*ticket, stillWanted);
             if (after == AfterHub::Next) continue;
             guiClosed = after == AfterHub::GuiClosed;
             break;

@@ -80,6 +80,10 @@ private:
         const HubEncoding* encoding;  // owned by the queue
         HubProtocol protocol;
         std::string keyprint;
+        std::string name;
+        int32_t users;
+        std::string redirectedFrom;
+        bool skipTooSoon;
         std::shared_ptr<const RunValues> values;
         uint64_t run;
     };
@@ -97,6 +101,8 @@ private:
     // Counts the hub, keeps its outcome, lingers after a search and updates the window; false when the GUI thread
     // has closed.
     bool Finish(const Ticket& ticket, HubOutcome outcome);
+    // Fails a hub an earlier run searched moments ago without contacting it.
+    AfterHub SkipHub(const Ticket& ticket);
     // Counts the hub, keeps its outcome and updates the window.
     Counted Count(const Ticket& ticket, HubOutcome outcome);
     // After the linger: updates the window when it was the run's last; false when the GUI thread has closed.

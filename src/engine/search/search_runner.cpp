@@ -35,6 +35,10 @@ void SearchRunner::Start(HubQueue& queue, const RunValues& values) {
     }
 }
 
+void SearchRunner::WakeWorkers() {
+    for (auto& worker : WorkerPool) worker->Wake();
+}
+
 void SearchRunner::Stop() {
     ReapRetired();
     for (auto& worker : WorkerPool) worker->Deactivate();

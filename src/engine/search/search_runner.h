@@ -34,6 +34,8 @@ public:
     // run is counted, then the queue is rewound, the counters zeroed and every worker woken. The queue must stay
     // alive until Stop, the next Start or Shutdown.
     void Start(HubQueue& queue, const RunValues& values);
+    // Hubs were added to the running run's queue: workers that found it empty take them.
+    void WakeWorkers();
     // Deactivates every worker and cuts their exchanges short; nothing more is counted and, once it returns, no
     // worker uses the queue any more.
     void Stop();

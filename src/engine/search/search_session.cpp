@@ -1,11 +1,15 @@
 #include "engine/search/search_session.h"
 
+#include <chrono>
+
 #include "engine/adc/adc_result_decoder.h"
+#include "engine/hublist/hub_address.h"
 #include "engine/net/local_addresses.h"
 #include "engine/net/port_mapper.h"
 #include "engine/net/udp_listener.h"
 #include "engine/results/sr_decoder.h"
 #include "engine/search/adc_run.h"
+#include "engine/search/hub_history.h"
 #include "engine/search/hub_queue.h"
 #include "engine/search/search_runner.h"
 #include "engine/search/silent_port_hint.h"
@@ -85,6 +89,8 @@ RunStart SearchSession::Start(HubQueue& queue, const AppSettings& settings, cons
     m_droppedCount = 0;
     m_limitReached = false;
     m_quota.Clear();
+    m_hubTally.Clear();
+    ArrangeByHistory(queue, settings.SkipRecentHubs);
 
     const SearchCriteria criteria = BuildSearchCriteria(form);
     m_sizeFilterLow = criteria.SizeFilterLow;
@@ -140,10 +146,15 @@ void SearchSession::Shutdown() {
 }
 
 void SearchSession::OnRunProgress() {
+    // Read before the outcomes are taken: a worker keeps a hub's outcome before it counts the hub.
+    bool complete = m_state == RunState::Running && m_runner->IsComplete(m_queue->Count());
+    // A redirect that joins the run keeps it going.
+    if (CollectOutcomes()) complete = false;
+    ReportHubOutcomes();
     m_observer.OnProgress(m_runner->SearchedCount(), m_runner->FailedCount());
     if (m_state != RunState::Running) return;
     CheckConnection();
-    if (!m_runner->IsComplete(m_queue->Count())) return;
+    if (!complete) return;
     // The workers let go of the queue now, which a refresh may free once the front end hears of the end; the result
     // port stays open for late answers.
     m_runner->Stop();
@@ -193,7 +204,10 @@ void SearchSession::ReportResults(const std::function<void()>& accept) {
     const int32_t before = m_resultCount;
     const bool limitReachedBefore = m_limitReached;
     accept();
-    if (m_resultCount != before) m_observer.OnResultsReported();
+    if (m_resultCount != before) {
+        m_observer.OnResultsReported();
+        ReportHubOutcomes();
+    }
     if (m_limitReached && !limitReachedBefore) m_observer.OnResultLimitReached();
 }
 
@@ -212,6 +226,65 @@ bool SearchSession::Accept(const SearchResult& result) {
         return true;
     }
     ++m_resultCount;
+    if (const auto hub = m_runner->HubAddresses().FindListAddress(result.HubAddress)) m_hubTally.CountResult(*hub);
     m_observer.OnResult(result);
     return true;
+}
+
+bool SearchSession::CollectOutcomes() {
+    std::vector<HubOutcome> outcomes = m_runner->TakeOutcomes();
+    const bool followed = m_state == RunState::Running && FollowRedirects(outcomes);
+    m_hubTally.AddOutcomes(std::move(outcomes));
+    return followed;
+}
+
+bool SearchSession::FollowRedirects(const std::vector<HubOutcome>& outcomes) {
+    bool added = false;
+    for (const HubOutcome& outcome : outcomes) {
+        if (outcome.reason != HubReason::Redirected) continue;
+        const HubAddress target = ParseHubAddress(outcome.redirect);
+        // Only a listed hub's redirect is followed: one step, so chains and loops end there.
+        const HubEntry* from = m_queue->FindListed(outcome.host, outcome.port);
+        if (target.outcome != AddressOutcome::Entry || from == nullptr) continue;
+        if (!m_queue->AddRedirectTarget(*from, target.host, target.port, target.protocol, target.keyprint)) continue;
+        added = true;
+        Log(LogLevel::Info, "hub " + HubListAddress(outcome.host, outcome.port) + " redirected to " +
+                                HubListAddress(target.host, target.port) + ", which joins the run");
+    }
+    if (added) m_runner->WakeWorkers();
+    return added;
+}
+
+void SearchSession::ReportHubOutcomes() {
+    const std::vector<HubOutcome> changed = m_hubTally.TakeChanged();
+    if (changed.empty()) return;
+    if (m_history != nullptr) {
+        // What says nothing about the hub itself stays out of its history.
+        std::vector<HubOutcome> telling;
+        for (const HubOutcome& outcome : changed) {
+            const HubReason reason = outcome.reason;
+            if (reason != HubReason::TooSoon && reason != HubReason::Stopped &&
+                reason != HubReason::PhraseNotWritable && reason != HubReason::NickNotWritable)
+                telling.push_back(outcome);
+        }
+        m_history->Record(telling, m_historyRun, m_historyRun / 1000);
+    }
+    m_observer.OnHubOutcomes(changed);
+}
+
+void SearchSession::ArrangeByHistory(HubQueue& queue, bool skipRecent) {
+    if (m_history == nullptr) return;
+    const int64_t now =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+            .count();
+    m_historyRun = now;
+    const std::unordered_map<std::string, HubRecord> records = m_history->Records();
+    queue.Rewind();
+    queue.Arrange([&](const HubEntry& hub) {
+        const auto found = records.find(HubListAddress(hub.Host, hub.Port));
+        if (found == records.end()) return HubPlacement{static_cast<int>(HubStanding::Unknown), false};
+        const HubRecord& record = found->second;
+        const bool recent = record.lastSearched > 0 && now / 1000 - record.lastSearched < kRecentSearchSeconds;
+        return HubPlacement{static_cast<int>(record.standing), skipRecent && recent};
+    });
 }

@@ -14,11 +14,14 @@
 #include "engine/results/search_result.h"
 #include "engine/search/connection_chooser.h"
 #include "engine/search/connection_plan.h"
+#include "engine/search/hub_outcome.h"
+#include "engine/search/hub_tally.h"
 #include "engine/search/run_values.h"
 #include "engine/search/search_criteria.h"
 #include "engine/settings/app_settings.h"
 #include "engine/sys/gui_thread.h"
 
+class HubHistory;
 class HubQueue;
 class PortMapper;
 class SearchRunner;
@@ -37,6 +40,9 @@ public:
     // The results of one hand-over of datagrams have all been reported (called only when there were some): the
     // moment to show them.
     virtual void OnResultsReported() = 0;
+    // Hubs of the current run that ended, or whose result count grew, since the last call; each hub once. A hub
+    // already reported comes again whole. Valid only during the call.
+    virtual void OnHubOutcomes(const std::vector<HubOutcome>& /*outcomes*/) {}
     // Every hub of the run has been counted. Not called for a run that Stop ended.
     virtual void OnRunEnded() = 0;
     // The run's results reached the ceiling: later ones are dropped until the next start.
@@ -105,6 +111,10 @@ public:
     // it Automatic finds no router.
     void UseRouter(std::unique_ptr<PortMapper> mapper,
                    std::chrono::milliseconds discoveryGrace = kRouterDiscoveryGrace);
+    // Runs order their queue by history (hubs that gave results first, hubs that failed their last three runs last),
+    // skip hubs it saw searched within the last minute when settings.SkipRecentHubs, and record every outcome there.
+    // history must outlive the session; null: none. Takes effect at the next start.
+    void SetHubHistory(HubHistory* history) { m_history = history; }
     // Takes effect at the next start.
     void SetLimits(const ResultLimits& limits) { m_limits = limits; }
     // The filters that follow the search form as results arrive: the size condition shown is "At Most", only
@@ -138,6 +148,14 @@ private:
     void ReportResults(const std::function<void()>& accept);
     // False once the run's ceiling has been reached.
     bool Accept(const SearchResult& result);
+    // Orders queue by the history and marks the hubs to skip.
+    void ArrangeByHistory(HubQueue& queue, bool skipRecent);
+    // Takes the outcomes of the hubs counted so far into the tally, following their redirects; true when a
+    // redirect target joined the run.
+    bool CollectOutcomes();
+    void ReportHubOutcomes();
+    // Adds to the running queue the hubs that listed hubs of outcomes redirected to, each once; true when any was.
+    bool FollowRedirects(const std::vector<HubOutcome>& outcomes);
 
     GuiThread& m_gui;
     SearchSessionObserver& m_observer;
@@ -160,6 +178,9 @@ private:
     std::shared_ptr<AdcRun> m_adcRun;
     ResultLimits m_limits;
     ResultQuota m_quota;
+    HubTally m_hubTally;
+    HubHistory* m_history = nullptr;
+    int64_t m_historyRun = 0;  // the run's number in the history: its start, in Unix milliseconds
     int32_t m_resultCount = 0;
     int32_t m_droppedCount = 0;
     bool m_limitReached = false;

@@ -25,4 +25,6 @@ struct AppSettings {
     int32_t MaxUDPPort = 0;
     int32_t SearchTimeout = 0;  // seconds
     ConnectionMode Connection = ConnectionMode::Automatic;
+    // Skip hubs an earlier run searched less than a minute ago (they often refuse a second search so soon).
+    bool SkipRecentHubs = true;
 };

@@ -34,6 +34,7 @@ std::string FormatSettingsFile(const AppSettings& s) {
     text += "\r\n";
     // After the twelve lines older versions wrote, which stay as they were.
     line("ConnectionMode", std::string(ConnectionModeName(s.Connection)));
+    line("SkipRecentHubs", s.SkipRecentHubs ? "1" : "0");
     return text;
 }
 
@@ -55,6 +56,7 @@ AppSettings LoadSettings(const std::string& settingsFile) {
     s.SearchTimeout = ini.ReadInteger(kSection, "SearchTimeout", 15);
     s.Connection =
         ConnectionModeNamed(ini.ReadString(kSection, "ConnectionMode", "")).value_or(ConnectionMode::Automatic);
+    s.SkipRecentHubs = ini.ReadBool(kSection, "SkipRecentHubs", true);
     return s;
 }
 

@@ -11,10 +11,12 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "engine/hublist/hublist_loader.h"
 #include "engine/hublist/hublist_refresh_thread.h"
+#include "engine/search/hub_history.h"
 #include "engine/search/hub_queue.h"
 #include "engine/search/search_criteria.h"
 #include "engine/search/search_history.h"
@@ -23,10 +25,12 @@
 #include "ui/app/result_list_controls.h"
 #include "ui/dialogs/about_dialog.h"
 #include "ui/dialogs/settings_dialog.h"
+#include "ui/report/hub_report_window.h"
 #include "ui/results/grouped_result_view.h"
 #include "ui/results/result_list_view.h"
 #include "ui/results/result_model.h"
 #include "ui/results/result_row_actions.h"
+#include "ui/support/activatable_label.h"
 #include "ui/support/design_layout.h"
 #include "ui/support/gui_text.h"
 #include "ui/support/message_box.h"
@@ -70,7 +74,9 @@ MainWindow::MainWindow(AppSettings& settings, std::string& pendingIPMessage, std
       m_appDataDir(std::move(appDataDir)),
       m_gui(std::make_unique<QtGuiThread>()),
       m_queue(std::make_unique<HubQueue>()),
+      m_hubHistory(std::make_unique<HubHistory>(m_appDataDir + "/" + kHubHistoryFileName)),
       m_session(std::make_unique<SearchSession>(*m_gui, *this)) {
+    m_session->SetHubHistory(m_hubHistory.get());
     setObjectName(QStringLiteral("mainWindow"));
     setWindowTitle(QStringLiteral("Hubsift v" HUBSIFT_VERSION));
     setFont(DesignFont());
@@ -140,8 +146,17 @@ void MainWindow::CreateControls() {
     m_aboutButton = PlaceControl<QPushButton>(this, "aboutButton", 884, 601, 58, 24);
     m_aboutButton->setText(QStringLiteral("About"));
     m_hubCountLabel = PlaceControl<QLabel>(this, "hubCountLabel", 8, 602, 131, 14);
-    m_searchedLabel = PlaceControl<QLabel>(this, "searchedLabel", 536, 599, 66, 14);
-    m_failedLabel = PlaceControl<QLabel>(this, "failedLabel", 650, 599, 45, 14);
+    auto* searchedCounter = PlaceControl<ActivatableLabel>(this, "searchedLabel", 536, 599, 66, 14);
+    auto* failedCounter = PlaceControl<ActivatableLabel>(this, "failedLabel", 650, 599, 45, 14);
+    m_searchedLabel = searchedCounter;
+    m_failedLabel = failedCounter;
+    m_hubReport = new HubReportWindow(this);
+    for (const auto& [counter, shown] : {std::pair{searchedCounter, HubReportWindow::Shown::Searched},
+                                         std::pair{failedCounter, HubReportWindow::Shown::Failed}}) {
+        counter->setToolTip(QStringLiteral("Show the hub report"));
+        connect(counter, &ActivatableLabel::Activated, m_hubReport,
+                [this, which = shown] { m_hubReport->Open(which); });
+    }
     m_resultCountLabel = PlaceControl<QLabel>(this, "resultCountLabel", 742, 599, 53, 14);
     SetLabelText(m_hubCountLabel, "0 hubs loaded in the list");
     SetLabelText(m_searchedLabel, "Searched: 0");
@@ -171,6 +186,8 @@ void MainWindow::CreateControls() {
                                 m_upperSizeUnitBox, m_refreshButton, m_settingsButton, m_aboutButton,
                                 m_resultList};
     for (QWidget* control : m_resultControls->TabOrder()) order.push_back(control);
+    order.push_back(m_searchedLabel);
+    order.push_back(m_failedLabel);
     for (std::size_t i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
 
     // The phrase box comes first in the tab order, so it has the focus when the window opens.
@@ -386,6 +403,7 @@ void MainWindow::StartRun() {
     m_resultList->Clear();
     ShowResultCount();
 
+    m_hubReport->Clear();
     const SearchForm form = CurrentSearchForm();
     const RunStart start = m_session->Start(*m_queue, m_settings, form, FromQString(m_phraseEdit->text()));
     if (start.failure == RunStartFailure::BadCriteria) {
@@ -425,6 +443,10 @@ void MainWindow::OnProgress(int32_t searched, int32_t failed) {
     SetLabelText(m_failedLabel, "Failed: " + std::to_string(failed));
     // One update may stand for several hubs counted meanwhile: the bar shows the count, not a step per call.
     m_progressBar->setValue(std::min(searched + failed, m_progressBar->maximum()));
+}
+
+void MainWindow::OnHubOutcomes(const std::vector<HubOutcome>& outcomes) {
+    m_hubReport->AddOutcomes(outcomes);
 }
 
 void MainWindow::OnRunEnded() {

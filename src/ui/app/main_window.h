@@ -26,6 +26,8 @@ struct HublistRefreshResult;
 class HubQueue;
 class PhraseHistory;
 class ResultListControls;
+class HubReportWindow;
+class HubHistory;
 struct SearchForm;
 
 // The main window: the result list on top, the search form, buttons, status labels and progress bar below. It shows
@@ -73,6 +75,8 @@ public:
     QTimer* m_fitTimer;
     ResultListControls* m_resultControls;
     PhraseHistory* m_phraseHistory;
+    // Opened by the Searched and Failed counters.
+    HubReportWindow* m_hubReport;
 
     void OnFitTimer();
     void OnProgress(int32_t searched, int32_t failed) override;
@@ -81,6 +85,7 @@ public:
     void OnRunEnded() override;
     void OnResultLimitReached() override;
     void OnConnectionNote(const std::string& note) override;
+    void OnHubOutcomes(const std::vector<HubOutcome>& outcomes) override;
 
     int32_t HubCount() const { return m_hubCount; }
     // The rows of the list, shown or about to be.
@@ -146,6 +151,8 @@ private:
     std::unique_ptr<HublistRefreshThread> m_refresh;
     uint64_t m_refreshGeneration = 0;
     RefreshState m_refreshState = RefreshState::Idle;
+    // Declared before the session, which uses it until it is destroyed.
+    std::unique_ptr<HubHistory> m_hubHistory;
     std::unique_ptr<SearchSession> m_session;
     PathFit m_pathFit = PathFit::NoResultYet;
     // Shows the rows staged by result batches at most every 40 ms, so a flood costs one insert and repaint per tick.

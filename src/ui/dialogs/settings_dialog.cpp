@@ -106,6 +106,10 @@ void SettingsDialog::CreateControls() {
     m_timeoutLabel = MakeLabel(p, "timeoutLabel", "Hub search timeout:", 9, 236);
     m_timeoutEdit = MakeEdit(p, "timeoutEdit", 126, 232, 27, 22);
     m_timeoutUnitLabel = MakeLabel(p, "timeoutUnitLabel", "s", 157, 236);
+    m_skipRecentCheck = MakeButton<QCheckBox>(p, "skipRecentCheck", "Skip hubs just searched", 182, 235, 160, 17);
+    m_skipRecentCheck->setToolTip(
+        QStringLiteral("Leave out hubs an earlier search visited less than a minute ago: many refuse a second "
+                       "search so soon"));
     CreateConnectionGroup();
     m_helpButton = MakeButton<QPushButton>(this, "helpButton", "Help", 5, 352, 75, 26);
     m_okButton = MakeButton<QPushButton>(this, "okButton", "OK", 196, 352, 75, 26);
@@ -153,11 +157,11 @@ ConnectionMode SettingsDialog::ChosenConnectionMode() const {
 
 void SettingsDialog::SetTabOrder() {
     // The dialog's buttons first, then the panel's fields in their own order.
-    QWidget* const order[] = {m_helpButton,    m_okButton,      m_cancelButton,   m_nickEdit,
-                              m_ipEdit,        m_findIPButton,  m_hublistUrlEdit, m_refreshOnStartupCheck,
-                              m_shareSizeEdit, m_threadsEdit,   m_minPortEdit,    m_maxPortEdit,
-                              m_timeoutEdit,   m_detectIPRadio, m_specifyIPRadio, m_automaticRadio,
-                              m_activeRadio,   m_passiveRadio};
+    QWidget* const order[] = {m_helpButton,     m_okButton,        m_cancelButton,   m_nickEdit,
+                              m_ipEdit,         m_findIPButton,    m_hublistUrlEdit, m_refreshOnStartupCheck,
+                              m_shareSizeEdit,  m_threadsEdit,     m_minPortEdit,    m_maxPortEdit,
+                              m_timeoutEdit,    m_skipRecentCheck, m_detectIPRadio,  m_specifyIPRadio,
+                              m_automaticRadio, m_activeRadio,     m_passiveRadio};
     for (std::size_t i = 1; i < std::size(order); ++i) {
         QWidget::setTabOrder(order[i - 1], order[i]);
     }
@@ -208,6 +212,7 @@ void SettingsDialog::FillFields() {
     m_ipEdit->setText(ToQString(m_settings.IP));
     m_hublistUrlEdit->setText(ToQString(m_settings.HublistURL));
     m_refreshOnStartupCheck->setChecked(m_settings.RefreshHublist);
+    m_skipRecentCheck->setChecked(m_settings.SkipRecentHubs);
     m_shareSizeEdit->setText(ToQString(m_settings.ShareSize));
     m_threadsEdit->setText(DecimalText(m_settings.Threads));
     m_minPortEdit->setText(DecimalText(m_settings.MinUDPPort));
@@ -266,6 +271,7 @@ void SettingsDialog::OnOkClicked() {
     m_settings.IP = Text(m_ipEdit);
     m_settings.HublistURL = Text(m_hublistUrlEdit);
     m_settings.RefreshHublist = m_refreshOnStartupCheck->isChecked();
+    m_settings.SkipRecentHubs = m_skipRecentCheck->isChecked();
     m_settings.ShareSize = Text(m_shareSizeEdit);
     m_settings.ShareSizeBytes = ShareSizeToBytes(m_settings.ShareSize);
     m_settings.Threads = *ParseInt32(Text(m_threadsEdit));

@@ -88,6 +88,7 @@ private:
     QLineEdit* m_shareSizeEdit = nullptr;
     QLineEdit* m_hublistUrlEdit = nullptr;
     QCheckBox* m_refreshOnStartupCheck = nullptr;
+    QCheckBox* m_skipRecentCheck = nullptr;
     QRadioButton* m_detectIPRadio = nullptr;
     QRadioButton* m_specifyIPRadio = nullptr;
     QLineEdit* m_ipEdit = nullptr;

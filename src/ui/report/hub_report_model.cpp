@@ -1,5 +1,7 @@
 #include "ui/report/hub_report_model.h"
 
+#include <algorithm>
+
 namespace {
 
 QString AddressOf(const HubOutcome& outcome) {
@@ -7,8 +9,13 @@ QString AddressOf(const HubOutcome& outcome) {
 }
 
 QString ReasonText(const HubOutcome& outcome) {
-    QString text = QString::fromUtf8(DescribeReason(outcome.reason));
+    QString text;
+    if (outcome.reason != HubReason::Searched) text = QString::fromUtf8(DescribeReason(outcome.reason));
     if (!outcome.redirect.empty()) text += QStringLiteral(" to ") + QString::fromStdString(outcome.redirect);
+    if (!outcome.redirectedFrom.empty()) {
+        if (!text.isEmpty()) text += QStringLiteral("; ");
+        text += QStringLiteral("redirected here from ") + QString::fromStdString(outcome.redirectedFrom);
+    }
     return text;
 }
 
@@ -27,17 +34,23 @@ QVariant HubReportModel::data(const QModelIndex& index, int role) const {
     const Row& row = m_rows[static_cast<std::size_t>(index.row())];
     const bool searched = row.outcome.reason == HubReason::Searched;
     switch (index.column()) {
+        case Name:
+            return QString::fromStdString(row.outcome.name);
         case Address:
             return row.address;
+        case Users:
+            return row.outcome.users < 0 ? QVariant() : QVariant(row.outcome.users);
         case Outcome:
             return searched ? QStringLiteral("searched") : QStringLiteral("failed");
         case Reason:
-            return searched ? QString() : ReasonText(row.outcome);
+            return ReasonText(row.outcome);
         case HubWords:
             return QString::fromStdString(row.outcome.hubMessage);
+        // Numbers, so that the columns sort by value; empty for hubs that were not searched.
         case Seconds:
-            // A number, so that the column sorts by time; empty for hubs that were not searched.
             return searched ? QVariant(static_cast<double>(row.outcome.timeToSearch.count()) / 1000) : QVariant();
+        case Results:
+            return searched ? QVariant(row.outcome.results) : QVariant();
         default:
             return {};
     }
@@ -46,8 +59,12 @@ QVariant HubReportModel::data(const QModelIndex& index, int role) const {
 QVariant HubReportModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
     switch (section) {
+        case Name:
+            return tr("Hub");
         case Address:
             return tr("Address");
+        case Users:
+            return tr("Users");
         case Outcome:
             return tr("Outcome");
         case Reason:
@@ -56,6 +73,8 @@ QVariant HubReportModel::headerData(int section, Qt::Orientation orientation, in
             return tr("Hub's words");
         case Seconds:
             return tr("Time to search (s)");
+        case Results:
+            return tr("Results");
         default:
             return {};
     }
@@ -70,6 +89,8 @@ void HubReportModel::Clear() {
 
 void HubReportModel::AddOutcomes(const std::vector<HubOutcome>& outcomes) {
     std::vector<Row> added;
+    int firstChanged = rowCount();
+    int lastChanged = -1;
     for (const HubOutcome& outcome : outcomes) {
         QString address = AddressOf(outcome);
         if (const auto found = m_rowOfAddress.constFind(address); found != m_rowOfAddress.cend()) {
@@ -78,13 +99,15 @@ void HubReportModel::AddOutcomes(const std::vector<HubOutcome>& outcomes) {
                 added[row - m_rows.size()].outcome = outcome;
             } else {
                 m_rows[row].outcome = outcome;
-                emit dataChanged(index(*found, 0), index(*found, ColumnCount - 1));
+                firstChanged = std::min(firstChanged, *found);
+                lastChanged = std::max(lastChanged, *found);
             }
             continue;
         }
         m_rowOfAddress.insert(address, static_cast<int>(m_rows.size() + added.size()));
         added.push_back({std::move(address), outcome});
     }
+    if (lastChanged >= 0) emit dataChanged(index(firstChanged, 0), index(lastChanged, ColumnCount - 1));
     if (added.empty()) return;
     const int first = static_cast<int>(m_rows.size());
     beginInsertRows({}, first, first + static_cast<int>(added.size()) - 1);

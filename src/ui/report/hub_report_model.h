@@ -11,7 +11,7 @@
 // QSortFilterProxyModel (the Outcome column holds "searched" or "failed").
 class HubReportModel : public QAbstractTableModel {
 public:
-    enum Column { Address, Outcome, Reason, HubWords, Seconds, ColumnCount };
+    enum Column { Name, Address, Users, Outcome, Reason, HubWords, Seconds, Results, ColumnCount };
 
     using QAbstractTableModel::QAbstractTableModel;
 
@@ -22,7 +22,8 @@ public:
 
     // A new run: no rows.
     void Clear();
-    // One batch of outcomes: new hubs are appended with one insertion, a hub already listed is updated in place.
+    // One batch of outcomes: new hubs are appended with one insertion, hubs already listed are updated in place with
+    // one change notice, so that a sorted view re-sorts once per batch.
     void AddOutcomes(const std::vector<HubOutcome>& outcomes);
 
 private:

@@ -321,6 +321,21 @@ TEST(LoadHubList, EachHubKeepsItsEncoding) {
     }
 }
 
+// Name and Users are the report's; a count that is no number counts as none.
+TEST(LoadHubList, EachHubKeepsItsNameAndUsers) {
+    HubQueue queue;
+    ASSERT_FALSE(LoadHubListText(ListOf(R"(<Hub Name="Big &amp; Old" Address="a" Users="250"/>)"
+                                        R"(<Hub Address="b" Users="many"/>)"),
+                                 queue)
+                     .failed);
+    const HubEntry* first = queue.NextHub();
+    EXPECT_EQ(first->Name, "Big & Old");
+    EXPECT_EQ(first->Users, 250);
+    const HubEntry* second = queue.NextHub();
+    EXPECT_EQ(second->Name, "");
+    EXPECT_EQ(second->Users, -1);
+}
+
 TEST(HubListPath, JoinsTheDataFolder) {
     EXPECT_EQ(HubListPath("/data/Hubsift"), "/data/Hubsift/hublist.xml");
     EXPECT_EQ(HubListPath("/data/Hubsift/"), "/data/Hubsift/hublist.xml");

@@ -29,6 +29,35 @@ TEST(HubQueue, HandsOutInInsertionOrderAgainAfterRewind) {
     EXPECT_EQ(Drain(queue), expected);
 }
 
+// A redirect target joins the run even after the listed hubs were all handed out, once; a listed hub or one added
+// already is no target, nor does a target's own redirect add one. The next run has the listed hubs only.
+TEST(HubQueue, RedirectTargetsJoinTheRunOnce) {
+    HubQueue queue;
+    queue.AddHub("a", 1, "CP1251");
+    queue.AddHub("b", 2);
+    const HubEntry* a = queue.NextHub();
+    ASSERT_NE(queue.NextHub(), nullptr);
+    EXPECT_EQ(queue.FindListed("a", 1), a);
+    EXPECT_FALSE(queue.AddRedirectTarget(*a, "b", 2)) << "listed";
+    ASSERT_TRUE(queue.AddRedirectTarget(*a, "new", 3));
+    EXPECT_FALSE(queue.AddRedirectTarget(*queue.FindListed("b", 2), "new", 3)) << "added already";
+    EXPECT_EQ(queue.Count(), 3);
+    const HubEntry* target = queue.NextHub();
+    ASSERT_NE(target, nullptr);
+    EXPECT_EQ(target->Host, "new");
+    EXPECT_EQ(target->RedirectedFrom, "a:1");
+    EXPECT_EQ(target->Encoding, a->Encoding);
+    EXPECT_EQ(queue.FindListed("new", 3), nullptr);
+    EXPECT_FALSE(queue.AddRedirectTarget(*target, "further", 4)) << "a chain ends at its first step";
+
+    queue.Rewind();
+    const std::vector<std::pair<std::string, int32_t>> listed = {{"a", 1}, {"b", 2}};
+    EXPECT_EQ(queue.Count(), 2);
+    EXPECT_EQ(Drain(queue), listed);
+    queue.Rewind();
+    ASSERT_TRUE(queue.AddRedirectTarget(*queue.FindListed("b", 2), "new", 3)) << "a new run may follow it again";
+}
+
 TEST(HubQueue, EveryEntryGoesToExactlyOneOfManyWorkers) {
     constexpr int kHubs = 20000;
     constexpr int kWorkers = 8;

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "engine/net/port_mapper.h"
+#include "engine/search/hub_history.h"
 #include "engine/search/hub_queue.h"
 #include "engine/search/search_session.h"
 #include "support/adc_answering_user.h"
@@ -54,6 +56,14 @@ public:
     void OnConnectionNote(const std::string& note) override {
         Record([&] { m_notes.push_back(note); });
     }
+    void OnHubOutcomes(const std::vector<HubOutcome>& outcomes) override {
+        Record([&] {
+            for (const HubOutcome& outcome : outcomes) {
+                if (!m_hubs.contains(outcome.port)) m_endOrder.push_back(outcome.port);
+                m_hubs[outcome.port] = outcome;
+            }
+        });
+    }
 
     // Waits until condition, read under the reports' lock, holds.
     bool WaitFor(const std::function<bool()>& condition) {
@@ -74,6 +84,8 @@ public:
     int m_runsEnded = 0;
     int m_limitNotices = 0;
     std::vector<SearchResult> m_rows;
+    std::map<int32_t, HubOutcome> m_hubs;  // the last report of each hub, by port
+    std::vector<int32_t> m_endOrder;       // the ports of the hubs in the order they were first reported
 
 private:
     void Record(const std::function<void()>& change) {
@@ -413,3 +425,103 @@ TEST_F(SearchSessionTest, SecondNatTurnsLaterAutomaticRunsPassive) {
 }
 
 }  // namespace
+
+// Each hub is reported with its list name and users, its outcome, and the answers that named the address it was
+// reached at, whether they came before or after its outcome; answers naming no hub of the run count for none.
+TEST_F(SearchSessionTest, HubOutcomesCarryTheListEntryAndTheResultsOfEachHub) {
+    FakeHubBehaviour full;
+    full.nickAnswer = FakeHubBehaviour::NickAnswer::Full;
+    full.chat = "<HubBot> 500 users max";
+    const int32_t searched = m_hubs.Port(m_hubs.AddHub({}));
+    const int32_t failed = m_hubs.Port(m_hubs.AddHub(full));
+    m_queue->AddHub("localhost", searched, {}, HubProtocol::Nmdc, {}, "Hub Zero", 12);
+    m_queue->AddHub("localhost", failed);
+    ASSERT_EQ(Start().failure, RunStartFailure::None);
+    ASSERT_TRUE(m_hubs.WaitUntil([&] { return !m_hubs.Forwarded(0).empty(); }, 5s));
+    const std::string address = "127.0.0.1:" + std::to_string(searched);
+    Send(Result("alice", address, 1) + Result("bob", address, 2) + Result("carol", "10.0.0.9:411", 3));
+    ASSERT_TRUE(m_reports.WaitFor([&] { return m_reports.m_runsEnded == 1 && m_reports.m_hubs.size() == 2; }));
+    Send(Result("dave", address, 4));
+    ASSERT_TRUE(m_reports.WaitFor([&] { return m_reports.m_hubs[searched].results == 3; }));
+    m_reports.Inspect([&] {
+        const HubOutcome& hub = m_reports.m_hubs[searched];
+        EXPECT_EQ(hub.host, "localhost");
+        EXPECT_EQ(hub.name, "Hub Zero");
+        EXPECT_EQ(hub.users, 12);
+        EXPECT_EQ(hub.reason, HubReason::Searched);
+        const HubOutcome& refused = m_reports.m_hubs[failed];
+        EXPECT_EQ(refused.reason, HubReason::HubFull);
+        EXPECT_EQ(refused.hubMessage, "<HubBot> 500 users max");
+        EXPECT_EQ(refused.users, -1);
+        EXPECT_EQ(refused.results, 0);
+    });
+}
+
+// A listed hub's redirect to a hub not in the list is followed once, within the run; a redirect to a listed hub and
+// the target's own redirect are not.
+TEST_F(SearchSessionTest, RedirectOutsideTheListIsFollowedOnce) {
+    const auto redirect = [&](int32_t port) {
+        FakeHubBehaviour behaviour;
+        behaviour.nickAnswer = FakeHubBehaviour::NickAnswer::Redirect;
+        behaviour.redirectTo = "dchub://127.0.0.1:" + std::to_string(port);
+        return behaviour;
+    };
+    const int32_t unlisted = m_hubs.Port(m_hubs.AddHub({}));
+    const int32_t chained = m_hubs.Port(m_hubs.AddHub(redirect(unlisted)));
+    const int32_t listed = m_hubs.Port(m_hubs.AddHub(redirect(chained)));
+    const int32_t looping = m_hubs.Port(m_hubs.AddHub(redirect(listed)));
+    m_queue->AddHub("127.0.0.1", listed);
+    m_queue->AddHub("127.0.0.1", looping);
+    ASSERT_EQ(Start().failure, RunStartFailure::None);
+    ASSERT_TRUE(m_reports.WaitFor([&] { return m_reports.m_runsEnded == 1; }));
+    m_reports.Inspect([&] {
+        EXPECT_EQ(m_reports.m_failed, 3);
+        ASSERT_EQ(m_reports.m_hubs.size(), 3u);
+        EXPECT_EQ(m_reports.m_hubs[chained].reason, HubReason::Redirected);
+        EXPECT_EQ(m_reports.m_hubs[chained].redirectedFrom, "127.0.0.1:" + std::to_string(listed));
+        EXPECT_EQ(m_reports.m_hubs[looping].redirectedFrom, "");
+    });
+    EXPECT_EQ(m_hubs.OpenConnections(0), 0);
+    EXPECT_TRUE(m_hubs.Received(0).empty()) << "the chain ended after its first step";
+}
+
+// With a history, a run visits the hubs that gave results first and those that failed their last three runs last;
+// the next run, moments later, skips the hubs the first one searched, and contacts the rest again.
+TEST_F(SearchSessionTest, HistoryOrdersTheQueueAndTheNextRunSkipsHubsJustSearched) {
+    FakeHubBehaviour full;
+    full.nickAnswer = FakeHubBehaviour::NickAnswer::Full;
+    const int32_t failing = m_hubs.Port(m_hubs.AddHub(full));
+    const int32_t fresh = m_hubs.Port(m_hubs.AddHub({}));
+    const int32_t productive = m_hubs.Port(m_hubs.AddHub({}));
+    for (const int32_t port : {failing, fresh, productive}) m_queue->AddHub("127.0.0.1", port);
+    TempDir dir;
+    HubHistory history(dir.File(kHubHistoryFileName));
+    const auto ended = [](int32_t port, HubReason reason, int results) {
+        HubOutcome outcome;
+        outcome.host = "127.0.0.1";
+        outcome.port = port;
+        outcome.reason = reason;
+        outcome.results = results;
+        return outcome;
+    };
+    // Runs of an hour ago: too long ago to skip anything.
+    for (const int64_t run : {1, 2, 3})
+        history.Record({ended(failing, HubReason::HubFull, 0), ended(productive, HubReason::Searched, 4)}, run, 1000);
+    m_session->SetHubHistory(&history);
+    m_settings.Threads = 1;
+
+    ASSERT_EQ(Start().failure, RunStartFailure::None);
+    ASSERT_TRUE(m_reports.WaitFor([&] { return m_reports.m_runsEnded == 1; }));
+    m_reports.Inspect([&] { EXPECT_EQ(m_reports.m_endOrder, (std::vector<int32_t>{productive, fresh, failing})); });
+
+    m_reports.Inspect([&] { m_reports.m_hubs.clear(); });
+    ASSERT_EQ(Start().failure, RunStartFailure::None);
+    ASSERT_TRUE(m_reports.WaitFor([&] { return m_reports.m_runsEnded == 2; }));
+    m_reports.Inspect([&] {
+        EXPECT_EQ(m_reports.m_hubs[productive].reason, HubReason::TooSoon);
+        EXPECT_EQ(m_reports.m_hubs[fresh].reason, HubReason::TooSoon);
+        EXPECT_EQ(m_reports.m_hubs[failing].reason, HubReason::HubFull);
+        EXPECT_EQ(m_reports.m_failed, 3);
+    });
+    EXPECT_EQ(m_hubs.Forwarded(1).size(), 1u) << "searched once, in the first run";
+}

@@ -13,7 +13,7 @@ namespace {
 
 auto Fields(const AppSettings& s) {
     return std::tie(s.Nick, s.AutodetectIP, s.RefreshHublist, s.IP, s.HublistURL, s.ShareSizeBytes, s.ShareSize,
-                    s.Threads, s.MinUDPPort, s.MaxUDPPort, s.SearchTimeout, s.Connection);
+                    s.Threads, s.MinUDPPort, s.MaxUDPPort, s.SearchTimeout, s.Connection, s.SkipRecentHubs);
 }
 
 std::string Describe(const AppSettings& s) {
@@ -22,7 +22,8 @@ std::string Describe(const AppSettings& s) {
            " ShareSizeBytes=" + s.ShareSizeBytes + " ShareSize=" + s.ShareSize +
            " Threads=" + std::to_string(s.Threads) + " MinUDPPort=" + std::to_string(s.MinUDPPort) +
            " MaxUDPPort=" + std::to_string(s.MaxUDPPort) + " SearchTimeout=" + std::to_string(s.SearchTimeout) +
-           " ConnectionMode=" + std::string(ConnectionModeName(s.Connection));
+           " ConnectionMode=" + std::string(ConnectionModeName(s.Connection)) +
+           " SkipRecentHubs=" + std::to_string(s.SkipRecentHubs);
 }
 
 AppSettings Defaults() {
@@ -63,9 +64,10 @@ INSTANTIATE_TEST_SUITE_P(
         LoadCase{"every key",
                  "[Settings]\r\nNick=joe\r\nAutodetectIP=0\r\nIP=1.2.3.4\r\nHublistURL=http://h/l.bz2\r\n"
                  "RefreshHublist=1\r\nShareSize=7.25\r\nThreads=12\r\nMinUDPPort=2000\r\nMaxUDPPort=-3\r\n"
-                 "SearchTimeout=0\r\n\r\nConnectionMode=Active\r\n",
+                 "SearchTimeout=0\r\n\r\nConnectionMode=Active\r\nSkipRecentHubs=0\r\n",
                  [](AppSettings& s) {
                      s.Connection = ConnectionMode::Active;
+                     s.SkipRecentHubs = false;
                      s.Nick = "joe";
                      s.AutodetectIP = false;
                      s.IP = "1.2.3.4";
@@ -159,9 +161,9 @@ AppSettings Sample() {
 constexpr char kSampleFile[] =
     "[Settings]\r\nNick=j o|e\r\nAutodetectIP=0\r\nIP=85.1.2.3\r\nHublistURL=https://dchublist.org/hublist.xml.bz2\r\n"
     "RefreshHublist=1\r\nShareSize=7.25\r\nThreads=100\r\nMinUDPPort=-1\r\nMaxUDPPort=1025\r\nSearchTimeout=0\r\n"
-    "\r\nConnectionMode=Passive\r\n";
+    "\r\nConnectionMode=Passive\r\nSkipRecentHubs=1\r\n";
 
-TEST(SettingsStoreTest, SaveWritesExactlyTheTwelveLinesAndTheModeAndDropsEverythingElse) {
+TEST(SettingsStoreTest, SaveWritesExactlyTheTwelveLinesAndTheNewerKeysAndDropsEverythingElse) {
     TempDir dir;
     const std::string file = dir.File("Hubsift.ini");
     WriteFile(file, "[Mine]\r\nX=1\r\n[Settings]\r\nExtra=2\r\nNick=old\r\n");

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSortFilterProxyModel>
 #include <QTest>
 #include <QTimer>
 
@@ -17,6 +18,8 @@
 #include "support/temp_dir.h"
 #include "support/udp_test_sockets.h"
 #include "ui/app/main_window.h"
+#include "ui/report/hub_report_model.h"
+#include "ui/report/hub_report_window.h"
 #include "ui/results/result_list_view.h"
 #include "ui/results/result_model.h"
 #include "ui/support/message_box.h"
@@ -257,3 +260,31 @@ TEST_F(SearchRunTest, ClosingTheWindowDuringARunEndsPromptly) {
 }
 
 }  // namespace
+
+// The counters open the hub report during a run; it fills as hubs end and counts each hub's answers.
+TEST_F(SearchRunTest, CountersOpenTheHubReportWhichFillsDuringTheRun) {
+    Open({{}, Silent()});
+    HubReportWindow& report = *m_window->m_hubReport;
+    Search(QStringLiteral("song"));
+    ASSERT_TRUE(m_hubs.WaitUntil([&] { return m_hubs.Forwarded(0).size() == 1; }, 5s));
+    const std::string hub = "127.0.0.1:" + std::to_string(m_hubs.Port(0));
+    AnswerSearches(0,
+                   "$SR alice a.mp3\x05"
+                   "1 1/1\x05H (" +
+                       hub + ")|");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Text(m_window->m_searchedLabel) == QStringLiteral("Searched: 1"); }));
+    ASSERT_EQ(Text(m_window->m_failedLabel), QStringLiteral("Failed: 0")) << "the silent hub is still under way";
+    QTest::mouseClick(m_window->m_searchedLabel, Qt::LeftButton);
+    ASSERT_TRUE(report.isVisible());
+    ASSERT_EQ(report.m_view->rowCount(), 1);
+    EXPECT_EQ(report.m_view->index(0, HubReportModel::Address).data().toString().toStdString(), hub);
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return report.m_model->rowCount() == 2; }, 10000));
+    EXPECT_EQ(report.m_view->rowCount(), 1) << "still filtered to the searched hubs";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return report.m_view->index(0, HubReportModel::Results).data() == 1; }));
+    m_window->activateWindow();
+    m_window->m_failedLabel->setFocus();
+    QTest::keyClick(m_window->m_failedLabel, Qt::Key_Space);
+    ASSERT_EQ(report.m_view->rowCount(), 1);
+    EXPECT_EQ(report.m_view->index(0, HubReportModel::Reason).data().toString(), QStringLiteral("login timed out"));
+}

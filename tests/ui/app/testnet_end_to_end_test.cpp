@@ -114,6 +114,8 @@ protected:
         m_settings.ShareSizeBytes = "5368709120";
         m_settings.Threads = 10;
         m_settings.SearchTimeout = kSearchTimeoutSeconds;
+        // Searches follow each other within seconds here; each must reach every hub.
+        m_settings.SkipRecentHubs = false;
         // The system chooses each run's port: no test takes a fixed port that another program might hold.
         m_settings.MinUDPPort = 0;
         m_settings.MaxUDPPort = 0;

@@ -31,7 +31,7 @@ struct Message {
 
 auto Fields(const AppSettings& s) {
     return std::tie(s.Nick, s.AutodetectIP, s.RefreshHublist, s.IP, s.HublistURL, s.ShareSizeBytes, s.ShareSize,
-                    s.Threads, s.MinUDPPort, s.MaxUDPPort, s.SearchTimeout, s.Connection);
+                    s.Threads, s.MinUDPPort, s.MaxUDPPort, s.SearchTimeout, s.Connection, s.SkipRecentHubs);
 }
 
 AppSettings Stored() {
@@ -168,6 +168,7 @@ TEST_F(SettingsDialogTest, OkTakesTheFieldsOverAndSavesThem) {
     Edit("maxPortEdit")->setText("7");
     Edit("timeoutEdit")->setText("0");
     Click("passiveRadio");
+    Child<QCheckBox>("skipRecentCheck")->setChecked(false);
     Click("okButton");
 
     AppSettings expected;
@@ -183,12 +184,13 @@ TEST_F(SettingsDialogTest, OkTakesTheFieldsOverAndSavesThem) {
     expected.MaxUDPPort = 7;
     expected.SearchTimeout = 0;
     expected.Connection = ConnectionMode::Passive;
+    expected.SkipRecentHubs = false;
     EXPECT_EQ(Fields(settings), Fields(expected));
     EXPECT_FALSE(dialog->isVisible());
     EXPECT_EQ(ReadFile(dir.File("Hubsift.ini")),
               "[Settings]\r\nNick= ann \r\nAutodetectIP=0\r\nIP=9.8.7.6\r\nHublistURL=http://other/list.xml.bz2\r\n"
               "RefreshHublist=1\r\nShareSize=0.5\r\nThreads=16\r\nMinUDPPort=-1\r\nMaxUDPPort=7\r\nSearchTimeout=0\r\n"
-              "\r\nConnectionMode=Passive\r\n");
+              "\r\nConnectionMode=Passive\r\nSkipRecentHubs=0\r\n");
     EXPECT_TRUE(messages.empty());
 }
 
@@ -423,11 +425,11 @@ TEST_F(SettingsDialogTest, ArrangementAndTabOrderFollowTheDesign) {
         EXPECT_TRUE(labelRect.top() < fieldRect.bottom() && fieldRect.top() < labelRect.bottom()) << label;
     }
 
-    const std::vector<QString> expected = {"helpButton",    "okButton",      "cancelButton",   "nickEdit",
-                                           "ipEdit",        "findIPButton",  "hublistUrlEdit", "refreshOnStartupCheck",
-                                           "shareSizeEdit", "threadsEdit",   "minPortEdit",    "maxPortEdit",
-                                           "timeoutEdit",   "detectIPRadio", "specifyIPRadio", "automaticRadio",
-                                           "activeRadio",   "passiveRadio"};
+    const std::vector<QString> expected = {
+        "helpButton",     "okButton",       "cancelButton",          "nickEdit",        "ipEdit",
+        "findIPButton",   "hublistUrlEdit", "refreshOnStartupCheck", "shareSizeEdit",   "threadsEdit",
+        "minPortEdit",    "maxPortEdit",    "timeoutEdit",           "skipRecentCheck", "detectIPRadio",
+        "specifyIPRadio", "automaticRadio", "activeRadio",           "passiveRadio"};
     std::vector<QString> chain;
     QWidget* widget = Child<QWidget>("helpButton");
     for (std::size_t i = 0; i < expected.size(); ++i, widget = widget->nextInFocusChain()) {

@@ -2,12 +2,18 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <condition_variable>
+#include <map>
 #include <memory>
+#include <mutex>
 
 #include "engine/search/hub_exchange.h"
 #include "engine/search/hub_outcome.h"
+#include "engine/search/hub_queue.h"
+#include "engine/search/search_session.h"
 #include "raw_client.h"
 #include "socket_util.h"
+#include "support/fake_gui_thread.h"
 #include "support/test_run_values.h"
 
 namespace {
@@ -234,6 +240,69 @@ TEST(TestnetNetwork, ProgramNamesEachBadHubsReasonWithoutWaitingForTheTimeOut) {
         if (c.kind == HubKind::Redirect) {
             EXPECT_TRUE(outcome.redirect.starts_with("127.0.0.1:")) << outcome.redirect;
         }
+    }
+}
+
+// The hubs a run reported, kept until its end.
+class RunOutcomes : public SearchSessionObserver {
+public:
+    void OnProgress(int32_t, int32_t) override {}
+    void OnResult(const SearchResult&) override {}
+    void OnResultsReported() override {}
+    void OnResultLimitReached() override {}
+    void OnHubOutcomes(const std::vector<HubOutcome>& outcomes) override {
+        std::lock_guard lock(m_mutex);
+        for (const HubOutcome& outcome : outcomes) m_outcomes[outcome.port] = outcome;
+    }
+    void OnRunEnded() override {
+        std::lock_guard lock(m_mutex);
+        m_ended = true;
+        m_changed.notify_all();
+    }
+    // The outcomes by port once the run has ended; none if it did not end in time.
+    std::map<int32_t, HubOutcome> AtEnd() {
+        std::unique_lock lock(m_mutex);
+        if (!m_changed.wait_for(lock, std::chrono::seconds(10), [&] { return m_ended; })) return {};
+        return m_outcomes;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::map<int32_t, HubOutcome> m_outcomes;
+    bool m_ended = false;
+};
+
+// A run over the redirecting hub alone follows its $ForceMove to the hub it names, which is searched within the
+// same run and reported as reached through it.
+TEST(TestnetNetwork, RunFollowsTheRedirectingHubToItsTarget) {
+    RunningNetwork net(Options(11, 10.0 / 11, 3));
+    ASSERT_TRUE(net.Started());
+    const int32_t redirecting = net.Network().HubPorts()[*net.FirstOfKind(HubKind::Redirect)];
+    HubQueue queue;
+    queue.AddHub("127.0.0.1", redirecting);
+    AppSettings settings;
+    settings.Nick = "tester";
+    settings.IP = "127.0.0.1";
+    settings.ShareSizeBytes = "5368709120";
+    settings.SearchTimeout = 10;
+    settings.MinUDPPort = settings.MaxUDPPort = 0;
+    FakeGuiThread gui;
+    RunOutcomes outcomes;
+    {
+        SearchSession session(gui, outcomes, QuickTimings());
+        RunStart start;
+        gui.RunAndWait([&] { start = session.Start(queue, settings, {}, "e"); });
+        ASSERT_EQ(start.failure, RunStartFailure::None);
+        const std::map<int32_t, HubOutcome> reported = outcomes.AtEnd();
+        ASSERT_EQ(reported.size(), 2u);
+        const HubOutcome& moved = reported.at(redirecting);
+        EXPECT_EQ(moved.reason, HubReason::Redirected);
+        const HubOutcome& target = std::next(reported.begin(), reported.begin()->first == redirecting ? 1 : 0)->second;
+        EXPECT_EQ("127.0.0.1:" + std::to_string(target.port), moved.redirect);
+        EXPECT_EQ(target.reason, HubReason::Searched);
+        EXPECT_EQ(target.redirectedFrom, "127.0.0.1:" + std::to_string(redirecting));
+        gui.Close();
     }
 }
 
