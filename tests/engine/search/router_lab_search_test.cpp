@@ -120,7 +120,9 @@ TEST(RouterLabSearch, AutomaticMapsThePortOrGoesPassive) {
         SCOPED_TRACE(c.name);
         RouterLab lab;
         ASSERT_EQ(lab.Error(), "");
-        if (c.services) ASSERT_EQ(lab.StartRouterService(*c.services), "");
+        if (c.services) {
+            ASSERT_EQ(lab.StartRouterService(*c.services), "");
+        }
         FakeHubServer hubs;
         FakeHubBehaviour behaviour;
         behaviour.lock = "EXTENDEDPROTOCOL_lab";  // $UserIP goes to clients that list UserIP2

@@ -66,7 +66,9 @@ TEST(TestnetSearchRequest, ReadsAnAdcSearchAsTheNmdcSearchOfTheSameForm) {
         ASSERT_TRUE(message);
         const std::optional<SearchRequest> request = SimulatedAdcHub::ReadSearch(*message);
         ASSERT_EQ(request.has_value(), *c.nmdcTail != '\0');
-        if (request) EXPECT_EQ(request->ToMessage(), "$Search  " + std::string(c.nmdcTail));
+        if (request) {
+            EXPECT_EQ(request->ToMessage(), "$Search  " + std::string(c.nmdcTail));
+        }
     }
 }
 
