@@ -32,7 +32,7 @@ uint16_t Get16(const unsigned char* bytes) {
 
 }  // namespace
 
-FakeNatPmpGateway::FakeNatPmpGateway(Options options) : m_options(std::move(options)) {
+FakeNatPmpGateway::FakeNatPmpGateway(Options options) : m_options(std::move(options)), m_held(m_options.held) {
     m_socket = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     m_wake = eventfd(0, EFD_CLOEXEC);
     sockaddr_in address{};
@@ -84,10 +84,38 @@ void FakeNatPmpGateway::Serve() {
         const ssize_t size =
             recvfrom(m_socket, request, sizeof request, 0, reinterpret_cast<sockaddr*>(&peer), &length);
         if (size <= 0) continue;
+        if (!MayAnswer(std::string(reinterpret_cast<const char*>(request), static_cast<std::size_t>(size)), peer))
+            continue;
         const std::string answer = Answer(request, static_cast<std::size_t>(size));
         if (!answer.empty())
             sendto(m_socket, answer.data(), answer.size(), 0, reinterpret_cast<const sockaddr*>(&peer), length);
     }
+}
+
+bool FakeNatPmpGateway::MayAnswer(const std::string& request, const sockaddr_in& peer) {
+    std::lock_guard lock(m_mutex);
+    if (!m_held) return true;
+    ++m_requests;
+    m_requestCame.notify_all();
+    m_heldRequest = request;
+    m_heldPeer = peer;
+    return false;
+}
+
+void FakeNatPmpGateway::Release() {
+    std::string request;
+    sockaddr_in peer{};
+    {
+        std::lock_guard lock(m_mutex);
+        m_held = false;
+        request.swap(m_heldRequest);
+        peer = m_heldPeer;
+    }
+    if (request.empty()) return;
+    // Answered here rather than on the next resend, which may be seconds away.
+    const std::string answer = Answer(reinterpret_cast<const unsigned char*>(request.data()), request.size());
+    if (!answer.empty())
+        sendto(m_socket, answer.data(), answer.size(), 0, reinterpret_cast<const sockaddr*>(&peer), sizeof peer);
 }
 
 std::string FakeNatPmpGateway::Answer(const unsigned char* request, std::size_t size) {

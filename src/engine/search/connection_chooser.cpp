@@ -3,10 +3,15 @@
 #include "engine/net/port_mapper.h"
 #include "engine/sys/log.h"
 
-ConnectionChooser::ConnectionChooser(std::unique_ptr<PortMapper> mapper, std::chrono::milliseconds discoveryGrace)
-    : m_mapper(std::move(mapper)), m_discoveryGrace(discoveryGrace) {}
+ConnectionChooser::ConnectionChooser(GuiThread& gui, std::unique_ptr<PortMapper> mapper,
+                                     std::chrono::milliseconds discoveryGrace)
+    : m_mapper(std::move(mapper)) {
+    if (m_mapper) m_mapping = std::make_unique<RunMappingThread>(gui, m_mapper, discoveryGrace);
+}
 
 ConnectionChooser::~ConnectionChooser() {
+    // First, so that no mapping is made after the release.
+    m_mapping.reset();
     ReleaseMapping();
 }
 
@@ -14,33 +19,34 @@ void ConnectionChooser::StartDiscovery() {
     if (m_mapper) m_mapper->StartDiscovery();
 }
 
-std::optional<RouterMapping> ConnectionChooser::MapForRun(uint16_t listenPort, std::string& problem) {
-    if (!m_mapper) {
-        problem = "no router looked for";
-        return std::nullopt;
-    }
-    m_mapper->StartDiscovery();
-    // A slow router must not hold the run: this one goes passive, a later one may find the router ready.
-    if (!m_mapper->WaitForDiscovery(m_discoveryGrace)) {
-        problem = "still looking for a router";
-        return std::nullopt;
-    }
-    return m_mapper->MapUdpPort(listenPort, problem);
-}
-
-ConnectionPlan ConnectionChooser::Choose(ConnectionFacts facts) {
+void ConnectionChooser::Choose(ConnectionFacts facts, Decided decided) {
+    CancelPending();
     facts.Mapping.reset();
-    ConnectionPlan plan = PlanConnection(facts);
+    const ConnectionPlan plan = PlanConnection(facts);
     if (facts.Mode != ConnectionMode::Automatic) {
         ReleaseMapping();
         m_runPlan = plan;
-        return plan;
+        decided(plan);
+        return;
     }
-    std::string problem;
-    if (plan.Route != ResultRoute::Direct) {
-        facts.Mapping = MapForRun(facts.ListenPort, problem);
-        plan = PlanConnection(facts);
+    if (plan.Route == ResultRoute::Direct || !m_mapping) {
+        decided(Settle(facts, plan.Route == ResultRoute::Direct ? "" : "no router looked for"));
+        return;
     }
+    m_mapping->Map(facts.ListenPort, [this, facts, decided = std::move(decided)](
+                                         const std::optional<RouterMapping>& mapping, const std::string& problem) {
+        ConnectionFacts mapped = facts;
+        mapped.Mapping = mapping;
+        decided(Settle(mapped, problem));
+    });
+}
+
+void ConnectionChooser::CancelPending() {
+    if (m_mapping) m_mapping->Cancel();
+}
+
+ConnectionPlan ConnectionChooser::Settle(const ConnectionFacts& facts, const std::string& problem) {
+    ConnectionPlan plan = PlanConnection(facts);
     // A mapping that a second NAT makes useless goes at once.
     if (plan.Route != ResultRoute::Mapped) ReleaseMapping();
     m_runFacts = facts;

@@ -19,7 +19,7 @@
 SearchSession::SearchSession(GuiThread& gui, SearchSessionObserver& observer, HubExchangeTimings timings)
     : m_gui(gui),
       m_observer(observer),
-      m_connection(std::make_unique<ConnectionChooser>()),
+      m_connection(std::make_unique<ConnectionChooser>(gui)),
       m_listener(std::make_unique<UdpListener>(gui,
                                                [this](const std::vector<std::string_view>& datagrams) {
                                                    m_datagramsReceived += static_cast<int64_t>(datagrams.size());
@@ -55,7 +55,7 @@ void SearchSession::SetExchangeTimings(const HubExchangeTimings& timings) {
 }
 
 void SearchSession::UseRouter(std::unique_ptr<PortMapper> mapper, std::chrono::milliseconds discoveryGrace) {
-    m_connection = std::make_unique<ConnectionChooser>(std::move(mapper), discoveryGrace);
+    m_connection = std::make_unique<ConnectionChooser>(m_gui, std::move(mapper), discoveryGrace);
     m_connection->StartDiscovery();
 }
 
@@ -107,12 +107,10 @@ RunStart SearchSession::Start(HubQueue& queue, const AppSettings& settings, cons
         return {RunStartFailure::PortNotBound, {}};
     m_datagramsReceived = 0;
     m_connectionNoted = false;
-    m_plan = m_connection->Choose({mode, settings.IP, publicLocal, std::nullopt, m_runner->AddressHubsSee(),
-                                   static_cast<uint16_t>(m_currentUdpPort)});
-
-    RunValues values{settings.Nick,         m_plan.AdvertisedAddress, settings.ShareSizeBytes, settings.SearchTimeout,
-                     criteria.SearchPrefix, SearchPattern(phrase),    m_plan.AdvertisedPort};
-    values.Passive = m_plan.Route == ResultRoute::Passive;
+    m_queue = &queue;
+    m_state = RunState::Starting;
+    RunValues values{settings.Nick,        {}, settings.ShareSizeBytes, settings.SearchTimeout, criteria.SearchPrefix,
+                     SearchPattern(phrase)};
     m_adcRun.reset();
     if (m_adcIdentity) {
         m_adcRun = std::make_shared<AdcRun>();
@@ -121,13 +119,24 @@ RunStart SearchSession::Start(HubQueue& queue, const AppSettings& settings, cons
         m_adcRun->Filter = {m_sizeFilterLow, m_sizeFilterHigh, m_atMostShown, m_onlyFreeSlots};
         values.Adc = m_adcRun;
     }
-    m_queue = &queue;
-    m_state = RunState::Running;
-    m_runner->Start(queue, values);
+    m_connection->Choose({mode, settings.IP, publicLocal, std::nullopt, m_runner->AddressHubsSee(),
+                          static_cast<uint16_t>(m_currentUdpPort)},
+                         [this, values](const ConnectionPlan& plan) { BeginRun(plan, values); });
     return {};
 }
 
+void SearchSession::BeginRun(const ConnectionPlan& plan, RunValues values) {
+    m_plan = plan;
+    values.IP = plan.AdvertisedAddress;
+    values.CurrentUdpPort = plan.AdvertisedPort;
+    values.Passive = plan.Route == ResultRoute::Passive;
+    m_state = RunState::Running;
+    m_runner->Start(*m_queue, values);
+    m_observer.OnRunStarted();
+}
+
 void SearchSession::Stop() {
+    m_connection->CancelPending();
     m_listener->Deactivate();
     m_runner->Stop();
     m_connection->ReleaseMapping();
@@ -140,7 +149,8 @@ void SearchSession::Shutdown() {
     m_closed = true;
     m_listener->Deactivate();
     m_runner->Shutdown();
-    m_connection->ReleaseMapping();
+    // Ends the router thread without waiting on the router, and removes the mapping.
+    m_connection = std::make_unique<ConnectionChooser>(m_gui);
     m_queue = nullptr;
     m_state = RunState::Idle;
 }

@@ -43,6 +43,9 @@ public:
     // Hubs of the current run that ended, or whose result count grew, since the last call; each hub once. A hub
     // already reported comes again whole. Valid only during the call.
     virtual void OnHubOutcomes(const std::vector<HubOutcome>& /*outcomes*/) {}
+    // The run searches its hubs now; RunPlan() says how it gets its results. Within Start, or later when the route
+    // waited on the router (the run was Starting meanwhile).
+    virtual void OnRunStarted() {}
     // Every hub of the run has been counted. Not called for a run that Stop ended.
     virtual void OnRunEnded() = 0;
     // The run's results reached the ceiling: later ones are dropped until the next start.
@@ -52,8 +55,9 @@ public:
 };
 
 enum class RunState {
-    Idle,     // before the first run, or after one ended (its result port stays open for late answers) or was stopped
-    Running,  // hubs are being searched
+    Idle,      // before the first run, or after one ended (its result port stays open for late answers) or was stopped
+    Starting,  // the port is bound; the route waits on the home router
+    Running,   // hubs are being searched
 };
 
 enum class RunStartFailure {
@@ -93,9 +97,10 @@ public:
     // Ends what an earlier run left (workers, result port, results) and starts a run with settings.Threads workers
     // over every hub of queue, searching for phrase with the form's criteria, results arriving on the next port of
     // the settings' range. The queue must stay alive until Stop, OnRunEnded, the next Start or Shutdown. On a failure
-    // nothing runs and nothing listens.
+    // nothing runs and nothing listens. When the route waits on the router the run is Starting until OnRunStarted.
     RunStart Start(HubQueue& queue, const AppSettings& settings, const SearchForm& form, std::string_view phrase);
-    // Ends the run and closes the result port; nothing more is counted or reported.
+    // Ends the run (or the start still waiting on the router) and closes the result port; nothing more is counted or
+    // reported.
     void Stop();
     // Ends every worker and the port within moments. Call it after the GuiThread has been closed; safe twice.
     void Shutdown();
@@ -139,6 +144,7 @@ public:
 
 private:
     std::unique_ptr<SearchRunner> MakeRunner(const HubExchangeTimings& timings);
+    void BeginRun(const ConnectionPlan& plan, RunValues values);
     void OnRunProgress();
     void CheckConnection();
     void OnDatagrams(const std::vector<std::string_view>& datagrams);

@@ -420,6 +420,11 @@ void MainWindow::StartRun() {
     SetLabelText(m_searchedLabel, "Searched: 0");
     SetLabelText(m_failedLabel, "Failed: 0");
     m_progressBar->setValue(0);
+    // Otherwise OnRunStarted has said how the run gets its results.
+    if (m_session->State() == RunState::Starting) ShowStatus("Asking the router to forward the result port...");
+}
+
+void MainWindow::OnRunStarted() {
     ShowStatus(m_session->RunPlan().Summary);
     ShowConnectionFindings();
 }
@@ -433,7 +438,7 @@ void MainWindow::StopRun() {
 }
 
 void MainWindow::ShowRunState(RunState state) {
-    const bool running = state == RunState::Running;
+    const bool running = state != RunState::Idle;
     m_searchButton->setText(running ? QStringLiteral("Stop") : QStringLiteral("Search"));
     m_refreshButton->setEnabled(!running);
 }

@@ -82,6 +82,7 @@ public:
     void OnProgress(int32_t searched, int32_t failed) override;
     void OnResult(const SearchResult& result) override;
     void OnResultsReported() override;
+    void OnRunStarted() override;
     void OnRunEnded() override;
     void OnResultLimitReached() override;
     void OnConnectionNote(const std::string& note) override;
@@ -111,7 +112,7 @@ private:
     // False when the stored list could not be read; the window then keeps what it shows.
     bool LoadHubList();
     void ShowHubCount();
-    bool RunInProgress() const { return m_session->State() == RunState::Running; }
+    bool RunInProgress() const { return m_session->State() != RunState::Idle; }
     // The checks before a run; false when one failed and its message was shown.
     bool RunChecksPass();
     void StartRun();

@@ -37,11 +37,19 @@ public:
         Change([&] { ++m_results; });
     }
     void OnResultsReported() override {}
+    void OnRunStarted() override {
+        Change([&] { m_started = true; });
+    }
     void OnRunEnded() override {
         Change([&] { m_ended = true; });
     }
     void OnResultLimitReached() override {}
 
+    // The route waits on the router off the GUI thread; the run starts once it has answered.
+    bool WaitForStart() {
+        std::unique_lock lock(m_mutex);
+        return m_changed.wait_for(lock, 40s, [&] { return m_started; });
+    }
     // Waits up to limit until condition(results, ended) holds.
     bool WaitFor(const std::function<bool(int, bool)>& condition, std::chrono::milliseconds limit = 20s) {
         std::unique_lock lock(m_mutex);
@@ -58,6 +66,7 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_changed;
     int m_results = 0;
+    bool m_started = false;
     bool m_ended = false;
 };
 
@@ -147,6 +156,7 @@ TEST(RouterLabSearch, AutomaticMapsThePortOrGoesPassive) {
             RunStart start;
             home.gui.RunAndWait([&] { start = home.session->Start(queue, settings, {}, "lab"); });
             ASSERT_EQ(start.failure, RunStartFailure::None);
+            ASSERT_TRUE(home.counts.WaitForStart());
             const ConnectionPlan plan = home.OnGui([&] { return home.session->RunPlan(); });
             std::cout << "[   LAB    ] " << home.OnGui([&] { return home.session->ConnectionFindings(); }) << "\n";
             ASSERT_EQ(plan.Route, c.route) << lab.RouterServiceLog();

@@ -45,6 +45,9 @@ public:
         Record([&] { m_rows.insert(m_rows.end(), m_pending.begin(), m_pending.end()); });
         m_pending.clear();
     }
+    void OnRunStarted() override {
+        Record([&] { ++m_runsStarted; });
+    }
     // The hook runs first, so that a test that saw the end sees its effects too.
     void OnRunEnded() override {
         if (m_onRunEnded) m_onRunEnded();
@@ -81,6 +84,7 @@ public:
     std::vector<std::string> m_notes;
     int32_t m_searched = 0;
     int32_t m_failed = 0;
+    int m_runsStarted = 0;
     int m_runsEnded = 0;
     int m_limitNotices = 0;
     std::vector<SearchResult> m_rows;
@@ -311,7 +315,7 @@ TEST_F(SearchSessionTest, QueueMayBeFreedAsSoonAsTheRunHasEnded) {
 
 // The home router a run meets, as fakes on loopback whose external address is loopback too, so that a mapped run
 // is reachable; the mapper never looks at the real network.
-enum class Router { None, NatPmp, Upnp, Refusing, Slow };
+enum class Router { None, NatPmp, Upnp, Refusing, Slow, Held };
 
 class RouterFakes {
 public:
@@ -325,11 +329,13 @@ public:
         } else if (router != Router::None) {
             m_natPmp.emplace(FakeNatPmpGateway::Options{.externalAddress = "127.0.0.1",
                                                         .silent = router == Router::Slow,
-                                                        .mappingResult = uint16_t(router == Router::Refusing ? 2 : 0)});
+                                                        .mappingResult = uint16_t(router == Router::Refusing ? 2 : 0),
+                                                        .held = router == Router::Held});
             m_config.NatPmpGateway = m_natPmp->Address();
         }
     }
     std::unique_ptr<PortMapper> Mapper() const { return std::make_unique<PortMapper>(m_config); }
+    FakeNatPmpGateway& NatPmp() { return *m_natPmp; }
     std::size_t MappingCount() const {
         return m_igd ? m_igd->Mappings().size() : m_natPmp ? m_natPmp->Mappings().size() : 0;
     }
@@ -380,8 +386,10 @@ TEST_F(SearchSessionTest, ConnectionModeDecidesTheRouteAndAutomaticMapsOnlyWhatI
         m_queue->AddHub("127.0.0.1", m_hubs.Port(hub));
         std::size_t mappedWhileSearching = 0;
         m_reports.m_onProgress = [&] { mappedWhileSearching = std::max(mappedWhileSearching, router.MappingCount()); };
+        const int started = m_reports.m_runsStarted;
         const int ended = m_reports.m_runsEnded;
         ASSERT_EQ(Start().failure, RunStartFailure::None);
+        ASSERT_TRUE(m_reports.WaitFor([&] { return m_reports.m_runsStarted == started + 1; }));
         const ConnectionPlan plan = OnGui([&] { return m_session->RunPlan(); });
         EXPECT_EQ(plan.Route, c.route);
         // Automatic's findings carry the reason a mapping failed; the other modes only say what they do.
@@ -412,6 +420,7 @@ TEST_F(SearchSessionTest, SecondNatTurnsLaterAutomaticRunsPassive) {
     seesOther.userIp = "198.51.100.9";
     AddHubs({seesOther});
     ASSERT_EQ(Start().failure, RunStartFailure::None);
+    ASSERT_TRUE(m_reports.WaitFor([&] { return m_reports.m_runsStarted == 1; }));
     EXPECT_EQ(OnGui([&] { return m_session->RunPlan().Route; }), ResultRoute::Mapped);
     ASSERT_TRUE(m_reports.WaitFor([&] { return m_reports.m_runsEnded == 1; }));
     const std::string note = "Second NAT: hubs see 198.51.100.9, the router has 127.0.0.1: passive";
@@ -419,9 +428,54 @@ TEST_F(SearchSessionTest, SecondNatTurnsLaterAutomaticRunsPassive) {
     EXPECT_EQ(OnGui([&] { return m_session->ConnectionFindings(); }), note);
 
     ASSERT_EQ(Start().failure, RunStartFailure::None);
+    ASSERT_TRUE(m_reports.WaitFor([&] { return m_reports.m_runsStarted == 2; }));
     EXPECT_EQ(OnGui([&] { return m_session->RunPlan().Route; }), ResultRoute::Passive);
     ASSERT_TRUE(m_hubs.WaitUntil([&] { return m_hubs.Forwarded(0).size() == 2; }, 5s));
     EXPECT_EQ(m_hubs.Forwarded(0)[1], "$Search Hub:tester F?F?0?1?big$buck");
+}
+
+// A router that takes its time holds neither Start nor the GUI thread: the run is Starting until the router has
+// answered, and Stop or the end of the session meanwhile leave nothing behind.
+TEST_F(SearchSessionTest, StartWaitingOnTheRouterLeavesTheGuiThreadFree) {
+    enum class Then { RouterAnswers, Stop, Shutdown };
+    for (const Then then : {Then::RouterAnswers, Then::Stop, Then::Shutdown}) {
+        SCOPED_TRACE(static_cast<int>(then));
+        RouterFakes router(Router::Held);
+        const int started = OnGui([&] { return m_reports.m_runsStarted; });
+        // Were Start to wait, it would wait the whole grace, and the run would go passive.
+        m_gui.RunAndWait([&] { m_session->UseRouter(router.Mapper(), 60s); });
+        m_settings.IP = "";
+        m_queue = std::make_unique<HubQueue>();
+        const int hub = m_hubs.AddHub({});
+        m_queue->AddHub("127.0.0.1", m_hubs.Port(hub));
+        ASSERT_EQ(Start().failure, RunStartFailure::None);
+        ASSERT_TRUE(router.NatPmp().WaitForRequests(1, 5s));
+        EXPECT_EQ(OnGui([&] { return m_session->State(); }), RunState::Starting);
+        if (then == Then::Shutdown) {  // as the window closes: the GUI side first
+            m_gui.Close();
+            m_session->Shutdown();
+            m_session.reset();
+        } else if (then == Then::Stop) {
+            m_gui.RunAndWait([&] { m_session->Stop(); });
+            EXPECT_EQ(OnGui([&] { return m_session->State(); }), RunState::Idle);
+            router.NatPmp().Release();
+            // Served after the dropped one, which has ended when this run starts.
+            ASSERT_EQ(Start().failure, RunStartFailure::None);
+        } else {
+            router.NatPmp().Release();
+        }
+        if (then != Then::Shutdown) {
+            ASSERT_TRUE(m_reports.WaitFor([&] { return m_reports.m_runsStarted == started + 1; }));
+            EXPECT_EQ(OnGui([&] { return m_session->RunPlan().Route; }), ResultRoute::Mapped);
+            const std::string port = std::to_string(OnGui([&] { return m_session->CurrentUdpPort(); }));
+            ASSERT_TRUE(m_hubs.WaitUntil([&] { return !m_hubs.Forwarded(hub).empty(); }, 5s));
+            EXPECT_EQ(m_hubs.Forwarded(hub),
+                      std::vector<std::string>{"$Search 127.0.0.1:" + port + " F?F?0?1?big$buck"});
+            m_gui.RunAndWait([&] { m_session->Stop(); });
+            EXPECT_TRUE(router.NatPmp().Mappings().empty());
+        }
+        EXPECT_EQ(m_hubs.Received(hub).empty(), then == Then::Shutdown);
+    }
 }
 
 }  // namespace

@@ -362,7 +362,7 @@ TEST_F(TestnetEndToEndTest, PassiveSearchGetsExactlyTheActiveUsersResults) {
         m_settings.Connection = c.mode;
         m_settings.IP = c.ip;
         ASSERT_NO_FATAL_FAILURE(StartSearch(QStringLiteral("mp3")));
-        EXPECT_EQ(m_window->StatusText().toStdString(), c.status);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return m_window->StatusText().toStdString() == c.status; }, kWaitMs));
         ASSERT_TRUE(WaitForRunEnd());
         ExpectEveryHubCounted();
         EXPECT_EQ(m_window->ResultCount(), expected);
