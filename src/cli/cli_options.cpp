@@ -134,10 +134,11 @@ const std::vector<OptionRule>& Rules() {
          }},
         {"mode", 1, true,
          [](CliOptions& o, const Values& v) -> std::optional<std::string> {
-             // In ConnectionMode's order.
-             const std::optional<int> mode = Choice(v[0], std::array<std::string_view, 3>{"auto", "active", "passive"});
-             if (!mode) return "--mode: unknown mode " + Quoted(v[0]) + " (auto, active or passive)";
-             o.mode = static_cast<ConnectionMode>(*mode);
+             // In ConnectionMode's order; "auto" as earlier versions took it.
+             const std::optional<int> mode =
+                 Choice(v[0], std::array<std::string_view, 4>{"automatic", "active", "passive", "auto"});
+             if (!mode) return "--mode: unknown mode " + Quoted(v[0]) + " (automatic, active or passive)";
+             o.mode = *mode == 3 ? ConnectionMode::Automatic : static_cast<ConnectionMode>(*mode);
              return {};
          }},
         {"format", 1, true,
@@ -302,8 +303,8 @@ Options of search:
   --threads N            connect to N hubs at a time (1-100)
   --timeout S            give each hub S seconds
   --ports A-B            receive results on a UDP port from A to B
-  --ip ADDR              the IPv4 address other users send results to
-  --mode MODE            auto, active or passive
+  --ip ADDR              the IPv4 address other users send results to (implies --mode active)
+  --mode MODE            how results come: automatic (the window's default), active or passive
   --format FORMAT        table (default), json (one object per line) or csv
 
 Options of every command:

@@ -28,7 +28,7 @@ struct CliOptions {
     std::optional<int32_t> timeoutSeconds;
     std::optional<PortRange> ports;
     std::optional<std::string> ip;
-    ConnectionMode mode = ConnectionMode::Automatic;
+    std::optional<ConnectionMode> mode;
     OutputFormat format = OutputFormat::Table;
     std::optional<std::string> dataDir;
 };

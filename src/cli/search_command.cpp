@@ -11,6 +11,8 @@
 #include "cli/hub_list_commands.h"
 #include "cli/result_writer.h"
 #include "cli/serial_step_runner.h"
+#include "engine/net/local_addresses.h"
+#include "engine/net/port_mapper.h"
 #include "engine/search/hub_queue.h"
 #include "engine/search/search_session.h"
 #include "engine/settings/ip_detection.h"
@@ -31,19 +33,22 @@ std::optional<std::string> PrepareSettings(const CliOptions& options, AppSetting
         settings.MinUDPPort = options.ports->first;
         settings.MaxUDPPort = options.ports->last;
     }
-    if (options.mode == ConnectionMode::Passive) return "passive searching is not available in this version";
     if (settings.Nick.empty()) return "no nick in the settings (enter one in the window's Settings dialog)";
     if (!NickIsSafe(settings.Nick)) return "the nick in the settings holds '$' or '|'";
+    // An address given on the command line is vouched for: results are sent to it as given, unless --mode says
+    // otherwise.
+    if (options.ip) settings.Connection = ConnectionMode::Active;
+    if (options.mode) settings.Connection = *options.mode;
+    // Only Active needs an address of its own: Automatic and Passive find their way without one.
+    const bool active = settings.Connection == ConnectionMode::Active;
     if (options.ip) {
         settings.IP = *options.ip;
-        // An address given on the command line is vouched for: results are sent to it as given.
-        settings.Connection = ConnectionMode::Active;
     } else if (settings.AutodetectIP) {
         std::string reason;
         settings.IP = DetectLocalIP(reason);
-        if (settings.IP.empty()) return "no address found for results (give one with --ip): " + reason;
+        if (settings.IP.empty() && active) return "no address found for results (give one with --ip): " + reason;
     }
-    if (settings.IP.empty()) return "no address for results in the settings (give one with --ip)";
+    if (settings.IP.empty() && active) return "no address for results in the settings (give one with --ip)";
     settings.ShareSizeBytes = ShareSizeToBytes(settings.ShareSize);
     return {};
 }
@@ -70,7 +75,11 @@ public:
         m_signals.Wake();
     }
     void OnResultLimitReached() override { m_limitReached = true; }
+    void OnRunStarted() override { PrintLine(m_session->RunPlan().Summary); }
+    void OnConnectionNote(const std::string& note) override { PrintLine(note); }
 
+    // The session whose route the first line tells; set before it starts.
+    void SetSession(const SearchSession& session) { m_session = &session; }
     void Begin() {
         m_started = Clock::now();
         m_writer.WriteHeader();
@@ -97,6 +106,10 @@ private:
         return std::to_string(m_results) + " results; " + std::to_string(m_searched) + " hubs searched, " +
                std::to_string(m_failed) + " failed of " + std::to_string(m_hubCount) + "; " + seconds + " s";
     }
+    void PrintLine(const std::string& line) {
+        ClearProgress();
+        m_streams.err << line << '\n';
+    }
     void ClearProgress() {
         if (!m_progressShown) return;
         m_streams.err << "\r\x1b[K" << std::flush;
@@ -114,6 +127,7 @@ private:
     bool m_ended = false;
     bool m_limitReached = false;
     bool m_progressShown = false;
+    const SearchSession* m_session = nullptr;
 };
 
 }  // namespace
@@ -135,9 +149,14 @@ int RunSearch(const CliOptions& options, AppSettings settings, const std::string
     SearchPrinter printer(options, streams, signals, queue.Count());
     SearchSession session(steps, printer);
     session.LoadAdcIdentity(dataDir);
+    printer.SetSession(session);
     RunStart start;
     // The main thread acts on the session through the runner too, so it never overlaps a step of a worker.
     steps.RunAndWait([&] {
+        // Only a machine without a public address of its own has a router to look for, as the window finds.
+        if (settings.Connection == ConnectionMode::Automatic &&
+            PublicLocalAddress(settings.IP, UpInterfaceAddressTexts()).empty())
+            session.UseRouter(std::make_unique<PortMapper>(PortMapperConfig{}));
         session.SetLiveFilter(options.form.sizeCondition == kAtMost, options.freeSlotsOnly);
         start = session.Start(queue, settings, options.form, options.phrase);
         if (start.failure == RunStartFailure::None) printer.Begin();
@@ -147,7 +166,7 @@ int RunSearch(const CliOptions& options, AppSettings settings, const std::string
             streams.err << "hubsift-cli: " << start.message << '\n';
         else
             streams.err << "hubsift-cli: no UDP port from " << settings.MinUDPPort << " to " << settings.MaxUDPPort
-                        << " could be opened on " << settings.IP << '\n';
+                        << " could be opened" << (settings.IP.empty() ? "" : " on " + settings.IP) << '\n';
         return kFailedExit;
     }
 

@@ -53,8 +53,7 @@ const ParseCase kAccepted[] = {
          EXPECT_EQ(o.form.fileType, 0);
          EXPECT_EQ(o.form.sizeCondition, 0);
          EXPECT_EQ(o.format, OutputFormat::Table);
-         EXPECT_EQ(o.mode, ConnectionMode::Automatic);
-         EXPECT_FALSE(o.freeSlotsOnly || o.threads || o.timeoutSeconds || o.ports || o.ip || o.dataDir);
+         EXPECT_FALSE(o.freeSlotsOnly || o.threads || o.timeoutSeconds || o.ports || o.ip || o.mode || o.dataDir);
      }},
     {"EveryOption",
      {"search",    "x",      "--type",    "video",    "--at-least", "700MB",       "--free-slots",
@@ -76,13 +75,17 @@ const ParseCase kAccepted[] = {
          EXPECT_EQ(o.dataDir, "/d");
      }},
     {"OptionsBeforeTheCommandAndJoinedValues",
-     {"--format=CSV", "--type=TTH", "search", "ABC"},
+     {"--format=CSV", "--type=TTH", "search", "ABC", "--mode=Automatic"},
      [](const CliOptions& o) {
          ExpectSearch(o, "ABC");
+         EXPECT_EQ(o.mode, ConnectionMode::Automatic);
          EXPECT_EQ(o.format, OutputFormat::Csv);
          EXPECT_EQ(o.form.fileType, 8);
      }},
     {"AtMost", {"search", "x", "--at-most", "1.5 GiB"}, [](const CliOptions& o) { ExpectSize(o, 2, "1610612736"); }},
+    {"AutoAsEarlierVersionsTookIt",
+     {"search", "x", "--mode", "auto"},
+     [](const CliOptions& o) { EXPECT_EQ(o.mode, ConnectionMode::Automatic); }},
     {"BetweenKeepsItsOrderForTheCriteria",
      {"search", "x", "--between", "2K", "1"},
      [](const CliOptions& o) { ExpectSize(o, 3, "2048", "1"); }},
@@ -152,7 +155,10 @@ const ParseCase kRefused[] = {
      {},
      "--ports: '1-70000' is not a port range A-B with 1 <= A <= B <= 65535"},
     {"HostNameAsIp", {"search", "x", "--ip", "example.org"}, {}, "--ip: 'example.org' is not an IPv4 address"},
-    {"UnknownMode", {"search", "x", "--mode", "direct"}, {}, "--mode: unknown mode 'direct' (auto, active or passive)"},
+    {"UnknownMode",
+     {"search", "x", "--mode", "direct"},
+     {},
+     "--mode: unknown mode 'direct' (automatic, active or passive)"},
     {"UnknownFormat", {"search", "x", "--format", "xml"}, {}, "--format: unknown format 'xml' (table, json or csv)"},
     {"EmptyDataDir", {"hubs", "--data-dir", ""}, {}, "--data-dir: the folder name is empty"},
     {"SearchOptionOnHubs", {"hubs", "--format", "json"}, {}, "--format belongs to search only"},

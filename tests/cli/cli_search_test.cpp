@@ -21,6 +21,8 @@ extern char** environ;
 namespace {
 
 constexpr int kHubs = 8;
+// The settings' address is this machine's own: Automatic has the results sent straight to it.
+const std::string kDirect = "Public address 127.0.0.1, port ";
 
 PlanOptions SmallNetwork() {
     PlanOptions options;
@@ -29,6 +31,13 @@ PlanOptions SmallNetwork() {
     options.badShare = 1.0 / kHubs;  // one bad hub: a silent one
     options.seed = 7;
     return options;
+}
+
+// The line on standard error that says how results come, then the summary line.
+void ExpectRouteThenSummary(const std::string& err, const std::string& route, const std::string& summary) {
+    const std::size_t lineEnd = err.find('\n');
+    EXPECT_TRUE(err.starts_with(route)) << err;
+    EXPECT_TRUE(lineEnd != std::string::npos && err.substr(lineEnd + 1).starts_with(summary)) << err;
 }
 
 std::vector<std::string> Lines(const std::string& text, const std::string& end) {
@@ -89,20 +98,45 @@ TEST_F(CliSearchTest, EveryResultTheUsersSendIsPrintedOncePerLineWithASummary) {
         EXPECT_NE(object.find(".mp3\",\"size\":"), std::string::npos) << object;
         EXPECT_NE(object.find(",\"directory\":false,"), std::string::npos) << object;
     }
-    EXPECT_TRUE(json.err.starts_with(summary)) << json.err;
+    ExpectRouteThenSummary(json.err, kDirect, summary);
 
     const CliRun csv = Run({"search", "mp3", "--format", "csv"});
     ASSERT_EQ(csv.exitCode, 0) << csv.err;
     const std::vector<std::string> records = Lines(csv.out, "\r\n");
     ASSERT_EQ(records.size(), expected + 1);
     EXPECT_EQ(records[0], "file,size,directory,path,user,free_slots,total_slots,hub");
-    EXPECT_TRUE(csv.err.starts_with(summary)) << csv.err;
+    ExpectRouteThenSummary(csv.err, kDirect, summary);
+}
+
+// Passive: the hubs relay the answers of their active users only; --ip names the address the users send to.
+TEST_F(CliSearchTest, EachModeGetsItsResultsAndSaysHowTheyCome) {
+    const struct {
+        std::vector<std::string> arguments;
+        std::string route;
+        std::size_t expected;
+    } cases[] = {
+        {{"--mode", "passive"},
+         "Passive: results through the hubs\n",
+         m_net.Plan().CountResults(*SearchRequest::Parse("$Search Hub:cli_tester F?F?0?1?mp3"))},
+        {{"--ip", "127.0.0.1"}, "Active: 127.0.0.1, port ", Expected("F?F?0?1?mp3")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.route);
+        std::vector<std::string> arguments = {"search", "mp3", "--format", "json"};
+        arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+        const CliRun run = Run(arguments);
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(Lines(run.out, "\n").size(), c.expected);
+        ExpectRouteThenSummary(run.err, c.route, "Done: " + std::to_string(c.expected) + " results");
+    }
+    EXPECT_LT(cases[0].expected, cases[1].expected) << "some users are passive";
 }
 
 TEST_F(CliSearchTest, RunsThatCannotStartSayWhyWithExitCodeOne) {
-    const CliRun passive = Run({"search", "mp3", "--mode", "passive"});
-    EXPECT_EQ(passive.exitCode, 1);
-    EXPECT_EQ(passive.err, "hubsift-cli: passive searching is not available in this version\n");
+    WriteFile(m_dir.File("Hubsift.ini"), "[Settings]\r\nNick=cli_tester\r\nAutodetectIP=0\r\n");
+    const CliRun noAddress = Run({"search", "mp3", "--mode", "active"});
+    EXPECT_EQ(noAddress.exitCode, 1);
+    EXPECT_EQ(noAddress.err, "hubsift-cli: no address for results in the settings (give one with --ip)\n");
     WriteFile(m_dir.File("Hubsift.ini"), "[Settings]\r\nAutodetectIP=0\r\nIP=127.0.0.1\r\n");
     const CliRun noNick = Run({"search", "mp3"});
     EXPECT_EQ(noNick.exitCode, 1);
@@ -160,7 +194,7 @@ TEST_F(CliSearchTest, CtrlCStopsTheRunWithinTwoSecondsAndPrintsTheSummary) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 130) << status;
     std::string messages;
     WaitForALine(err[0], messages, In(std::chrono::seconds(2)));
-    EXPECT_TRUE(messages.starts_with("Stopped: ")) << messages;
+    ExpectRouteThenSummary(messages, kDirect, "Stopped: ");
     close(out[0]);
     close(err[0]);
 }
