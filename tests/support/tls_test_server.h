@@ -6,13 +6,8 @@
 #include <thread>
 #include <vector>
 
-// A fresh self-signed certificate for 127.0.0.1 and its key, in PEM, with the keyprint a hub list would give it.
-struct TestCertificate {
-    std::string CertificatePem;
-    std::string KeyPem;
-    std::string Keyprint;  // "SHA256/<base32>"
-};
-TestCertificate MakeSelfSignedCertificate();
+#include "self_signed_certificate.h"
+#include "tls_server_context.h"
 
 // A TLS server on 127.0.0.1 (port 0), one connection at a time on a thread of its own: after the handshake it sends
 // greeting, then answers each line with "echo:" and the line. Stops and joins on destruction.
@@ -34,7 +29,7 @@ private:
     bool Wait(int fd, short events) const;
 
     const std::string m_greeting;
-    struct ssl_ctx_st* m_sslContext = nullptr;
+    TlsServerContext m_tls;
     int m_listener = -1;
     int m_wake[2] = {-1, -1};
     uint16_t m_port = 0;

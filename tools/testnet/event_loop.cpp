@@ -74,6 +74,11 @@ bool EventLoop::StopOnSignals() {
 }
 
 void EventLoop::Run() {
+    // OpenSSL writes with write(): a client that has left a TLS hub must not end the process with SIGPIPE.
+    sigset_t pipe;
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
     std::array<epoll_event, 64> events{};
     while (!m_stopped) {
         const int count =

@@ -53,7 +53,8 @@ void Hub::Accept() {
         const uint64_t id = m_nextSession++;
         auto session = std::make_unique<Session>();
         session->connection = std::make_unique<LineConnection>(
-            m_loop, fd, [this, id](std::string_view message) { OnMessage(id, message); }, [this, id] { Forget(id); });
+            m_loop, fd, [this, id](std::string_view message) { OnMessage(id, message); }, [this, id] { Forget(id); },
+            '|', m_tls);
         m_sessions.emplace(id, std::move(session));
         if (m_hub.kind != HubKind::Silent) Greet(id);
     }

@@ -41,6 +41,8 @@ public:
     const std::string& Address() const { return m_address; }
     // Where a Redirect hub sends its users.
     void SetRedirectTarget(std::string address) { m_redirectTarget = std::move(address); }
+    // Serves every later connection over TLS with this context (an SSL_CTX that outlives the hub).
+    void ServeTls(struct ssl_ctx_st* context) { m_tls = context; }
 
 private:
     struct Session {
@@ -84,6 +86,7 @@ private:
     Rng m_rng;
     std::string m_address;
     std::string m_redirectTarget;
+    struct ssl_ctx_st* m_tls = nullptr;
     std::unordered_map<uint64_t, std::unique_ptr<Session>> m_sessions;
     uint64_t m_nextSession = 1;
     // StrictKey only: searches waiting for the next batch, with the session that sent each.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -8,7 +10,7 @@
 #include "event_loop.h"
 
 // One accepted TCP connection that cuts what it reads into messages at a separator ("|" for NMDC, a line feed for
-// ADC) and writes without blocking.
+// ADC) and writes without blocking, in plain text or as the server side of TLS.
 // Owns its descriptor. The callbacks run on the loop thread; onClosed fires once, when the peer closes or fails,
 // and the owner must then destroy the object later (not from inside the callback).
 class LineConnection {
@@ -16,7 +18,9 @@ public:
     using MessageHandler = std::function<void(std::string_view message)>;
     using ClosedHandler = std::function<void()>;
 
-    LineConnection(EventLoop& loop, int fd, MessageHandler onMessage, ClosedHandler onClosed, char separator = '|');
+    // With tls (an SSL_CTX), the connection serves TLS: the handshake runs as the first bytes arrive.
+    LineConnection(EventLoop& loop, int fd, MessageHandler onMessage, ClosedHandler onClosed, char separator = '|',
+                   struct ssl_ctx_st* tls = nullptr);
     ~LineConnection();
     LineConnection(const LineConnection&) = delete;
     LineConnection& operator=(const LineConnection&) = delete;
@@ -31,6 +35,14 @@ public:
 private:
     void OnEvents(uint32_t events);
     void ReadAvailable();
+    // Reads what has arrived, as plain text or through TLS: the byte count, 0 when nothing is waiting, -1 when the
+    // connection has ended.
+    ssize_t Receive(char* buffer, std::size_t size);
+    // Writes from m_output: the byte count, 0 when the socket cannot take more now, -1 when the connection has ended.
+    ssize_t Transmit();
+    // Whether a TLS call that did not complete may be retried once the socket is ready; notes in waitsForWrite
+    // whether that means ready to write.
+    bool TlsMayRetry(int result, bool& waitsForWrite);
     void Flush();
     void UpdateInterest();
     void Fail();
@@ -51,5 +63,9 @@ private:
     bool m_closing = false;
     bool m_shutDown = false;
     bool m_wantsWrite = false;
+    struct ssl_st* m_ssl = nullptr;
+    // TLS only: the last read or write waits until the socket can take bytes (a handshake or renegotiation step).
+    bool m_readWaitsForWrite = false;
+    bool m_writeWaitsForWrite = false;
     uint64_t m_lingerTimer = 0;
 };

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <optional>
+#include <string_view>
 #include <utility>
 
 namespace {
@@ -47,19 +48,21 @@ std::vector<HubKind> DrawKinds(const PlanOptions& options, Rng& rng) {
     return kinds;
 }
 
-// Which well-behaved hubs speak ADC: a draw of its own, so that the rest of the plan stays as the seed made it.
-std::vector<bool> DrawAdcHubs(const PlanOptions& options, const std::vector<HubKind>& kinds) {
+// A share of the well-behaved hubs, drawn with a generator of its own (named by salt), so that the rest of the plan
+// stays as the seed made it.
+std::vector<bool> DrawGoodHubs(const PlanOptions& options, const std::vector<HubKind>& kinds, double share,
+                               std::string_view salt) {
     std::vector<std::size_t> good;
     for (std::size_t i = 0; i < kinds.size(); ++i) {
         if (NetworkPlan::ForwardsSearches(kinds[i]) && kinds[i] != HubKind::Slow) good.push_back(i);
     }
-    Rng rng(Rng::Mix(options.seed, "adc"));
+    Rng rng(Rng::Mix(options.seed, salt));
     for (std::size_t i = good.size(); i > 1; --i) std::swap(good[i - 1], good[rng.Below(i)]);
-    std::vector<bool> adc(kinds.size(), false);
-    const auto count = std::min(
-        good.size(), static_cast<std::size_t>(std::lround(options.adcShare * static_cast<double>(good.size()))));
-    for (std::size_t i = 0; i < count; ++i) adc[good[i]] = true;
-    return adc;
+    std::vector<bool> drawn(kinds.size(), false);
+    const auto count =
+        std::min(good.size(), static_cast<std::size_t>(std::lround(share * static_cast<double>(good.size()))));
+    for (std::size_t i = 0; i < count; ++i) drawn[good[i]] = true;
+    return drawn;
 }
 
 }  // namespace
@@ -69,7 +72,8 @@ NetworkPlan NetworkPlan::Build(const PlanOptions& options) {
     plan.m_catalog = ShareCatalog::Generate(options.seed);
     Rng rng(Rng::Mix(options.seed, "hubs"));
     const std::vector<HubKind> kinds = DrawKinds(options, rng);
-    const std::vector<bool> adc = DrawAdcHubs(options, kinds);
+    const std::vector<bool> adc = DrawGoodHubs(options, kinds, options.adcShare, "adc");
+    const std::vector<bool> tls = DrawGoodHubs(options, kinds, options.tlsShare, "tls");
     for (std::size_t i = 0; i < options.hubs; ++i) {
         HubPlan hub;
         hub.kind = kinds[i];
@@ -80,6 +84,7 @@ NetworkPlan NetworkPlan::Build(const PlanOptions& options) {
         hub.host = hub.kind == HubKind::Unresolvable ? "hub-" + HubNumber(i) + ".testnet.invalid" : "127.0.0.1";
         hub.seed = Rng::Mix(options.seed, "hub" + std::to_string(i));
         hub.adc = adc[i];
+        hub.tls = tls[i];
         hub.listedEncoding = hub.adc ? "" : HubEncodings[i % HubEncodings.size()].first;
         hub.charset = hub.adc ? Charset::Utf8 : HubEncodings[i % HubEncodings.size()].second;
         for (std::size_t u = 0; u < options.usersPerHub; ++u) {

@@ -36,6 +36,7 @@ struct HubPlan {
     std::string description;
     HubKind kind = HubKind::SupportsFirst;
     bool adc = false;                 // speaks ADC (always UTF-8, listed without an encoding) instead of NMDC
+    bool tls = false;                 // served over TLS (nmdcs:// or adcs://, listed with its keyprint)
     bool extendedLock = true;         // the lock starts with EXTENDEDPROTOCOL
     std::string host;                 // "127.0.0.1", or a name that does not resolve
     std::string listedEncoding;       // the hub list's Encoding value, empty when the list names none
@@ -51,6 +52,8 @@ struct PlanOptions {
     double badShare = 0.2;
     // The share of the well-behaved hubs that speak ADC.
     double adcShare = 0.0;
+    // The share of the well-behaved hubs, of either protocol, served over TLS.
+    double tlsShare = 0.0;
     uint64_t seed = 1;
 };
 

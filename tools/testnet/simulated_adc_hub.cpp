@@ -89,7 +89,8 @@ void SimulatedAdcHub::Accept() {
         auto session = std::make_unique<Session>();
         session->sid = SidOf(m_hub.users.size() + id);
         session->connection = std::make_unique<LineConnection>(
-            m_loop, fd, [this, id](std::string_view line) { OnLine(id, line); }, [this, id] { Forget(id); }, '\n');
+            m_loop, fd, [this, id](std::string_view line) { OnLine(id, line); }, [this, id] { Forget(id); }, '\n',
+            m_tls);
         m_sessions.emplace(id, std::move(session));
     }
 }

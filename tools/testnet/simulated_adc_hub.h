@@ -31,6 +31,8 @@ public:
     // A BSCH read as the network's users read a search: words, TTH, type (by the extensions) and one size limit, the
     // lower where both are given, as an NMDC search carries it; nothing for a message that is not a search.
     static std::optional<SearchRequest> ReadSearch(const AdcMessage& message);
+    // Serves every later connection over TLS with this context (an SSL_CTX that outlives the hub).
+    void ServeTls(struct ssl_ctx_st* context) { m_tls = context; }
 
 private:
     struct Session {
@@ -61,6 +63,7 @@ private:
     UdpResponder& m_responder;
     std::chrono::milliseconds m_latency;
     Rng m_rng;
+    struct ssl_ctx_st* m_tls = nullptr;
     std::unordered_map<uint64_t, std::unique_ptr<Session>> m_sessions;
     uint64_t m_nextSession = 1;
 };

@@ -10,12 +10,24 @@ namespace {
 // Enough source ports that consecutive answers rarely share one.
 constexpr std::size_t AnswerSockets = 16;
 
+// How the hub list names a hub: its scheme, and for TLS the keyprint of the certificate it serves.
+std::string ListedAddress(const HubPlan& hub, uint16_t port, const std::string& keyprint) {
+    const char* scheme = hub.adc ? (hub.tls ? "adcs://" : "adc://") : (hub.tls ? "nmdcs://" : "dchub://");
+    return scheme + hub.host + ":" + std::to_string(port) + (hub.tls ? "?kp=" + keyprint : "");
+}
+
 }  // namespace
 
 TestNetwork::StartResult TestNetwork::Start(EventLoop& loop, const NetworkPlan& plan, const NetworkSettings& settings) {
     std::unique_ptr<TestNetwork> network(new TestNetwork());
     network->m_responder = std::make_unique<UdpResponder>(AnswerSockets);
     if (!network->m_responder->Ok()) return {nullptr, "cannot open UDP sockets"};
+    if (std::any_of(plan.Hubs().begin(), plan.Hubs().end(), [](const HubPlan& hub) { return hub.tls; })) {
+        const TestCertificate certificate = MakeSelfSignedCertificate();
+        network->m_tls = std::make_unique<TlsServerContext>(certificate);
+        if (!network->m_tls->Ok()) return {nullptr, "cannot load the hubs' TLS certificate"};
+        network->m_keyprint = certificate.Keyprint;
+    }
     const std::vector<int> sockets = BindPortRun(settings.basePort, plan.Hubs().size());
     if (sockets.size() != plan.Hubs().size()) {
         return {nullptr, "cannot bind " + std::to_string(plan.Hubs().size()) + " hub ports from " +
@@ -35,18 +47,20 @@ TestNetwork::StartResult TestNetwork::Start(EventLoop& loop, const NetworkPlan& 
         } else if (hub.adc) {
             network->m_adcHubs.push_back(
                 std::make_unique<SimulatedAdcHub>(loop, plan, i, sockets[i], *network->m_responder, settings.latency));
+            if (hub.tls) network->m_adcHubs.back()->ServeTls(network->m_tls->Get());
         } else {
             network->m_hubs.push_back(
                 std::make_unique<Hub>(loop, plan, i, sockets[i], *network->m_responder, settings.latency));
+            if (hub.tls) network->m_hubs.back()->ServeTls(network->m_tls->Get());
         }
         int64_t shared = 0;
         for (const std::size_t user : hub.users) shared += plan.Users()[user].ShareBytes();
-        entries.push_back({hub.name, (hub.adc ? "adc://" : "dchub://") + hub.host + ":" + std::to_string(port),
-                           hub.description, hub.users.size(), shared, hub.listedEncoding});
+        entries.push_back({hub.name, ListedAddress(hub, port, network->m_keyprint), hub.description, hub.users.size(),
+                           shared, hub.listedEncoding});
     }
-    // Redirect hubs send their users to the first NMDC hub that takes them in.
+    // Redirect hubs send their users to the first plain NMDC hub that takes them in.
     const auto host = std::find_if(plan.Hubs().begin(), plan.Hubs().end(), [](const HubPlan& hub) {
-        return NetworkPlan::ForwardsSearches(hub.kind) && !hub.adc;
+        return NetworkPlan::ForwardsSearches(hub.kind) && !hub.adc && !hub.tls;
     });
     if (host != plan.Hubs().end()) {
         const std::string target = "127.0.0.1:" + std::to_string(network->m_ports[host - plan.Hubs().begin()]);

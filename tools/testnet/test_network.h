@@ -11,6 +11,7 @@
 #include "hub.h"
 #include "network_plan.h"
 #include "simulated_adc_hub.h"
+#include "tls_server_context.h"
 #include "udp_responder.h"
 
 struct NetworkSettings {
@@ -19,7 +20,8 @@ struct NetworkSettings {
     std::chrono::milliseconds latency{0};
 };
 
-// The running simulated network: one hub (NMDC or ADC) per plan entry on consecutive loopback ports (a ClosedPort hub
+// The running simulated network: one hub (NMDC or ADC, plain or over TLS with a certificate made at the start) per plan
+// entry on consecutive loopback ports (a ClosedPort hub
 // keeps its port bound but refuses connections, an Unresolvable one is only listed), and the HTTP server with the hub
 // list. Runs on the loop's thread; destroy it before the loop.
 class TestNetwork {
@@ -39,15 +41,19 @@ public:
     const std::string& HublistXml() const { return m_hublistXml; }
     // The port listed for each hub of the plan, in plan order.
     const std::vector<uint16_t>& HubPorts() const { return m_ports; }
+    // The keyprint the hub list gives the TLS hubs ("SHA256/<base32>"), empty when no hub serves TLS.
+    const std::string& TlsKeyprint() const { return m_keyprint; }
 
 private:
     TestNetwork() = default;
 
     std::unique_ptr<UdpResponder> m_responder;
+    std::unique_ptr<TlsServerContext> m_tls;  // only when a hub serves TLS
     std::vector<std::unique_ptr<Hub>> m_hubs;
     std::vector<std::unique_ptr<SimulatedAdcHub>> m_adcHubs;
     std::vector<int> m_refusingSockets;
     std::vector<uint16_t> m_ports;
+    std::string m_keyprint;
     std::string m_hublistXml;
     std::unique_ptr<HttpServer> m_http;
 };

@@ -54,8 +54,9 @@ SearchRequest CountRequest(std::string_view phrase, int type, std::optional<int6
 
 TestnetOptions::ParseResult TestnetOptions::Parse(int argc, char** argv) {
     TestnetOptions options;
-    // The demonstration network shows both protocols; tests and benchmarks choose their own mix.
+    // The demonstration network shows both protocols, plain and over TLS; tests and benchmarks choose their own mix.
     options.plan.adcShare = DefaultAdcShare;
+    options.plan.tlsShare = DefaultTlsShare;
     std::optional<std::string> phrase;
     int type = 1;
     std::optional<int64_t> min;
@@ -68,8 +69,8 @@ TestnetOptions::ParseResult TestnetOptions::Parse(int argc, char** argv) {
             continue;
         }
         static const std::vector<std::string_view> known{
-            "--hubs",      "--users",      "--bad-share", "--adc-share", "--latency", "--seed", "--base-port",
-            "--http-port", "--exit-after", "--count",     "--type",      "--min",     "--max"};
+            "--hubs",      "--users",     "--bad-share",  "--adc-share", "--tls-share", "--latency", "--seed",
+            "--base-port", "--http-port", "--exit-after", "--count",     "--type",      "--min",     "--max"};
         if (std::find(known.begin(), known.end(), name) == known.end()) {
             return {std::nullopt, "unknown option " + std::string(name)};
         }
@@ -85,6 +86,8 @@ TestnetOptions::ParseResult TestnetOptions::Parse(int argc, char** argv) {
             ok = ReadShare(value, options.plan.badShare);
         } else if (name == "--adc-share") {
             ok = ReadShare(value, options.plan.adcShare);
+        } else if (name == "--tls-share") {
+            ok = ReadShare(value, options.plan.tlsShare);
         } else if (name == "--latency") {
             ok = ReadInteger<int64_t>(value, 0, 60000, number);
             options.network.latency = std::chrono::milliseconds(number);
@@ -117,13 +120,15 @@ TestnetOptions::ParseResult TestnetOptions::Parse(int argc, char** argv) {
 
 std::string TestnetOptions::Usage() {
     return "Usage: hubsift-testnet [options]\n"
-           "A simulated Direct Connect network on 127.0.0.1: NMDC hubs with simulated users who answer searches,\n"
-           "and an HTTP server with the hub list. Prints \"hublist: URL\" and runs until interrupted.\n"
+           "A simulated Direct Connect network on 127.0.0.1: NMDC and ADC hubs, plain and over TLS, with simulated\n"
+           "users who answer searches, and an HTTP server with the hub list. Prints \"hublist: URL\" and runs until\n"
+           "interrupted.\n"
            "\n"
            "  --hubs N          number of hubs, on consecutive ports (default 50)\n"
            "  --users K         simulated users per hub (default 20)\n"
            "  --bad-share F     share of badly behaved hubs, 0 to 1 (default 0.2)\n"
            "  --adc-share F     share of the well-behaved hubs that speak ADC, 0 to 1 (default 0.25)\n"
+           "  --tls-share F     share of the well-behaved hubs served over TLS, 0 to 1 (default 0.25)\n"
            "  --latency MS      every hub answers each message MS milliseconds late (default 0)\n"
            "  --seed S          same seed, same network (default 1)\n"
            "  --base-port P     port of the first hub; 0 finds free ports (default 0)\n"

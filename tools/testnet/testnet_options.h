@@ -11,6 +11,7 @@
 // The command line of hubsift-testnet.
 struct TestnetOptions {
     static constexpr double DefaultAdcShare = 0.25;
+    static constexpr double DefaultTlsShare = 0.25;
 
     PlanOptions plan;
     NetworkSettings network;

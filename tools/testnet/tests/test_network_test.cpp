@@ -6,12 +6,17 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
+#include <string>
 
+#include "engine/adc/adc_exchange.h"
 #include "engine/search/hub_exchange.h"
 #include "engine/search/hub_outcome.h"
 #include "engine/search/hub_queue.h"
 #include "engine/search/search_session.h"
+#include "engine/text/hub_encoding.h"
 #include "raw_client.h"
+#include "self_signed_certificate.h"
 #include "socket_util.h"
 #include "support/fake_gui_thread.h"
 #include "support/test_run_values.h"
@@ -304,6 +309,54 @@ TEST(TestnetNetwork, RunFollowsTheRedirectingHubToItsTarget) {
         EXPECT_EQ(target.redirectedFrom, "127.0.0.1:" + std::to_string(redirecting));
         gui.Close();
     }
+}
+
+// TLS hubs of both protocols take the program's login and search, listed with their certificate's keyprint, which the
+// program holds them to.
+TEST(TestnetNetwork, TlsHubsOfBothProtocolsServeTheKeyprintTheListGives) {
+    PlanOptions options = Options(4, 0.0, 4);
+    options.adcShare = 0.5;
+    options.tlsShare = 1.0;
+    RunningNetwork net(options);
+    ASSERT_TRUE(net.Started());
+    const std::string& listed = net.Network().TlsKeyprint();
+    ASSERT_FALSE(listed.empty());
+    const std::string stranger = MakeSelfSignedCertificate().Keyprint;
+    const RunValues values = PatientValues();
+    const AdcIdentity identity{"AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA", "ZXO4VT7KPNYLJBLFLOR5YP3A33SPNOHYMEDJ4MY"};
+    AdcSearchQuery query;
+    query.Words = {"e"};
+    AdcRunRegistry run{"P"};
+    const HubExchangeTimings timings = QuickTimings();
+    const ResultFilter filter;
+    const AdcRunContext context{values, identity, query, run, timings, filter, {}};
+    std::set<bool> protocols;
+    for (std::size_t i = 0; i < net.Plan().Hubs().size(); ++i) {
+        const HubPlan& hub = net.Plan().Hubs()[i];
+        const uint16_t port = net.Network().HubPorts()[i];
+        const std::string address =
+            (hub.adc ? "adcs://127.0.0.1:" : "nmdcs://127.0.0.1:") + std::to_string(port) + "?kp=" + listed;
+        EXPECT_NE(net.Network().HublistXml().find("Address=\"" + address + "\""), std::string::npos) << address;
+        protocols.insert(hub.adc);
+        for (const std::string& keyprint : {listed, stranger}) {
+            SCOPED_TRACE(keyprint == listed ? "listed keyprint" : "another keyprint");
+            SCOPED_TRACE(address);
+            TcpClient client;
+            ExchangeEnd end = ExchangeEnd::Searched;
+            if (hub.adc) {
+                const AdcExchangeResult result =
+                    RunAdcExchange(client, {"127.0.0.1", port, true, keyprint}, context, [] { return true; });
+                if (result.End != AdcExchangeEnd::Searched) end = result.Kind;
+            } else {
+                end = LogInAndSearchInEncoding(
+                          client, "127.0.0.1", port, HubEncoding::FromListName(hub.listedEncoding), values, timings,
+                          [] { return true; }, {}, HubTls{keyprint})
+                          .end;
+            }
+            EXPECT_EQ(end, keyprint == listed ? ExchangeEnd::Searched : ExchangeEnd::KeyprintMismatch);
+        }
+    }
+    EXPECT_EQ(protocols.size(), 2u) << "the seed gives both protocols";
 }
 
 TEST(TestnetNetwork, LatencyDelaysEveryMessageOfTheHub) {
