@@ -52,6 +52,7 @@ PlanOptions SmallNetwork() {
     options.usersPerHub = 6;
     options.badShare = 1.0 / kHubs;  // one bad hub: a silent one
     options.adcShare = 0.15;         // one of the seven others speaks ADC
+    options.tlsShare = 0.45;         // three are served over TLS: the ADC one and two NMDC ones
     options.seed = 7;
     return options;
 }
@@ -138,10 +139,15 @@ protected:
         ASSERT_TRUE(QTest::qWaitFor([&] { return !m_messages.empty(); }, 10000));
         ASSERT_EQ(m_messages, std::vector<std::string>{updated});
         m_messages.clear();
-        const auto adcHubs = std::count_if(m_net.Plan().Hubs().begin(), m_net.Plan().Hubs().end(),
-                                           [](const HubPlan& hub) { return hub.adc; });
-        EXPECT_EQ(m_window->m_hubCountLabel->text(),
-                  QStringLiteral("%1 hubs loaded in the list (%2 ADC)").arg(kHubs).arg(adcHubs));
+        int adcHubs = 0;
+        int tlsHubs = 0;
+        for (const HubPlan& hub : m_net.Plan().Hubs()) {
+            adcHubs += hub.adc ? 1 : 0;
+            tlsHubs += hub.tls ? 1 : 0;
+        }
+        EXPECT_EQ(
+            m_window->m_hubCountLabel->text(),
+            QStringLiteral("%1 hubs loaded in the list (%2 ADC, %3 over TLS)").arg(kHubs).arg(adcHubs).arg(tlsHubs));
         EXPECT_EQ(m_window->HubCount(), kHubs);
     }
     // Presses Search and checks that the run listens on a port of its own.
@@ -183,6 +189,10 @@ TEST_F(TestnetEndToEndTest, SearchesFindWhatTheSimulatedUsersShare) {
             adcNicks.insert(m_net.Plan().Users()[user].Nick());
     }
     ASSERT_FALSE(adcNicks.empty()) << "the network has ADC hubs";
+    std::set<std::pair<bool, bool>> protocols;  // ADC, TLS
+    for (const HubPlan& hub : m_net.Plan().Hubs()) protocols.insert({hub.adc, hub.tls});
+    ASSERT_TRUE(protocols.count({false, false}) && protocols.count({false, true}) && protocols.count({true, true}))
+        << "the seed gives plain NMDC hubs and both protocols over TLS";
     ASSERT_NO_FATAL_FAILURE(RefreshHublist());
 
     struct Run {
