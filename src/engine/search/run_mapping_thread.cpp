@@ -14,8 +14,8 @@ constexpr std::chrono::milliseconds kExitGrace{100};
 
 // What the thread shares with its owner; it outlives the owner while a router call is under way.
 struct RunMappingThread::Shared {
-    Shared(GuiThread& gui, std::shared_ptr<PortMapper> portMapper, std::chrono::milliseconds grace)
-        : gui(gui), mapper(std::move(portMapper)), discoveryGrace(grace) {}
+    Shared(GuiThread& guiThread, std::shared_ptr<PortMapper> portMapper, std::chrono::milliseconds grace)
+        : gui(guiThread), mapper(std::move(portMapper)), discoveryGrace(grace) {}
 
     void Loop();
 
