@@ -9,27 +9,13 @@
 
 #include <stdexcept>
 
-FakeAdcHub::FakeAdcHub(FakeAdcHubScript script) : m_script(std::move(script)) {
-    m_listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (m_listener < 0 || bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        listen(m_listener, 8) != 0 || getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
-        pipe2(m_wake, O_CLOEXEC) != 0)
-        throw std::runtime_error("FakeAdcHub: cannot listen on 127.0.0.1");
-    m_port = ntohs(address.sin_port);
+FakeAdcHub::FakeAdcHub(FakeAdcHubScript script) : m_script(std::move(script)), m_listener("FakeAdcHub") {
     m_thread = std::thread([this] { Serve(); });
 }
 
 FakeAdcHub::~FakeAdcHub() {
-    const char stop = 1;
-    (void)!write(m_wake[1], &stop, 1);
+    m_listener.Stop();
     m_thread.join();
-    close(m_listener);
-    close(m_wake[0]);
-    close(m_wake[1]);
 }
 
 std::vector<std::string> FakeAdcHub::Finished(std::size_t count, std::chrono::milliseconds timeout) const {
@@ -39,15 +25,12 @@ std::vector<std::string> FakeAdcHub::Finished(std::size_t count, std::chrono::mi
 }
 
 bool FakeAdcHub::WaitReadable(int fd) const {
-    pollfd fds[2] = {{fd, POLLIN, 0}, {m_wake[0], POLLIN, 0}};
-    while (poll(fds, 2, -1) < 0) {
-    }
-    return (fds[1].revents & POLLIN) == 0;
+    return m_listener.Wait(fd, POLLIN) == LoopbackListener::Woken::Ready;
 }
 
 void FakeAdcHub::Serve() {
-    while (WaitReadable(m_listener)) {
-        const int client = accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
+    while (WaitReadable(m_listener.Fd())) {
+        const int client = accept4(m_listener.Fd(), nullptr, nullptr, SOCK_CLOEXEC);
         if (client < 0) continue;
         Answer(client);
         close(client);

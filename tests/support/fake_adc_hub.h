@@ -8,6 +8,8 @@
 #include <thread>
 #include <vector>
 
+#include "support/loopback_listener.h"
+
 // What a fake ADC hub answers to each client message, and whether it then closes. The client's BINF is echoed
 // after onInfo when echoInfo is set, as hubs end their user list with it.
 struct FakeAdcHubScript {
@@ -29,7 +31,7 @@ public:
     FakeAdcHub(const FakeAdcHub&) = delete;
     FakeAdcHub& operator=(const FakeAdcHub&) = delete;
 
-    uint16_t Port() const { return m_port; }
+    uint16_t Port() const { return m_listener.Port(); }
     // The bytes of each connection that has ended, in order; waits up to timeout for count of them.
     std::vector<std::string> Finished(std::size_t count, std::chrono::milliseconds timeout) const;
 
@@ -39,9 +41,7 @@ private:
     bool WaitReadable(int fd) const;
 
     const FakeAdcHubScript m_script;
-    int m_listener = -1;
-    int m_wake[2] = {-1, -1};
-    uint16_t m_port = 0;
+    LoopbackListener m_listener;
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_changed;
     std::vector<std::string> m_finished;

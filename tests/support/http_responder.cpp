@@ -53,31 +53,17 @@ HttpResponder::HttpResponder(HttpReply reply) : HttpResponder(std::move(reply), 
 HttpResponder::HttpResponder(HttpHandler handler) : HttpResponder({}, std::move(handler)) {}
 
 HttpResponder::HttpResponder(HttpReply reply, HttpHandler handler)
-    : m_reply(std::move(reply)), m_handler(std::move(handler)) {
-    m_listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (m_listener < 0 || bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        listen(m_listener, 8) != 0 || getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
-        pipe2(m_wake, O_CLOEXEC) != 0)
-        throw std::runtime_error("HttpResponder: cannot listen on 127.0.0.1");
-    m_port = ntohs(address.sin_port);
+    : m_reply(std::move(reply)), m_handler(std::move(handler)), m_listener("HttpResponder") {
     m_thread = std::thread([this] { Serve(); });
 }
 
 HttpResponder::~HttpResponder() {
-    const char stop = 1;
-    (void)!write(m_wake[1], &stop, 1);
+    m_listener.Stop();
     m_thread.join();
-    close(m_listener);
-    close(m_wake[0]);
-    close(m_wake[1]);
 }
 
 std::string HttpResponder::Url(const std::string& path) const {
-    return "http://127.0.0.1:" + std::to_string(m_port) + path;
+    return "http://127.0.0.1:" + std::to_string(m_listener.Port()) + path;
 }
 
 std::vector<std::string> HttpResponder::Requests() const {
@@ -86,15 +72,12 @@ std::vector<std::string> HttpResponder::Requests() const {
 }
 
 bool HttpResponder::WaitReadable(int fd) const {
-    pollfd fds[2] = {{fd, POLLIN, 0}, {m_wake[0], POLLIN, 0}};
-    while (poll(fds, 2, -1) < 0) {
-    }
-    return (fds[1].revents & POLLIN) == 0;
+    return m_listener.Wait(fd, POLLIN) == LoopbackListener::Woken::Ready;
 }
 
 void HttpResponder::Serve() {
-    while (WaitReadable(m_listener)) {
-        const int client = accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
+    while (WaitReadable(m_listener.Fd())) {
+        const int client = accept4(m_listener.Fd(), nullptr, nullptr, SOCK_CLOEXEC);
         if (client < 0) continue;
         Answer(client);
         close(client);
@@ -109,10 +92,11 @@ void HttpResponder::Answer(int client) {
         return headEnd != std::string::npos && request.size() >= headEnd + 4 + BodyLength(request.substr(0, headEnd));
     };
     while (!complete()) {
-        pollfd fds[2] = {{client, POLLIN, 0}, {m_wake[0], POLLIN, 0}};
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0 || poll(fds, 2, static_cast<int>(left.count())) <= 0 || (fds[1].revents & POLLIN)) return;
+        if (left.count() <= 0 ||
+            m_listener.Wait(client, POLLIN, static_cast<int>(left.count())) != LoopbackListener::Woken::Ready)
+            return;
         char buffer[4096];
         const ssize_t n = recv(client, buffer, sizeof buffer, 0);
         if (n <= 0) return;
@@ -154,9 +138,8 @@ void HttpResponder::Answer(int client) {
 }
 
 bool HttpResponder::Pause(int client, std::chrono::milliseconds interval) const {
-    pollfd fds[2] = {{client, POLLIN, 0}, {m_wake[0], POLLIN, 0}};
     // The client sends nothing more after its request: readable means it has gone.
-    return poll(fds, 2, static_cast<int>(interval.count())) == 0;
+    return m_listener.Wait(client, POLLIN, static_cast<int>(interval.count())) == LoopbackListener::Woken::TimedOut;
 }
 
 void HttpResponder::Trickle(int client, const std::string& head, const HttpReply& reply) {

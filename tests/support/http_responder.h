@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "support/loopback_listener.h"
+
 // What the responder does with each connection.
 struct HttpReply {
     int status = 200;
@@ -40,7 +42,7 @@ public:
     HttpResponder(const HttpResponder&) = delete;
     HttpResponder& operator=(const HttpResponder&) = delete;
 
-    std::uint16_t Port() const { return m_port; }
+    std::uint16_t Port() const { return m_listener.Port(); }
     std::string Url(const std::string& path = "/hublist.xml.bz2") const;
     // Requests received so far: heads and bodies, whole.
     std::vector<std::string> Requests() const;
@@ -58,9 +60,7 @@ private:
 
     const HttpReply m_reply;
     const HttpHandler m_handler;  // when set, picks the reply instead
-    int m_listener = -1;
-    int m_wake[2] = {-1, -1};
-    std::uint16_t m_port = 0;
+    LoopbackListener m_listener;
     mutable std::mutex m_mutex;
     std::vector<std::string> m_requests;
     std::thread m_thread;

@@ -15,27 +15,14 @@
 #include <stdexcept>
 
 TlsLineServer::TlsLineServer(const TestCertificate& certificate, std::string greeting)
-    : m_greeting(std::move(greeting)), m_tls(certificate) {
-    m_listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (!m_tls.Ok() || m_listener < 0 || bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        listen(m_listener, 8) != 0 || getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
-        pipe2(m_wake, O_CLOEXEC) != 0)
-        throw std::runtime_error("TlsLineServer: cannot serve TLS on 127.0.0.1");
-    m_port = ntohs(address.sin_port);
+    : m_greeting(std::move(greeting)), m_tls(certificate), m_listener("TlsLineServer") {
+    if (!m_tls.Ok()) throw std::runtime_error("TlsLineServer: cannot load the certificate");
     m_thread = std::thread([this] { Serve(); });
 }
 
 TlsLineServer::~TlsLineServer() {
-    const char stop = 1;
-    (void)!write(m_wake[1], &stop, 1);
+    m_listener.Stop();
     m_thread.join();
-    close(m_listener);
-    close(m_wake[0]);
-    close(m_wake[1]);
 }
 
 std::vector<std::string> TlsLineServer::Received() const {
@@ -44,10 +31,7 @@ std::vector<std::string> TlsLineServer::Received() const {
 }
 
 bool TlsLineServer::Wait(int fd, short events) const {
-    pollfd fds[2] = {{fd, events, 0}, {m_wake[0], POLLIN, 0}};
-    while (poll(fds, 2, -1) < 0) {
-    }
-    return (fds[1].revents & POLLIN) == 0;
+    return m_listener.Wait(fd, events) == LoopbackListener::Woken::Ready;
 }
 
 void TlsLineServer::Serve() {
@@ -56,8 +40,8 @@ void TlsLineServer::Serve() {
     sigemptyset(&pipe);
     sigaddset(&pipe, SIGPIPE);
     pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
-    while (Wait(m_listener, POLLIN)) {
-        const int client = accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+    while (Wait(m_listener.Fd(), POLLIN)) {
+        const int client = accept4(m_listener.Fd(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
         if (client < 0) continue;
         Answer(client);
         close(client);

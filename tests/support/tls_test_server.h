@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "self_signed_certificate.h"
+#include "support/loopback_listener.h"
 #include "tls_server_context.h"
 
 // A TLS server on 127.0.0.1 (port 0), one connection at a time on a thread of its own: after the handshake it sends
@@ -18,7 +19,7 @@ public:
     TlsLineServer(const TlsLineServer&) = delete;
     TlsLineServer& operator=(const TlsLineServer&) = delete;
 
-    uint16_t Port() const { return m_port; }
+    uint16_t Port() const { return m_listener.Port(); }
     // Lines received so far, over all connections, without their line feeds.
     std::vector<std::string> Received() const;
 
@@ -30,9 +31,7 @@ private:
 
     const std::string m_greeting;
     TlsServerContext m_tls;
-    int m_listener = -1;
-    int m_wake[2] = {-1, -1};
-    uint16_t m_port = 0;
+    LoopbackListener m_listener;
     mutable std::mutex m_mutex;
     std::vector<std::string> m_received;
     std::thread m_thread;
