@@ -6,6 +6,9 @@
 
 #include <cerrno>
 #include <optional>
+#include <string_view>
+
+#include "engine/text/ascii_case.h"
 
 using Clock = std::chrono::steady_clock;
 
@@ -128,12 +131,20 @@ private:
     bool m_ok = false;
 };
 
+// Names under .invalid never exist (RFC 6761): answered here, without asking a name server.
+bool IsInvalidName(std::string_view host) {
+    if (host.ends_with('.')) host.remove_suffix(1);
+    constexpr std::string_view Suffix = ".invalid";
+    return host.size() >= Suffix.size() && EqualsIgnoringAsciiCase(host.substr(host.size() - Suffix.size()), Suffix);
+}
+
 }  // namespace
 
 NameResolver::NameResolver(std::string nameServers) : m_nameServers(std::move(nameServers)) {}
 
 LookupStatus NameResolver::Resolve(const std::string& host, Clock::time_point deadline, int abortFd,
                                    uint32_t& address) const {
+    if (IsInvalidName(host)) return LookupStatus::NotFound;
     Lookup lookup;
     if (!lookup.Start(host, m_nameServers)) return LookupStatus::Failed;
     while (!lookup.Done())

@@ -12,8 +12,9 @@ enum class LookupStatus {
     Aborted,   // the abort descriptor became readable first
 };
 
-// Looks names up (hosts file, then DNS) with c-ares on the calling thread. It starts no thread, so a lookup cut
-// short by its deadline or an abort leaves nothing running behind it. One lookup at a time per resolver.
+// Looks names up (hosts file, then DNS) with c-ares on the calling thread; names under .invalid are not found without
+// asking. It starts no thread, so a lookup cut short by its deadline or an abort leaves nothing running behind it.
+// One lookup at a time per resolver.
 class NameResolver {
 public:
     // nameServers: "address:port,…" to ask instead of the system's (resolv.conf); empty for the system's.

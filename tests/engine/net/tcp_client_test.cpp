@@ -45,7 +45,8 @@ TEST(TcpClient, AbortWakesBlockedReadAndStaysUntilRearmed) {
 TEST(TcpClient, ConnectReportsWhyItFailed) {
     FakeHubServer server;
     const int32_t port = server.Port(server.AddHub(FakeHubBehaviour{}));
-    FakeNameServer names(std::map<std::string, std::string>{{"hub.test", "127.0.0.1"}});
+    FakeNameServer names(
+        std::map<std::string, std::string>{{"hub.test", "127.0.0.1"}, {"hub.testnet.invalid", "127.0.0.1"}});
     const struct {
         std::string host;
         int32_t port;
@@ -55,6 +56,7 @@ TEST(TcpClient, ConnectReportsWhyItFailed) {
         {"localhost", port, TcpStatus::Ok},  // from the hosts file
         {"HUB.test", port, TcpStatus::Ok},
         {"missing.test", port, TcpStatus::NameNotFound},
+        {"hub.testnet.INVALID.", port, TcpStatus::NameNotFound},  // never asked for, whatever a server says
         {"127.0.0.1", ClosedLoopbackPort(), TcpStatus::Refused},
         {"", port, TcpStatus::InvalidTarget},
         {"127.0.0.1", 0, TcpStatus::InvalidTarget},
