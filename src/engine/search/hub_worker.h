@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "engine/net/network_loop.h"
 #include "engine/net/tcp_client.h"
 #include "engine/results/search_result.h"
 #include "engine/search/hub_address_book.h"
@@ -43,6 +44,8 @@ struct WorkerContext {
     HubSeenAddress* hubSeenAddress = nullptr;
     // Every counted hub's outcome, added before the progress update that counts it is handed over.
     HubOutcomeBatch outcomes{};
+    // Where connections wait without a worker; outlives the workers.
+    NetworkLoop* network = nullptr;
 };
 
 // One connection slot of a search run: a thread that sleeps until woken, then takes hubs from the run's queue and

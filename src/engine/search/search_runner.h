@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/net/network_loop.h"
 #include "engine/search/hub_queue.h"
 #include "engine/search/hub_seen_address.h"
 #include "engine/search/hub_worker.h"
@@ -72,6 +73,9 @@ private:
     HubAddressBook m_hubAddresses;
     HubSeenAddress m_hubSeenAddress;
     WorkerContext m_context;
+    // Between the context its tasks use and the workers that hand it connections: it outlives the workers and ends
+    // before the context.
+    NetworkLoop m_network;
     std::vector<std::unique_ptr<HubWorker>> WorkerPool;
     // Terminated workers that may still be on a hub or waiting for the GUI thread.
     std::vector<std::unique_ptr<HubWorker>> m_retiring;
