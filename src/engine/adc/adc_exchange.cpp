@@ -2,9 +2,8 @@
 
 #include <algorithm>
 #include <chrono>
-#include <unordered_map>
+#include <utility>
 
-#include "engine/adc/adc_result_decoder.h"
 #include "engine/net/tls_session.h"
 
 using Clock = std::chrono::steady_clock;
@@ -45,20 +44,10 @@ ExchangeEnd RefusalOfStatus(int code) {
     }
 }
 
-// The users this hub announced, by SID: a relayed result names its sender only by SID.
-using HubUsers = std::unordered_map<std::string, std::string>;
-
-void RememberUser(const AdcMessage& message, AdcRunRegistry& run, HubUsers& users) {
-    const std::optional<AdcUserInfo> user = ParseAdcUserInfo(message);
-    if (!user || user->Cid.empty()) return;
-    users[std::string(user->Sid)] = user->Cid;
-    run.AddUser(user->Cid, user->Nick, user->Slots);
-}
-
 // Everything up to the written BSCH.
 class AdcLogin {
 public:
-    AdcLogin(TcpClient& client, const AdcHub& hub, const AdcRunContext& context, HubUsers& users)
+    AdcLogin(TcpClient& client, const AdcHub& hub, const AdcRunContext& context, AdcHubUsers& users)
         : m_client(client),
           m_hub(hub),
           m_context(context),
@@ -99,7 +88,7 @@ public:
             if (!Read(message, "while waiting for the hub to list us")) return m_result;
             if (!message) continue;
             if (message->Type == 'B' && message->Command == "INF" && message->Source == sid) break;
-            RememberUser(*message, m_context.Run, m_users);
+            RememberAdcUser(*message, m_context.Run, m_users);
             if (!Continues(*message, sid)) return m_result;
             if (!stillWanted()) return GivenUp();
         }
@@ -192,38 +181,32 @@ private:
     TcpClient& m_client;
     const AdcHub& m_hub;
     const AdcRunContext& m_context;
-    HubUsers& m_users;
+    AdcHubUsers& m_users;
     const milliseconds m_readTimeout;
     const Clock::time_point m_deadline;
     std::string m_line;
     AdcExchangeResult m_result;
 };
 
-// Hubs pass searches on as they come, but answers relayed through the hub need us online, and users who log in
-// meanwhile are worth a nick: stay a little, reading. The hub closing or an Abort only ends the stay early.
-void Linger(TcpClient& client, const AdcRunContext& context, HubUsers& users, milliseconds duration) {
-    const auto until = Clock::now() + duration;
-    std::string line;
-    SearchResult result;
-    while (Clock::now() < until && client.ReadLine(kLineEnd, Until(until), line) == TcpStatus::Ok) {
-        const std::optional<AdcMessage> message = ParseAdcMessage(line);
-        if (!message) continue;
-        RememberUser(*message, context.Run, users);
-        if (message->Type != 'D' || message->Command != "RES" || !context.OnRelayedResult) continue;
-        const auto sender = users.find(std::string(message->Source));
-        if (sender != users.end() && DecodeAdcResult(*message, sender->second, context.Run, context.Filter, result))
-            context.OnRelayedResult(result);
-    }
-}
-
 }  // namespace
 
-AdcExchangeResult RunAdcExchange(TcpClient& client, const AdcHub& hub, const AdcRunContext& context,
-                                 const std::function<bool()>& stillWanted, const std::function<bool()>& searched) {
-    HubUsers users;
+AdcExchangeResult AdcLogInAndSearch(TcpClient& client, const AdcHub& hub, const AdcRunContext& context,
+                                    const std::function<bool()>& stillWanted, AdcHubUsers& users) {
     AdcExchangeResult result = AdcLogin(client, hub, context, users).Run(stillWanted);
-    const milliseconds stay = context.Values.Passive ? context.Timings.PassiveWindow : context.Timings.Linger;
-    if (result.End == AdcExchangeEnd::Searched && (!searched || searched())) Linger(client, context, users, stay);
+    if (result.End != AdcExchangeEnd::Searched) client.Disconnect();
+    return result;
+}
+
+AdcExchangeResult RunAdcExchange(TcpClient& client, const AdcHub& hub, const AdcRunContext& context,
+                                 const std::function<bool()>& stillWanted) {
+    AdcHubUsers users;
+    AdcExchangeResult result = AdcLogInAndSearch(client, hub, context, stillWanted, users);
+    if (result.End != AdcExchangeEnd::Searched) return result;
+    // The hub closing or an Abort only ends the stay early.
+    AdcHubStay stay(context.Run, context.Filter, context.OnRelayedResult, std::move(users));
+    const auto until = Clock::now() + (context.Values.Passive ? context.Timings.PassiveWindow : context.Timings.Linger);
+    std::string line;
+    while (Clock::now() < until && client.ReadLine(kLineEnd, Until(until), line) == TcpStatus::Ok) stay.Read(line);
     client.Disconnect();
     return result;
 }

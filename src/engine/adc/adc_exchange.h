@@ -4,6 +4,7 @@
 #include <functional>
 #include <string>
 
+#include "engine/adc/adc_hub_stay.h"
 #include "engine/adc/adc_identity.h"
 #include "engine/adc/adc_messages.h"
 #include "engine/adc/adc_run_registry.h"
@@ -50,9 +51,14 @@ struct AdcExchangeResult {
 };
 
 // One hub's ADC login and search on the calling thread: HSUP, the hub's SID, our BINF, the hub's echo of it (a
-// search sent before the echo makes hubs close silently), BSCH with the hub's own token, then a stay of
-// Timings.Linger (Timings.PassiveWindow in a passive run) reading users and relayed results. The login ends at
-// Timings' login deadline at most. stillWanted is asked after each line of the login. searched, when given, runs
-// once BSCH is written and before the stay, which it skips by returning false. Leaves the client disconnected.
+// search sent before the echo makes hubs close silently), then BSCH with the hub's own token. The login ends at
+// Timings' login deadline at most. stillWanted is asked after each line of the login. After a written BSCH the
+// client stays connected, and users holds the users the hub announced so far (for an AdcHubStay); on any other end
+// the client is disconnected.
+AdcExchangeResult AdcLogInAndSearch(TcpClient& client, const AdcHub& hub, const AdcRunContext& context,
+                                    const std::function<bool()>& stillWanted, AdcHubUsers& users);
+
+// AdcLogInAndSearch, then a stay on the calling thread of Timings.Linger (Timings.PassiveWindow in a passive run)
+// reading users and relayed results. Leaves the client disconnected.
 AdcExchangeResult RunAdcExchange(TcpClient& client, const AdcHub& hub, const AdcRunContext& context,
-                                 const std::function<bool()>& stillWanted, const std::function<bool()>& searched = {});
+                                 const std::function<bool()>& stillWanted);

@@ -30,11 +30,15 @@ NetworkLoop::NetworkLoop() : m_epoll(epoll_create1(EPOLL_CLOEXEC)), m_wakeFd(eve
 }
 
 NetworkLoop::~NetworkLoop() {
-    m_stopping = true;
-    Signal(m_wakeFd);
-    m_thread.join();
+    Stop();
     close(m_wakeFd);
     close(m_epoll);
+}
+
+void NetworkLoop::Stop() {
+    m_stopping = true;
+    Signal(m_wakeFd);
+    if (m_thread.joinable()) m_thread.join();
 }
 
 void NetworkLoop::Post(std::function<void()> task) {

@@ -22,11 +22,14 @@ public:
 
     // Starts the loop thread.
     NetworkLoop();
-    // Stops and joins the thread; tasks posted but not yet run and timers not yet due are dropped unrun.
+    // Stop().
     ~NetworkLoop();
     NetworkLoop(const NetworkLoop&) = delete;
     NetworkLoop& operator=(const NetworkLoop&) = delete;
 
+    // Not on the loop thread: stops and joins it; tasks posted but not yet run, later ones and timers not yet due
+    // are dropped unrun. Once is enough; later calls return at once.
+    void Stop();
     // Any thread: runs task on the loop thread soon, in the order of posting.
     void Post(std::function<void()> task);
     bool OnLoopThread() const { return std::this_thread::get_id() == m_thread.get_id(); }

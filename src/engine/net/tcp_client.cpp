@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <utility>
 
 #include "engine/sys/log.h"
 
@@ -74,6 +75,26 @@ const char* DescribeTcpStatus(TcpStatus status) {
     return "?";
 }
 
+ReleasedConnection::ReleasedConnection() = default;
+
+ReleasedConnection::ReleasedConnection(ReleasedConnection&& other) noexcept
+    : socket(std::exchange(other.socket, -1)), buffered(std::move(other.buffered)), tls(std::move(other.tls)) {}
+
+ReleasedConnection& ReleasedConnection::operator=(ReleasedConnection&& other) noexcept {
+    if (this == &other) return *this;
+    tls.reset();
+    if (socket >= 0) close(socket);
+    socket = std::exchange(other.socket, -1);
+    buffered = std::move(other.buffered);
+    tls = std::move(other.tls);
+    return *this;
+}
+
+ReleasedConnection::~ReleasedConnection() {
+    tls.reset();
+    if (socket >= 0) close(socket);
+}
+
 TcpClient::TcpClient(std::string nameServers)
     : m_resolver(std::move(nameServers)), m_abortFd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
 
@@ -108,6 +129,15 @@ void TcpClient::Disconnect() {
     if (m_socket >= 0) close(m_socket);
     m_socket = -1;
     m_buffer.clear();
+}
+
+ReleasedConnection TcpClient::Release() {
+    ReleasedConnection released;
+    released.socket = std::exchange(m_socket, -1);
+    released.buffered = std::move(m_buffer);
+    released.tls = std::move(m_tls);
+    m_buffer.clear();
+    return released;
 }
 
 TcpStatus TcpClient::WaitSocket(short events, Clock::time_point deadline) {

@@ -27,6 +27,22 @@ enum class TcpStatus {
     Aborted,
 };
 
+// A connection taken out of a TcpClient to be read elsewhere without blocking: its non-blocking socket (owned),
+// the bytes received but not yet read, and its TLS session when it runs TLS.
+struct ReleasedConnection {
+    ReleasedConnection();
+    ~ReleasedConnection();
+    ReleasedConnection(ReleasedConnection&& other) noexcept;
+    // Closes this connection first.
+    ReleasedConnection& operator=(ReleasedConnection&& other) noexcept;
+    ReleasedConnection(const ReleasedConnection&) = delete;
+    ReleasedConnection& operator=(const ReleasedConnection&) = delete;
+
+    int socket = -1;
+    std::string buffered;
+    std::unique_ptr<TlsSession> tls;
+};
+
 // The status in a few plain words, e.g. "connection refused".
 const char* DescribeTcpStatus(TcpStatus status);
 
@@ -58,6 +74,8 @@ public:
     // The connected peer as "a.b.c.d:port"; empty when not connected.
     std::string PeerAddress() const;
     void Disconnect();
+    // Hands the connection over, leaving the client disconnected.
+    ReleasedConnection Release();
 
     // Any thread: wakes a blocked operation promptly. The owner's socket itself is never touched here.
     void Abort();

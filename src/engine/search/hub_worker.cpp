@@ -56,7 +56,49 @@ HubOutcome PlainOutcome(const std::string& host, int32_t port, HubReason reason)
     return outcome;
 }
 
+// What a hub relays during the linger, handed to the GUI thread in batches: on the network loop's thread.
+template <class Item>
+class RelayedBatch {
+public:
+    // handOver runs on the GUI thread, only while the run is the current one; it may be empty.
+    RelayedBatch(WorkerContext& context, uint64_t run, std::function<void(const std::vector<Item>&)> handOver)
+        : m_context(context), m_run(run), m_handOver(std::move(handOver)) {}
+
+    void Add(Item item) {
+        m_items.push_back(std::move(item));
+        if (m_items.size() >= RelayedBatchSize) HandOver();
+    }
+    void HandOver() {
+        if (m_items.empty() || !m_handOver) return;
+        m_context.gui.RunAndWait([this] {
+            if (m_context.counters.IsCurrent(m_run)) m_handOver(m_items);
+        });
+        m_items.clear();
+    }
+
+private:
+    WorkerContext& m_context;
+    const uint64_t m_run;
+    const std::function<void(const std::vector<Item>&)> m_handOver;
+    std::vector<Item> m_items;
+};
+
 }  // namespace
+
+bool WorkerContext::HandOverProgress() {
+    // Workers finishing together would otherwise queue one hand-over each and wait in line. The flag is cleared
+    // before the update reads the counters, so a change made after that read always hands over a new update.
+    if (progressPending.exchange(true)) return true;
+    return gui.RunAndWait([this] {
+        progressPending = false;
+        updateRunProgress();
+    });
+}
+
+bool WorkerContext::EndLinger(uint64_t run) {
+    // Lingering cannot change the outcome, but the run is over only once the last hub has been left.
+    return !counters.LingerEnded(run) || HandOverProgress();
+}
 
 HubWorker::HubWorker(WorkerContext& context) : m_context(context), m_thread([this] { Execute(); }) {}
 
@@ -121,19 +163,21 @@ HubWorker::Counted HubWorker::Count(const Ticket& ticket, HubOutcome outcome) {
     // The outcome goes first: an update that sees the hub counted must find it (a redirect may extend the run).
     m_context.outcomes.Add(ticket.run, std::move(outcome));
     if (!m_context.counters.Count(ticket.run, failed)) return Counted::NotThisRun;
-    return HandOverProgress() ? Counted::Yes : Counted::GuiClosed;
+    return m_context.HandOverProgress() ? Counted::Yes : Counted::GuiClosed;
 }
 
-bool HubWorker::EndLinger(const Ticket& ticket) {
-    // Lingering cannot change the outcome, but the run is over only once the last hub has been left.
-    return !m_context.counters.LingerEnded(ticket.run) || HandOverProgress();
-}
-
-bool HubWorker::Finish(const Ticket& ticket, HubOutcome outcome) {
+bool HubWorker::Finish(const Ticket& ticket, HubOutcome outcome, AdcHubUsers adcUsers) {
     const bool searched = outcome.reason == HubReason::Searched;
     const Counted counted = Count(ticket, std::move(outcome));
-    if (counted != Counted::Yes || !searched) return counted != Counted::GuiClosed;
-    return Linger(ticket) && EndLinger(ticket);
+    if (counted != Counted::Yes || !searched) {
+        Client.Disconnect();
+        return counted != Counted::GuiClosed;
+    }
+    if (IsAdc(ticket.protocol))
+        LingerOnAdcHub(ticket, std::move(adcUsers));
+    else
+        LingerOnNmdcHub(ticket);
+    return true;
 }
 
 std::optional<HubWorker::AfterHub> HubWorker::Unwanted(bool givenUp) {
@@ -174,50 +218,17 @@ HubWorker::AfterHub HubWorker::SearchAdcHub(const Ticket& ticket, const std::fun
         return Finish(ticket, std::move(outcome)) ? AfterHub::Next : AfterHub::GuiClosed;
     }
     AdcRun& adc = *ticket.values->Adc;
-    std::vector<SearchResult> batch;
-    bool guiOpen = true;
-    const auto handOver = [&] {
-        guiOpen = guiOpen && m_context.gui.RunAndWait([&] {
-            if (m_context.counters.IsCurrent(ticket.run) && m_context.handOverAdcResults)
-                m_context.handOverAdcResults(batch);
-        });
-        batch.clear();
-    };
-    const AdcRunContext context{*ticket.values,
-                                adc.Identity,
-                                adc.Query,
-                                adc.Registry,
-                                m_context.timings,
-                                adc.Filter,
-                                [&](const SearchResult& result) {
-                                    batch.push_back(result);
-                                    if (batch.size() >= RelayedBatchSize) handOver();
-                                    return true;
-                                }};
-    std::optional<AfterHub> afterSearch;
-    const auto searched = [&] {
-        const auto took = Since(started);
-        HubOutcome outcome = PlainOutcome(ticket.host, ticket.port, HubReason::Searched);
-        outcome.timeToSearch = took;
-        LogExchange(outcome, "BSCH sent", took);
-        afterSearch = Unwanted(false);
-        if (afterSearch) return false;
-        const Counted counted = Count(ticket, std::move(outcome));
-        afterSearch = counted == Counted::GuiClosed ? AfterHub::GuiClosed : AfterHub::Next;
-        return counted == Counted::Yes;
-    };
+    // Results relayed through the hub come during the linger, read by LingerOnAdcHub.
+    const AdcRunContext context{*ticket.values,    adc.Identity, adc.Query, adc.Registry,
+                                m_context.timings, adc.Filter,   {}};
     const AdcHub hub{ticket.host, ticket.port, ticket.protocol == HubProtocol::AdcTls, ticket.keyprint};
-    const AdcExchangeResult result = RunAdcExchange(Client, hub, context, stillWanted, searched);
-    if (!batch.empty()) handOver();
-    if (!guiOpen) return AfterHub::GuiClosed;
-    if (afterSearch == AfterHub::Next) return EndLinger(ticket) ? AfterHub::Next : AfterHub::GuiClosed;
-    if (afterSearch) return *afterSearch;
-
+    AdcHubUsers users;
+    const AdcExchangeResult result = AdcLogInAndSearch(Client, hub, context, stillWanted, users);
     const auto took = Since(started);
     HubOutcome outcome = OutcomeOf(ticket.host, ticket.port, result, took);
-    LogExchange(outcome, result.Reason, took);
+    LogExchange(outcome, result.End == AdcExchangeEnd::Searched ? "BSCH sent" : result.Reason, took);
     if (const std::optional<AfterHub> after = Unwanted(result.End == AdcExchangeEnd::GivenUp)) return *after;
-    return Finish(ticket, std::move(outcome)) ? AfterHub::Next : AfterHub::GuiClosed;
+    return Finish(ticket, std::move(outcome), std::move(users)) ? AfterHub::Next : AfterHub::GuiClosed;
 }
 
 HubWorker::AfterHub HubWorker::SkipHub(const Ticket& ticket) {
@@ -226,36 +237,48 @@ HubWorker::AfterHub HubWorker::SkipHub(const Ticket& ticket) {
     return Finish(ticket, std::move(outcome)) ? AfterHub::Next : AfterHub::GuiClosed;
 }
 
-bool HubWorker::Linger(const Ticket& ticket) {
-    if (!ticket.values->Passive || !m_context.handOverRelayedResults) {
-        LingerAndLeave(Client, m_context.timings.Linger);
-        return true;
-    }
-    std::vector<std::string> batch;
-    bool guiOpen = true;
-    const auto handOver = [&] {
-        const std::vector<std::string_view> lines(batch.begin(), batch.end());
-        guiOpen = guiOpen && m_context.gui.RunAndWait([&] {
-            if (m_context.counters.IsCurrent(ticket.run)) m_context.handOverRelayedResults(lines);
-        });
-        batch.clear();
-    };
-    LingerAndLeave(Client, m_context.timings.PassiveWindow, [&](std::string_view line) {
-        batch.emplace_back(line);
-        if (batch.size() >= RelayedBatchSize) handOver();
-    });
-    if (!batch.empty()) handOver();
-    return guiOpen;
+std::chrono::steady_clock::time_point HubWorker::LingerUntil(const Ticket& ticket) const {
+    return std::chrono::steady_clock::now() +
+           (ticket.values->Passive ? m_context.timings.PassiveWindow : m_context.timings.Linger);
 }
 
-bool HubWorker::HandOverProgress() {
-    // Workers finishing together would otherwise queue one hand-over each and wait in line. The flag is cleared
-    // before the update reads the counters, so a change made after that read always hands over a new update.
-    if (m_context.progressPending.exchange(true)) return true;
-    return m_context.gui.RunAndWait([this] {
-        m_context.progressPending = false;
-        m_context.updateRunProgress();
-    });
+void HubWorker::LingerOnNmdcHub(const Ticket& ticket) {
+    WorkerContext& context = m_context;
+    const uint64_t run = ticket.run;
+    auto relayed = std::make_shared<RelayedBatch<std::string>>(context, run, nullptr);
+    if (ticket.values->Passive && context.handOverRelayedResults)
+        relayed = std::make_shared<RelayedBatch<std::string>>(context, run, [&context](const auto& lines) {
+            context.handOverRelayedResults(std::vector<std::string_view>(lines.begin(), lines.end()));
+        });
+    context.lingering->Hold({Client.Release(), '|', LingerUntil(ticket), run,
+                             [relayed](std::string_view line) {
+                                 if (line.starts_with("$SR ")) relayed->Add(std::string(line));
+                             },
+                             [relayed, &context, run] {
+                                 relayed->HandOver();
+                                 context.EndLinger(run);
+                             }});
+}
+
+void HubWorker::LingerOnAdcHub(const Ticket& ticket, AdcHubUsers users) {
+    WorkerContext& context = m_context;
+    const uint64_t run = ticket.run;
+    auto relayed = std::make_shared<RelayedBatch<SearchResult>>(context, run, context.handOverAdcResults);
+    AdcRun& adc = *ticket.values->Adc;
+    auto stay = std::make_shared<AdcHubStay>(
+        adc.Registry, adc.Filter,
+        [relayed](const SearchResult& result) {
+            relayed->Add(result);
+            return true;
+        },
+        std::move(users));
+    // The stay reads with the run's registry and filter: the run's values keep them alive until it ends.
+    context.lingering->Hold({Client.Release(), '\n', LingerUntil(ticket), run,
+                             [stay, values = ticket.values](std::string_view line) { stay->Read(line); },
+                             [relayed, &context, run] {
+                                 relayed->HandOver();
+                                 context.EndLinger(run);
+                             }});
 }
 
 void HubWorker::Execute() {

@@ -11,6 +11,8 @@
 #include <thread>
 #include <vector>
 
+#include "engine/adc/adc_hub_stay.h"
+#include "engine/net/lingering_connections.h"
 #include "engine/net/network_loop.h"
 #include "engine/net/tcp_client.h"
 #include "engine/results/search_result.h"
@@ -46,11 +48,20 @@ struct WorkerContext {
     HubOutcomeBatch outcomes{};
     // Where connections wait without a worker; outlives the workers.
     NetworkLoop* network = nullptr;
+    // Where searched hubs stay for the linger without a worker; outlives the workers.
+    LingeringConnections* lingering = nullptr;
+
+    // Not on the GUI thread: hands an update of the run's progress to the GUI thread; false when it has closed.
+    bool HandOverProgress();
+    // A searched hub of the run has been left: updates the window when it was the run's last; false when the GUI
+    // thread has closed.
+    bool EndLinger(uint64_t run);
 };
 
 // One connection slot of a search run: a thread that sleeps until woken, then takes hubs from the run's queue and
 // searches each, until the queue is exhausted or the run is stopped. A hub counts as searched once its $Search is
-// written; the worker then lingers on it before the next. Each exchange is logged (Info) with its outcome. Every method
+// written; the worker then hands its connection to the context's LingeringConnections for the linger and takes the
+// next hub at once. Each exchange is logged (Info) with its outcome. Every method
 // but the destructor may be called from the GUI thread and never blocks on the worker.
 class HubWorker {
 public:
@@ -101,20 +112,19 @@ private:
     AfterHub SearchAdcHub(const Ticket& ticket, const std::function<bool()>& stillWanted);
     // Whether an ended exchange is still to be counted, or what to do instead.
     std::optional<AfterHub> Unwanted(bool givenUp);
-    // Counts the hub, keeps its outcome, lingers after a search and updates the window; false when the GUI thread
-    // has closed.
-    bool Finish(const Ticket& ticket, HubOutcome outcome);
+    // Counts the hub, keeps its outcome, hands a searched hub over for the linger (an ADC hub with the users it
+    // announced) and updates the window; false when the GUI thread has closed.
+    bool Finish(const Ticket& ticket, HubOutcome outcome, AdcHubUsers adcUsers = {});
     // Fails a hub an earlier run searched moments ago without contacting it.
     AfterHub SkipHub(const Ticket& ticket);
     // Counts the hub, keeps its outcome and updates the window.
     Counted Count(const Ticket& ticket, HubOutcome outcome);
-    // After the linger: updates the window when it was the run's last; false when the GUI thread has closed.
-    bool EndLinger(const Ticket& ticket);
-    // Stays on the searched hub for the linger; in a passive run hands the $SR lines it relays meanwhile to the GUI
-    // thread in batches. False when the GUI thread has closed.
-    bool Linger(const Ticket& ticket);
-    // Hands an update of the run's progress to the GUI thread; false when it has closed.
-    bool HandOverProgress();
+    // Hands the searched hub's connection over for the linger; in a passive run the $SR lines (NMDC) or results
+    // (ADC) it relays meanwhile go to the GUI thread in batches.
+    void LingerOnNmdcHub(const Ticket& ticket);
+    void LingerOnAdcHub(const Ticket& ticket, AdcHubUsers users);
+    // The linger's end: the stay of a passive run, else the short one.
+    std::chrono::steady_clock::time_point LingerUntil(const Ticket& ticket) const;
 
     WorkerContext& m_context;
     TcpClient Client;

@@ -7,6 +7,7 @@ SearchRunner::SearchRunner(GuiThread& gui, std::function<void()> updateRunProgre
     m_context.hubAddresses = &m_hubAddresses;
     m_context.hubSeenAddress = &m_hubSeenAddress;
     m_context.network = &m_network;
+    m_context.lingering = &m_lingering;
 }
 
 SearchRunner::~SearchRunner() {
@@ -44,6 +45,7 @@ void SearchRunner::Stop() {
     ReapRetired();
     for (auto& worker : WorkerPool) worker->Deactivate();
     m_counters.EndRun();
+    m_lingering.DropAll();
 }
 
 void SearchRunner::Shutdown() {
@@ -52,6 +54,9 @@ void SearchRunner::Shutdown() {
     // Destruction joins; every worker has been cut short, and none can wait for the closed GUI thread.
     WorkerPool.clear();
     m_retiring.clear();
+    // The lingering hubs' tasks use the context: the loop ends before it goes. A task waiting for the closed GUI
+    // thread has been released.
+    m_network.Stop();
 }
 
 void SearchRunner::ReapRetired() {

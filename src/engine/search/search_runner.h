@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/net/lingering_connections.h"
 #include "engine/net/network_loop.h"
 #include "engine/search/hub_queue.h"
 #include "engine/search/hub_seen_address.h"
@@ -37,8 +38,8 @@ public:
     void Start(HubQueue& queue, const RunValues& values);
     // Hubs were added to the running run's queue: workers that found it empty take them.
     void WakeWorkers();
-    // Deactivates every worker and cuts their exchanges short; nothing more is counted and, once it returns, no
-    // worker uses the queue any more.
+    // Deactivates every worker and cuts their exchanges short, and leaves the lingering hubs; nothing more is
+    // counted and, once it returns, no worker uses the queue any more.
     void Stop();
     // Ends every worker within moments, wherever it is. Call it after the GuiThread has been closed, so that no
     // worker can be waiting for the GUI thread.
@@ -76,6 +77,7 @@ private:
     // Between the context its tasks use and the workers that hand it connections: it outlives the workers and ends
     // before the context.
     NetworkLoop m_network;
+    LingeringConnections m_lingering{m_network};
     std::vector<std::unique_ptr<HubWorker>> WorkerPool;
     // Terminated workers that may still be on a hub or waiting for the GUI thread.
     std::vector<std::unique_ptr<HubWorker>> m_retiring;

@@ -22,17 +22,23 @@ struct Update {
     bool runOver;
 };
 
-TEST(HubWorker, CountsAHubWhenItsSearchIsWrittenAndEndsTheRunWhenItsLingerEnds) {
+// The linger holds the connection, not the worker: one worker searches both hubs while the first still lingers.
+TEST(HubWorker, CountsEachHubWhenItsSearchIsWrittenAndEndsTheRunWhenTheLastLingerEnds) {
     FakeHubServer hubs;
-    const int hub = hubs.AddHub(FakeHubBehaviour{});
+    const int first = hubs.AddHub(FakeHubBehaviour{});
+    const int second = hubs.AddHub(FakeHubBehaviour{});
     HubQueue queue;
-    queue.AddHub("127.0.0.1", hubs.Port(hub));
+    queue.AddHub("127.0.0.1", hubs.Port(first));
+    queue.AddHub("127.0.0.1", hubs.Port(second));
     FakeGuiThread gui;
     RunCounters counters;
     std::mutex lock;
     std::vector<Update> updates;
     // The linger is an hour: only the hub closing the connection ends it.
     WorkerContext context{gui, counters, {}, HubExchangeTimings(0ms, std::chrono::hours(1))};
+    NetworkLoop loop;
+    LingeringConnections lingering(loop);
+    context.lingering = &lingering;
     context.updateRunProgress = [&] {
         std::lock_guard guard(lock);
         updates.push_back({counters.Searched(), counters.AllDone(queue.Count())});
@@ -46,16 +52,18 @@ TEST(HubWorker, CountsAHubWhenItsSearchIsWrittenAndEndsTheRunWhenItsLingerEnds) 
     worker.Activate(queue, std::make_shared<const RunValues>(TestRunValues()), counters.BeginRun());
     worker.Wake();
 
-    ASSERT_TRUE(hubs.WaitUntil([&] { return !seen().empty(); }, 10s));
-    EXPECT_EQ(seen()[0].searched, 1);
-    EXPECT_FALSE(seen()[0].runOver);
-    EXPECT_FALSE(counters.AllDone(1));
-    EXPECT_EQ(hubs.OpenConnections(hub), 1);
-    EXPECT_EQ(log.Matching({"info: hub 127.0.0.1:", " searched after "}).size(), 1u);
+    ASSERT_TRUE(hubs.WaitUntil([&] { return !seen().empty() && seen().back().searched == 2; }, 10s));
+    EXPECT_FALSE(seen().back().runOver);
+    EXPECT_EQ(hubs.OpenConnections(first), 1);
+    EXPECT_EQ(hubs.OpenConnections(second), 1);
+    EXPECT_EQ(log.Matching({"info: hub 127.0.0.1:", " searched after "}).size(), 2u);
 
-    hubs.CloseConnections(hub);
+    hubs.CloseConnections(first);
+    ASSERT_TRUE(hubs.WaitUntil([&] { return lingering.Count() == 1; }, 10s));
+    EXPECT_FALSE(counters.AllDone(2));
+    hubs.CloseConnections(second);
     ASSERT_TRUE(hubs.WaitUntil([&] { return seen().back().runOver; }, 10s));
-    EXPECT_TRUE(counters.AllDone(1));
+    EXPECT_TRUE(counters.AllDone(2));
 }
 
 // A passive run's relayed $SR lines reach the GUI thread before the run is over; other lines do not.
@@ -73,6 +81,9 @@ TEST(HubWorker, PassiveRunHandsRelayedResultsToTheGuiThread) {
     bool overWithAll = false;
     // The linger is an hour: only the passive window, shortened here, ends the stay.
     WorkerContext context{gui, counters, {}, HubExchangeTimings(0ms, std::chrono::hours(1))};
+    NetworkLoop loop;
+    LingeringConnections lingering(loop);
+    context.lingering = &lingering;
     context.timings.PassiveWindow = 500ms;
     context.updateRunProgress = [&] {
         std::lock_guard guard(lock);
