@@ -77,7 +77,7 @@ double ConnectSeconds(uint16_t port, bool tls) {
 }  // namespace
 
 int main() {
-    RaiseFileLimit();
+    RaiseOpenFileLimit();
     std::printf("ADC and NMDC sweeps over %d fake hubs each on loopback (linger 0 ms)\n", kHubCount);
     std::vector<std::unique_ptr<FakeAdcHub>> adcHubs;
     HubQueue adcQueue;

@@ -94,7 +94,7 @@ void FillQueue(FakeHubServer& server, HubQueue& queue, const FakeHubBehaviour& b
 }  // namespace
 
 int main() {
-    RaiseFileLimit();
+    RaiseOpenFileLimit();
     std::printf("hub sweep over %d fake hubs on loopback (echo wait 2 s, linger 0 ms)\n", HubCount);
     {
         FakeHubServer server;

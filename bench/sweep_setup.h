@@ -1,7 +1,5 @@
 #pragma once
 
-#include <sys/resource.h>
-
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -12,23 +10,17 @@
 #include "engine/search/hub_queue.h"
 #include "engine/search/run_values.h"
 #include "engine/search/search_runner.h"
+#include "engine/sys/open_file_limit.h"
 #include "support/test_run_values.h"
 
-// What the sweep benchmarks share: the search every hub is sent ("big buck", any type, answered to udpPort), an
-// open-file limit that lets thousands of connections and listening sockets stand at once, and the end of a run.
+// What the sweep benchmarks share: the search every hub is sent ("big buck", any type, answered to udpPort) and the
+// end of a run. The open-file limit is raised to let thousands of connections and listening sockets stand at once.
 
 inline RunValues SweepValues(int32_t udpPort) {
     RunValues values = TestRunValues();
     values.SearchTimeout = 10;
     values.CurrentUdpPort = udpPort;
     return values;
-}
-
-inline void RaiseFileLimit() {
-    rlimit limit{};
-    if (getrlimit(RLIMIT_NOFILE, &limit) != 0) return;
-    limit.rlim_cur = limit.rlim_max;
-    setrlimit(RLIMIT_NOFILE, &limit);
 }
 
 // Tells when a sweep's run has counted every hub of its queue. Update() is the run's progress update (it runs on the

@@ -266,7 +266,7 @@ void RunScenario(const Scenario& scenario) {
 
 // Arguments, if any, pick the scenarios whose name holds one of them, e.g. "bad hubs only".
 int main(int argc, char** argv) {
-    RaiseFileLimit();
+    RaiseOpenFileLimit();
     const std::vector<Scenario> scenarios{
         {"fast hubs, linger cut", 2000, 0.0, 0ms, ShortTimings, {30, 100}},
         {"20 ms hubs, linger cut", 2000, 0.0, 20ms, ShortTimings, {30, 100}},

@@ -2,12 +2,15 @@
 
 #include <algorithm>
 
+#include "engine/sys/open_file_limit.h"
+
 SearchRunner::SearchRunner(GuiThread& gui, std::function<void()> updateRunProgress, HubExchangeTimings timings)
     : m_context{gui, m_counters, std::move(updateRunProgress), timings} {
     m_context.hubAddresses = &m_hubAddresses;
     m_context.hubSeenAddress = &m_hubSeenAddress;
     m_context.network = &m_network;
     m_context.lingering = &m_lingering;
+    RaiseOpenFileLimit();
 }
 
 SearchRunner::~SearchRunner() {
