@@ -90,7 +90,7 @@ bool HandOver(UdpListener::Session& session, GuiThread& gui, const UdpListener::
 }
 
 void ReceiveLoop(const std::shared_ptr<UdpListener::Session>& session, GuiThread& gui,
-                 const UdpListener::Handler& handler, std::size_t handOverBytes) {
+                 const UdpListener::Handler& reader, const UdpListener::Handler& handler, std::size_t handOverBytes) {
     BatchReceiver receiver;
     std::vector<std::string_view> datagrams;
     std::vector<std::string_view> batch;
@@ -113,6 +113,7 @@ void ReceiveLoop(const std::shared_ptr<UdpListener::Session>& session, GuiThread
                 bytes += datagrams[next].size();
                 batch.push_back(datagrams[next]);
             }
+            if (reader) reader(batch);
             open = HandOver(*session, gui, handler, batch);
         }
         if (!open) break;
@@ -122,8 +123,11 @@ void ReceiveLoop(const std::shared_ptr<UdpListener::Session>& session, GuiThread
 
 }  // namespace
 
-UdpListener::UdpListener(GuiThread& gui, Handler handler, std::size_t handOverBytes)
-    : m_gui(gui), m_handler(std::move(handler)), m_handOverBytes(std::max(handOverBytes, MaxDatagramSize)) {}
+UdpListener::UdpListener(GuiThread& gui, Handler handler, std::size_t handOverBytes, Handler reader)
+    : m_gui(gui),
+      m_handler(std::move(handler)),
+      m_reader(std::move(reader)),
+      m_handOverBytes(std::max(handOverBytes, MaxDatagramSize)) {}
 
 UdpListener::~UdpListener() {
     Deactivate();
@@ -151,7 +155,8 @@ bool UdpListener::Activate(const std::string& ip, int32_t port) {
     if (getsockname(session->socketFd, reinterpret_cast<sockaddr*>(&address), &length) != 0) return false;
     m_boundPort = ntohs(address.sin_port);
 
-    m_thread = std::thread(ReceiveLoop, session, std::ref(m_gui), std::cref(m_handler), m_handOverBytes);
+    m_thread = std::thread(ReceiveLoop, session, std::ref(m_gui), std::cref(m_reader), std::cref(m_handler),
+                           m_handOverBytes);
     m_session = std::move(session);
     return true;
 }

@@ -92,14 +92,36 @@ bool DecodeSearchResult(std::string_view message, const ResultFilter& filter, Se
     return true;
 }
 
-void DecodeDatagram(std::string_view datagram, const ResultFilter& filter, const SearchResultSink& sink,
-                    const HubEncodingFinder& findHub) {
-    SearchResult result;
+namespace {
+
+// Decodes each accepted result of datagram into *slot; next(slot) then gives where the following one goes, or null
+// to end the datagram.
+template <typename Next>
+void DecodeMessages(std::string_view datagram, const ResultFilter& filter, const HubEncodingFinder& findHub,
+                    SearchResult* slot, Next next) {
     std::size_t position = kFirstTokenPosition;
     for (std::string_view message = NextToken(datagram, '|', position); !message.empty();
          message = NextToken(datagram, '|', position)) {
-        if (!DecodeSearchResult(message, filter, result)) continue;
-        ReadResultText(result, findHub);
-        if (!sink(result)) return;
+        if (!DecodeSearchResult(message, filter, *slot)) continue;
+        ReadResultText(*slot, findHub);
+        slot = next(*slot);
+        if (slot == nullptr) return;
     }
+}
+
+}  // namespace
+
+void DecodeDatagram(std::string_view datagram, const ResultFilter& filter, const SearchResultSink& sink,
+                    const HubEncodingFinder& findHub) {
+    SearchResult result;
+    DecodeMessages(datagram, filter, findHub, &result,
+                   [&sink](SearchResult& decoded) { return sink(decoded) ? &decoded : nullptr; });
+}
+
+void DecodeDatagram(std::string_view datagram, const ResultFilter& filter, ResultBatch& batch,
+                    const HubEncodingFinder& findHub) {
+    DecodeMessages(datagram, filter, findHub, &batch.Slot(), [&batch](SearchResult&) {
+        batch.Keep();
+        return &batch.Slot();
+    });
 }

@@ -4,6 +4,7 @@
 #include <functional>
 #include <string_view>
 
+#include "engine/results/result_batch.h"
 #include "engine/results/result_text.h"
 #include "engine/results/search_result.h"
 
@@ -30,4 +31,7 @@ using SearchResultSink = std::function<bool(const SearchResult& result)>;
 // Cuts one datagram's payload into messages on "|" and hands every accepted $SR result to sink, its texts read as
 // UTF-8 (ReadResultText with findHub). Any bytes are safe.
 void DecodeDatagram(std::string_view datagram, const ResultFilter& filter, const SearchResultSink& sink,
+                    const HubEncodingFinder& findHub = {});
+// The same, appending the accepted results to batch.
+void DecodeDatagram(std::string_view datagram, const ResultFilter& filter, ResultBatch& batch,
                     const HubEncodingFinder& findHub = {});

@@ -2,12 +2,10 @@
 
 #include <chrono>
 
-#include "engine/adc/adc_result_decoder.h"
 #include "engine/hublist/hub_address.h"
 #include "engine/net/local_addresses.h"
 #include "engine/net/port_mapper.h"
 #include "engine/net/udp_listener.h"
-#include "engine/results/sr_decoder.h"
 #include "engine/search/adc_run.h"
 #include "engine/search/hub_history.h"
 #include "engine/search/hub_queue.h"
@@ -20,11 +18,17 @@ SearchSession::SearchSession(GuiThread& gui, SearchSessionObserver& observer, Hu
     : m_gui(gui),
       m_observer(observer),
       m_connection(std::make_unique<ConnectionChooser>(gui)),
-      m_listener(std::make_unique<UdpListener>(gui,
-                                               [this](const std::vector<std::string_view>& datagrams) {
-                                                   m_datagramsReceived += static_cast<int64_t>(datagrams.size());
-                                                   OnDatagrams(datagrams);
-                                               })),
+      m_listener(std::make_unique<UdpListener>(
+          gui,
+          [this](const std::vector<std::string_view>& datagrams) {
+              m_datagramsReceived += static_cast<int64_t>(datagrams.size());
+              AcceptBatch(m_received, m_receivedDropped);
+          },
+          UdpListener::DefaultHandOverBytes,
+          // Decoding and the quota run on the receiving thread; the GUI thread only adds the rows.
+          [this](const std::vector<std::string_view>& datagrams) {
+              m_receivedDropped = m_reader.Read(datagrams, m_received);
+          })),
       m_runner(MakeRunner(timings)) {}
 
 SearchSession::~SearchSession() {
@@ -35,7 +39,7 @@ std::unique_ptr<SearchRunner> SearchSession::MakeRunner(const HubExchangeTimings
     auto runner = std::make_unique<SearchRunner>(
         m_gui, [this] { OnRunProgress(); }, timings);
     // What hubs relay in a passive run goes the way of the datagrams.
-    runner->SetRelayedResultHandler([this](const std::vector<std::string_view>& lines) { OnDatagrams(lines); });
+    runner->SetRelayedResultHandler([this](const std::vector<std::string_view>& lines) { OnRelayedLines(lines); });
     runner->SetAdcResultHandler([this](const std::vector<SearchResult>& results) { OnAdcResults(results); });
     return runner;
 }
@@ -51,6 +55,8 @@ bool SearchSession::LoadAdcIdentity(const std::string& dataDir) {
 }
 
 void SearchSession::SetExchangeTimings(const HubExchangeTimings& timings) {
+    // The port reads answers with the old runner's hub addresses.
+    m_listener->Deactivate();
     m_runner = MakeRunner(timings);
 }
 
@@ -71,6 +77,7 @@ std::optional<std::string> SearchSession::SilentPortHintText() const {
 void SearchSession::SetLiveFilter(bool atMostShown, bool onlyFreeSlots) {
     m_atMostShown = atMostShown;
     m_onlyFreeSlots = onlyFreeSlots;
+    m_reader.SetLiveFilter(atMostShown, onlyFreeSlots);
 }
 
 int32_t SearchSession::SearchedCount() const {
@@ -88,7 +95,6 @@ RunStart SearchSession::Start(HubQueue& queue, const AppSettings& settings, cons
     m_resultCount = 0;
     m_droppedCount = 0;
     m_limitReached = false;
-    m_quota.Clear();
     m_hubTally.Clear();
     ArrangeByHistory(queue, settings.SkipRecentHubs);
 
@@ -101,6 +107,15 @@ RunStart SearchSession::Start(HubQueue& queue, const AppSettings& settings, cons
     const ConnectionMode mode = settings.Connection;
     const std::string publicLocal =
         mode == ConnectionMode::Automatic ? PublicLocalAddress(settings.IP, UpInterfaceAddressTexts()) : "";
+    m_adcRun.reset();
+    if (m_adcIdentity) {
+        m_adcRun = std::make_shared<AdcRun>();
+        m_adcRun->Identity = *m_adcIdentity;
+        m_adcRun->Query = AdcQueryFor(phrase, form, criteria);
+        m_adcRun->Filter = {m_sizeFilterLow, m_sizeFilterHigh, m_atMostShown, m_onlyFreeSlots};
+    }
+    // Before the port opens: nothing is read meanwhile (Stop closed it).
+    m_reader.BeginRun(m_sizeFilterLow, m_sizeFilterHigh, m_limits.perUser, &m_runner->HubAddresses(), m_adcRun);
     m_currentUdpPort = NextUdpPort(m_currentUdpPort, settings.MinUDPPort, settings.MaxUDPPort);
     if (!BindRunPort(*m_listener, RunListenerAddress(mode == ConnectionMode::Active ? settings.IP : publicLocal),
                      m_currentUdpPort, settings.MinUDPPort, settings.MaxUDPPort))
@@ -111,14 +126,7 @@ RunStart SearchSession::Start(HubQueue& queue, const AppSettings& settings, cons
     m_state = RunState::Starting;
     RunValues values{settings.Nick,        {}, settings.ShareSizeBytes, settings.SearchTimeout, criteria.SearchPrefix,
                      SearchPattern(phrase)};
-    m_adcRun.reset();
-    if (m_adcIdentity) {
-        m_adcRun = std::make_shared<AdcRun>();
-        m_adcRun->Identity = *m_adcIdentity;
-        m_adcRun->Query = AdcQueryFor(phrase, form, criteria);
-        m_adcRun->Filter = {m_sizeFilterLow, m_sizeFilterHigh, m_atMostShown, m_onlyFreeSlots};
-        values.Adc = m_adcRun;
-    }
+    values.Adc = m_adcRun;
     m_connection->Choose({mode, settings.IP, publicLocal, std::nullopt, m_runner->AddressHubsSee(),
                           static_cast<uint16_t>(m_currentUdpPort)},
                          [this, values](const ConnectionPlan& plan) { BeginRun(plan, values); });
@@ -183,62 +191,36 @@ void SearchSession::CheckConnection() {
     }
 }
 
-void SearchSession::OnDatagrams(const std::vector<std::string_view>& datagrams) {
-    const ResultFilter filter{m_sizeFilterLow, m_sizeFilterHigh, m_atMostShown, m_onlyFreeSlots};
-    // Answers name their hub by the address it was reached at; its encoding reads their names.
-    const HubEncodingFinder findHub = [this](std::string_view address) {
-        return m_runner ? m_runner->HubAddresses().Find(address) : std::nullopt;
-    };
-    const SearchResultSink accept = [this](const SearchResult& result) { return Accept(result); };
-    ReportResults([&] {
-        for (std::string_view datagram : datagrams) {
-            if (m_limitReached || m_closed) break;
-            // ADC answers share the port; their token names the hub.
-            if (datagram.starts_with("URES ")) {
-                if (m_adcRun) DecodeAdcDatagram(datagram, m_adcRun->Registry, filter, accept);
-            } else {
-                DecodeDatagram(datagram, filter, accept, findHub);
-            }
-        }
-    });
+void SearchSession::OnRelayedLines(const std::vector<std::string_view>& lines) {
+    const int32_t dropped = m_reader.Read(lines, m_relayed);
+    AcceptBatch(m_relayed, dropped);
 }
 
 void SearchSession::OnAdcResults(const std::vector<SearchResult>& results) {
-    ReportResults([&] {
-        for (const SearchResult& result : results)
-            if (m_limitReached || m_closed || !Accept(result)) break;
-    });
+    const int32_t dropped = m_reader.Admit(results, m_relayed);
+    AcceptBatch(m_relayed, dropped);
 }
 
-void SearchSession::ReportResults(const std::function<void()>& accept) {
+void SearchSession::AcceptBatch(const ResultBatch& batch, int32_t dropped) {
+    if (m_closed || m_limitReached) return;
+    m_droppedCount += dropped;
     const int32_t before = m_resultCount;
-    const bool limitReachedBefore = m_limitReached;
-    accept();
+    for (const SearchResult& result : batch.Results()) {
+        if (m_resultCount >= m_limits.perRun) {
+            m_limitReached = true;
+            Log(LogLevel::Info, "the run has " + std::to_string(m_resultCount) + " results; later ones are dropped");
+            break;
+        }
+        ++m_resultCount;
+        if (const auto hub = m_runner->HubAddresses().FindListAddress(result.HubAddress))
+            m_hubTally.CountResult(*hub);
+        m_observer.OnResult(result);
+    }
     if (m_resultCount != before) {
         m_observer.OnResultsReported();
         ReportHubOutcomes();
     }
-    if (m_limitReached && !limitReachedBefore) m_observer.OnResultLimitReached();
-}
-
-bool SearchSession::Accept(const SearchResult& result) {
-    if (m_resultCount >= m_limits.perRun) {
-        m_limitReached = true;
-        Log(LogLevel::Info, "the run has " + std::to_string(m_resultCount) + " results; later ones are dropped");
-        return false;
-    }
-    const Admission admission = m_quota.Admit(result.User, result.HubAddress, m_limits.perUser);
-    if (admission != Admission::Admitted) {
-        ++m_droppedCount;
-        if (admission == Admission::FirstRefused && LogEnabled(LogLevel::Info))
-            Log(LogLevel::Info, "user " + result.User + " on hub " + result.HubAddress + " sent more than " +
-                                    std::to_string(m_limits.perUser) + " results; the rest are dropped");
-        return true;
-    }
-    ++m_resultCount;
-    if (const auto hub = m_runner->HubAddresses().FindListAddress(result.HubAddress)) m_hubTally.CountResult(*hub);
-    m_observer.OnResult(result);
-    return true;
+    if (m_limitReached) m_observer.OnResultLimitReached();
 }
 
 bool SearchSession::CollectOutcomes() {

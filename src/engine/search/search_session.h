@@ -10,12 +10,13 @@
 #include <vector>
 
 #include "engine/adc/adc_identity.h"
-#include "engine/results/result_quota.h"
+#include "engine/results/result_batch.h"
 #include "engine/results/search_result.h"
 #include "engine/search/connection_chooser.h"
 #include "engine/search/connection_plan.h"
 #include "engine/search/hub_outcome.h"
 #include "engine/search/hub_tally.h"
+#include "engine/search/run_result_reader.h"
 #include "engine/search/run_values.h"
 #include "engine/search/search_criteria.h"
 #include "engine/settings/app_settings.h"
@@ -147,13 +148,13 @@ private:
     void BeginRun(const ConnectionPlan& plan, RunValues values);
     void OnRunProgress();
     void CheckConnection();
-    void OnDatagrams(const std::vector<std::string_view>& datagrams);
+    // $SR lines hubs relayed in a passive run.
+    void OnRelayedLines(const std::vector<std::string_view>& lines);
     // Results ADC hubs relayed, already decoded and filtered.
     void OnAdcResults(const std::vector<SearchResult>& results);
-    // Runs accept, which hands results to Accept, then tells the observer what changed.
-    void ReportResults(const std::function<void()>& accept);
-    // False once the run's ceiling has been reached.
-    bool Accept(const SearchResult& result);
+    // Takes a batch that passed the reader (which dropped some over the per-user limit) up to the run's ceiling,
+    // counts each result for its hub and reports them.
+    void AcceptBatch(const ResultBatch& batch, int32_t dropped);
     // Orders queue by the history and marks the hubs to skip.
     void ArrangeByHistory(HubQueue& queue, bool skipRecent);
     // Takes the outcomes of the hubs counted so far into the tally, following their redirects; true when a
@@ -183,7 +184,11 @@ private:
     // The current or last run's, kept for late answers; none without an identity.
     std::shared_ptr<AdcRun> m_adcRun;
     ResultLimits m_limits;
-    ResultQuota m_quota;
+    RunResultReader m_reader;
+    // Filled by the reader on the listener's receiving thread, taken on the GUI thread while that thread waits.
+    ResultBatch m_received;
+    int32_t m_receivedDropped = 0;
+    ResultBatch m_relayed;  // GUI thread
     HubTally m_hubTally;
     HubHistory* m_history = nullptr;
     int64_t m_historyRun = 0;  // the run's number in the history: its start, in Unix milliseconds
