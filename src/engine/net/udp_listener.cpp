@@ -155,8 +155,8 @@ bool UdpListener::Activate(const std::string& ip, int32_t port) {
     if (getsockname(session->socketFd, reinterpret_cast<sockaddr*>(&address), &length) != 0) return false;
     m_boundPort = ntohs(address.sin_port);
 
-    m_thread = std::thread(ReceiveLoop, session, std::ref(m_gui), std::cref(m_reader), std::cref(m_handler),
-                           m_handOverBytes);
+    m_thread =
+        std::thread(ReceiveLoop, session, std::ref(m_gui), std::cref(m_reader), std::cref(m_handler), m_handOverBytes);
     m_session = std::move(session);
     return true;
 }

@@ -27,8 +27,7 @@ public:
     static constexpr std::size_t DefaultHandOverBytes = std::size_t{256} * 1024;
 
     // handOverBytes: at least MaxDatagramSize. reader: none when empty.
-    UdpListener(GuiThread& gui, Handler handler, std::size_t handOverBytes = DefaultHandOverBytes,
-                Handler reader = {});
+    UdpListener(GuiThread& gui, Handler handler, std::size_t handOverBytes = DefaultHandOverBytes, Handler reader = {});
     // Joins the receiving threads: destroy it on the GUI thread only after the GuiThread has been closed.
     ~UdpListener();
     UdpListener(const UdpListener&) = delete;

@@ -212,8 +212,7 @@ void SearchSession::AcceptBatch(const ResultBatch& batch, int32_t dropped) {
             break;
         }
         ++m_resultCount;
-        if (const auto hub = m_runner->HubAddresses().FindListAddress(result.HubAddress))
-            m_hubTally.CountResult(*hub);
+        if (const auto hub = m_runner->HubAddresses().FindListAddress(result.HubAddress)) m_hubTally.CountResult(*hub);
         m_observer.OnResult(result);
     }
     if (m_resultCount != before) {
