@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <mutex>
 
 namespace {
@@ -17,6 +18,7 @@ namespace {
 constexpr unsigned BatchSlots = 256;             // datagrams per recvmmsg call
 constexpr std::size_t MaxBatchDatagrams = 4096;  // handed over at most in one step
 constexpr int StopCheckMs = 1000;
+constexpr std::chrono::milliseconds GatherTime{5};  // a hand-over waits this long at most for more datagrams
 constexpr int ReceiveBufferBytes = 8 * 1024 * 1024;
 
 }  // namespace
@@ -39,34 +41,48 @@ struct UdpListener::Session {
 
 namespace {
 
-// Receives every waiting datagram (up to the batch limit) into buffers, returning the views of the kept ones.
+// Receives the waiting datagrams into buffers, appending the views of the kept ones, until MaxBatchDatagrams have been
+// received since the last Reset.
 class BatchReceiver {
 public:
-    void Receive(int socketFd, std::vector<std::string_view>& datagrams) {
+    void Reset(std::vector<std::string_view>& datagrams) {
         datagrams.clear();
-        for (std::size_t round = 0; round * BatchSlots < MaxBatchDatagrams; ++round) {
-            if (m_chunks.size() <= round) m_chunks.emplace_back(BatchSlots * UdpListener::MaxDatagramSize);
-            char* base = m_chunks[round].data();
+        m_used = 0;
+    }
+    bool Full() const { return m_used >= MaxBatchDatagrams; }
+    // Returns the bytes of the datagrams kept.
+    std::size_t Receive(int socketFd, std::vector<std::string_view>& datagrams) {
+        std::size_t bytes = 0;
+        while (!Full()) {
+            const std::size_t chunk = m_used / BatchSlots;
+            const auto first = static_cast<unsigned>(m_used % BatchSlots);
+            const unsigned slots = BatchSlots - first;
+            if (m_chunks.size() <= chunk) m_chunks.emplace_back(BatchSlots * UdpListener::MaxDatagramSize);
+            char* base = m_chunks[chunk].data() + std::size_t{first} * UdpListener::MaxDatagramSize;
             iovec vectors[BatchSlots];
             mmsghdr messages[BatchSlots] = {};
-            for (unsigned i = 0; i < BatchSlots; ++i) {
+            for (unsigned i = 0; i < slots; ++i) {
                 vectors[i] = {base + i * UdpListener::MaxDatagramSize, UdpListener::MaxDatagramSize};
                 messages[i].msg_hdr.msg_iov = &vectors[i];
                 messages[i].msg_hdr.msg_iovlen = 1;
             }
-            const int count = recvmmsg(socketFd, messages, BatchSlots, MSG_DONTWAIT, nullptr);
-            if (count <= 0) return;
+            const int count = recvmmsg(socketFd, messages, slots, MSG_DONTWAIT, nullptr);
+            if (count <= 0) return bytes;
+            m_used += static_cast<std::size_t>(count);
             for (int i = 0; i < count; ++i) {
                 // A datagram that did not fit is cut off by the kernel; drop it whole.
                 if ((messages[i].msg_hdr.msg_flags & MSG_TRUNC) != 0) continue;
                 datagrams.emplace_back(base + i * UdpListener::MaxDatagramSize, messages[i].msg_len);
+                bytes += messages[i].msg_len;
             }
-            if (static_cast<unsigned>(count) < BatchSlots) return;
+            if (static_cast<unsigned>(count) < slots) return bytes;
         }
+        return bytes;
     }
 
 private:
     std::vector<std::vector<char>> m_chunks;
+    std::size_t m_used = 0;  // slots filled since Reset
 };
 
 // Runs handler on the GUI thread with one batch; false when the listener stops or the GUI thread has closed.
@@ -104,7 +120,17 @@ void ReceiveLoop(const std::shared_ptr<UdpListener::Session>& session, GuiThread
             if (session->stopping) break;
         }
         if (ready <= 0 || fds[0].revents == 0) continue;
-        receiver.Receive(socketFd, datagrams);
+        receiver.Reset(datagrams);
+        std::size_t received = receiver.Receive(socketFd, datagrams);
+        // What arrives shortly after joins, so that a steady stream goes over in a few large hand-overs rather than
+        // in many small ones, each of which wakes the GUI thread.
+        const auto gatherEnd = std::chrono::steady_clock::now() + GatherTime;
+        while (!receiver.Full() && received < handOverBytes) {
+            const auto left =
+                std::chrono::ceil<std::chrono::milliseconds>(gatherEnd - std::chrono::steady_clock::now()).count();
+            if (left <= 0 || poll(fds, 2, static_cast<int>(left)) <= 0 || fds[0].revents == 0) break;
+            received += receiver.Receive(socketFd, datagrams);
+        }
         bool open = true;
         for (std::size_t next = 0; open && next < datagrams.size();) {
             batch.clear();

@@ -12,10 +12,10 @@
 #include "engine/sys/gui_thread.h"
 
 // Receives datagrams on one IPv4 address and port on a thread of its own and hands them to the GUI thread: the
-// datagrams waiting in the socket go over in arrival order, in batches of at most handOverBytes so that no batch
-// keeps the GUI thread long, while the receiving thread waits. A reader may first work on each batch on the
-// receiving thread, so that the GUI thread only takes what it made. Datagrams longer than MaxDatagramSize are
-// dropped. Every method runs on the GUI thread.
+// datagrams waiting in the socket, and those arriving within a few milliseconds after, go over in arrival order, in
+// batches of at most handOverBytes so that no batch keeps the GUI thread long, while the receiving thread waits. A
+// reader may first work on each batch on the receiving thread, so that the GUI thread only takes what it made.
+// Datagrams longer than MaxDatagramSize are dropped. Every method runs on the GUI thread.
 class UdpListener {
 public:
     // The handler runs on the GUI thread, the reader on the receiving thread just before the same batch goes over;

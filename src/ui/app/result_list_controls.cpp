@@ -11,6 +11,7 @@
 
 #include <algorithm>
 
+#include "ui/results/grouped_result_model.h"
 #include "ui/results/grouped_result_view.h"
 #include "ui/results/result_export_file.h"
 #include "ui/results/result_list_view.h"
@@ -43,6 +44,7 @@ ResultListControls::ResultListControls(QWidget* window, ResultListView* list)
     m_exportButton->setToolTip(tr("Save the shown results as CSV or JSON"));
     m_groupedView = new GroupedResultView(list, window);
     m_groupedView->hide();
+    m_groupedView->Model()->SetDeferred(true);
     m_filterDelay = new QTimer(this);
     m_filterDelay->setSingleShot(true);
     m_filterDelay->setInterval(kFilterDelayMs);
@@ -95,6 +97,7 @@ std::vector<QWidget*> ResultListControls::TabOrder() const {
 void ResultListControls::OnGroupToggled(bool grouped) {
     QWidget* shown = grouped ? static_cast<QWidget*>(m_groupedView) : m_list;
     QWidget* hidden = grouped ? static_cast<QWidget*>(m_list) : m_groupedView;
+    m_groupedView->Model()->SetDeferred(!grouped);
     if (grouped) m_groupedView->FollowListColumns();
     shown->show();
     hidden->hide();

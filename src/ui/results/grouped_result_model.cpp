@@ -68,8 +68,29 @@ void GroupedResultModel::sort(int column, Qt::SortOrder order) {
     m_source->sort(column, order);
 }
 
+void GroupedResultModel::SetDeferred(bool deferred) {
+    m_deferred = deferred;
+    if (!deferred) CatchUp();
+}
+
+void GroupedResultModel::CatchUp() {
+    if (m_ungroupedFrom < 0) return;
+    const int first = m_ungroupedFrom;
+    m_ungroupedFrom = -1;
+    AddRows(first, m_source->rowCount() - 1);
+}
+
 void GroupedResultModel::OnSourceRowsInserted(const QModelIndex& parent, int first, int last) {
     if (parent.isValid()) return;
+    if (!m_deferred) {
+        AddRows(first, last);
+    } else if (m_ungroupedFrom < 0) {
+        // The flat model only appends, so the rows waiting are always the last ones.
+        m_ungroupedFrom = first;
+    }
+}
+
+void GroupedResultModel::AddRows(int first, int last) {
     const std::size_t groupsBefore = m_groups.Count();
     std::vector<uint32_t> grown;
     for (int row = first; row <= last; ++row) {
@@ -105,6 +126,7 @@ void GroupedResultModel::OnSourceRowsInserted(const QModelIndex& parent, int fir
 }
 
 void GroupedResultModel::Rebuild() {
+    m_ungroupedFrom = -1;
     beginResetModel();
     m_groups.Clear();
     m_order.clear();
@@ -121,6 +143,8 @@ void GroupedResultModel::Rebuild() {
 }
 
 void GroupedResultModel::OnSourceLayoutAboutToBeChanged() {
+    // The sort renumbers the groups' rows, which must all be grouped by then.
+    CatchUp();
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     m_kept.clear();
     for (const QModelIndex& index : persistentIndexList()) {

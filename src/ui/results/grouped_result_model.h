@@ -35,11 +35,18 @@ public:
     std::size_t StoreIndex(const QModelIndex& index) const;
     // Users who have the file of a top-level row.
     uint32_t UserCount(int row) const { return m_groups.UserCount(m_order[static_cast<std::size_t>(row)]); }
+    // While deferred (no view shows it), rows the flat model adds are grouped only once it is needed again: undeferred
+    // or sorted. Grouping every row of a fast run as it arrives would cost the GUI thread while nobody looks.
+    void SetDeferred(bool deferred);
 
 private:
     static constexpr quintptr kTopLevel = 0;  // internal id of top-level rows; a child's is its group plus one
 
     void OnSourceRowsInserted(const QModelIndex& parent, int first, int last);
+    // Groups the flat rows first to last.
+    void AddRows(int first, int last);
+    // Groups the rows added while deferred.
+    void CatchUp();
     void Rebuild();
     void OnSourceLayoutAboutToBeChanged();
     void OnStoreSorted(const std::vector<uint32_t>& oldIndexAt);
@@ -60,4 +67,6 @@ private:
     std::vector<int> m_topRowOf;    // the top-level row of each group
     std::vector<int> m_childRows;   // children views know of, per group
     std::vector<KeptIndex> m_kept;  // persistent indexes between the two halves of a sort
+    bool m_deferred = false;
+    int m_ungroupedFrom = -1;  // the first flat row added while deferred; the rest after it are ungrouped too
 };

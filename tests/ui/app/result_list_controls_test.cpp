@@ -129,6 +129,14 @@ TEST_F(ResultListControlsTest, GroupingShowsTheBunnyOnceWithItsUsersAndKeepsAddi
 
     QTest::mouseClick(Controls().m_groupCheck, Qt::LeftButton);
     EXPECT_TRUE(m_window->m_resultList->isVisible());
+    // Rows the flat list gains, and a sort, while it shows are grouped once grouping shows again.
+    m_window->m_resultList->Model()->Append(Make("bunny.avi", "erin", kBunnyTth));
+    m_window->m_resultList->Model()->sort(kUserColumn, Qt::DescendingOrder);
+    QTest::mouseClick(Controls().m_groupCheck, Qt::LeftButton);
+    ASSERT_EQ(model.rowCount(), 1);
+    EXPECT_EQ(model.index(0, kUserColumn).data().toString(), "5 users");
+    EXPECT_EQ(model.index(0, kUserColumn, model.index(0, 0)).data().toString(), "erin") << "sorted";
+    EXPECT_EQ(model.rowCount(model.index(0, 0)), 5);
 }
 
 TEST_F(ResultListControlsTest, SearchForThisFileStartsATthSearch) {
