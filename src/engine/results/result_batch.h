@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "engine/results/search_result.h"
@@ -16,8 +17,8 @@ public:
     void Keep() { ++m_count; }
     void Add(const SearchResult& result);
     // Keeps only the results keep(result) holds for, in their order.
-    template <typename Keep>
-    void KeepOnly(Keep keep);
+    template <typename Predicate>
+    void KeepOnly(Predicate keep);
     void Clear() { m_count = 0; }
     std::span<const SearchResult> Results() const { return {m_results.data(), m_count}; }
 
@@ -26,8 +27,8 @@ private:
     std::size_t m_count = 0;
 };
 
-template <typename Keep>
-void ResultBatch::KeepOnly(Keep keep) {
+template <typename Predicate>
+void ResultBatch::KeepOnly(Predicate keep) {
     std::size_t kept = 0;
     for (std::size_t i = 0; i < m_count; ++i) {
         if (!keep(m_results[i])) continue;
