@@ -34,18 +34,35 @@ constexpr std::array<std::pair<const char*, Charset>, 5> HubEncodings{{{"CP1252"
                                                                        {"CP1250", Charset::Cp1250},
                                                                        {"", Charset::Utf8}}};
 
-// Which hubs misbehave: a seeded shuffle of the positions, then the bad kinds in turn.
+// Which hubs misbehave: a seeded shuffle of the positions, then each share of the mix in turn, its kinds in turn.
 std::vector<HubKind> DrawKinds(const PlanOptions& options, Rng& rng) {
     std::vector<HubKind> kinds(options.hubs, HubKind::SupportsFirst);
     for (std::size_t i = 0; i < kinds.size(); ++i) {
         if (rng.Chance(0.45)) kinds[i] = HubKind::StrictKey;
     }
-    const auto bad = std::min(options.hubs, static_cast<std::size_t>(std::lround(options.badShare * options.hubs)));
     std::vector<std::size_t> positions(options.hubs);
     for (std::size_t i = 0; i < positions.size(); ++i) positions[i] = i;
     for (std::size_t i = positions.size(); i > 1; --i) std::swap(positions[i - 1], positions[rng.Below(i)]);
-    for (std::size_t i = 0; i < bad; ++i) kinds[positions[i]] = BadKinds[i % BadKinds.size()];
+    const std::vector<KindShare> mix =
+        options.badMix.empty() ? std::vector<KindShare>{{options.badShare, {BadKinds.begin(), BadKinds.end()}}}
+                               : options.badMix;
+    std::size_t next = 0;
+    for (const KindShare& share : mix) {
+        const auto count = static_cast<std::size_t>(std::lround(share.share * static_cast<double>(options.hubs)));
+        for (std::size_t i = 0; i < count && next < positions.size() && !share.kinds.empty(); ++i, ++next)
+            kinds[positions[next]] = share.kinds[i % share.kinds.size()];
+    }
     return kinds;
+}
+
+// Each hub's latency, drawn with a generator of its own so that the rest of the plan stays as the seed made it.
+std::vector<std::chrono::milliseconds> DrawLatencies(const PlanOptions& options) {
+    std::vector<std::chrono::milliseconds> latencies(options.hubs, options.minLatency);
+    if (options.maxLatency <= options.minLatency) return latencies;
+    Rng rng(Rng::Mix(options.seed, "latency"));
+    for (auto& latency : latencies)
+        latency = std::chrono::milliseconds(rng.Between(options.minLatency.count(), options.maxLatency.count()));
+    return latencies;
 }
 
 // A share of the well-behaved hubs, drawn with a generator of its own (named by salt), so that the rest of the plan
@@ -74,6 +91,7 @@ NetworkPlan NetworkPlan::Build(const PlanOptions& options) {
     const std::vector<HubKind> kinds = DrawKinds(options, rng);
     const std::vector<bool> adc = DrawGoodHubs(options, kinds, options.adcShare, "adc");
     const std::vector<bool> tls = DrawGoodHubs(options, kinds, options.tlsShare, "tls");
+    const std::vector<std::chrono::milliseconds> latencies = DrawLatencies(options);
     for (std::size_t i = 0; i < options.hubs; ++i) {
         HubPlan hub;
         hub.kind = kinds[i];
@@ -85,6 +103,7 @@ NetworkPlan NetworkPlan::Build(const PlanOptions& options) {
         hub.seed = Rng::Mix(options.seed, "hub" + std::to_string(i));
         hub.adc = adc[i];
         hub.tls = tls[i];
+        hub.latency = latencies[i];
         hub.listedEncoding = hub.adc ? "" : HubEncodings[i % HubEncodings.size()].first;
         hub.charset = hub.adc ? Charset::Utf8 : HubEncodings[i % HubEncodings.size()].second;
         for (std::size_t u = 0; u < options.usersPerHub; ++u) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -29,6 +30,7 @@ enum class HubKind {
     Full,          // says so in a chat line, sends $HubIsFull and closes
     Redirect,      // sends $ForceMove to another hub of the network and waits
     ShareRule,     // answers $MyINFO with a chat line about its minimum share and closes
+    Dead,          // its port answers no connect, like a host that is gone (not among the bad share's kinds)
 };
 
 struct HubPlan {
@@ -43,6 +45,14 @@ struct HubPlan {
     Charset charset = Charset::Utf8;  // what the clients of its users speak (UTF-8 where the list names nothing)
     std::vector<std::size_t> users;   // indices into NetworkPlan::Users()
     uint64_t seed = 0;                // for the hub's own random choices (locks, delays, free slots)
+    // Every message the hub sends comes this much late.
+    std::chrono::milliseconds latency{0};
+};
+
+// A share of the hubs that behave as the kinds given, taken in turn.
+struct KindShare {
+    double share = 0;
+    std::vector<HubKind> kinds;
 };
 
 struct PlanOptions {
@@ -50,6 +60,11 @@ struct PlanOptions {
     std::size_t usersPerHub = 20;
     // With 50 hubs this makes ten bad ones: one of each kind.
     double badShare = 0.2;
+    // When not empty, replaces badShare: the network's mix of badly behaved hubs, e.g. that of a public hub list.
+    std::vector<KindShare> badMix;
+    // Each hub's latency is drawn from this range.
+    std::chrono::milliseconds minLatency{0};
+    std::chrono::milliseconds maxLatency{0};
     // The share of the well-behaved hubs that speak ADC.
     double adcShare = 0.0;
     // The share of the well-behaved hubs, of either protocol, served over TLS.

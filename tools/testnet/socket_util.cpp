@@ -55,6 +55,16 @@ bool StartListening(int fd) {
     return listen(fd, 128) == 0;
 }
 
+int ListenWithFullQueue(int fd) {
+    if (listen(fd, 0) != 0) return -1;
+    // A blocking connect returns once the connection is established, so the queue is full before anyone else knocks.
+    const int filler = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const sockaddr_in address = LoopbackAddress(LocalPort(fd));
+    if (filler >= 0 && connect(filler, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) return filler;
+    if (filler >= 0) close(filler);
+    return -1;
+}
+
 int ListenTcp(uint16_t port) {
     const int fd = BindTcp(port);
     if (fd >= 0 && !StartListening(fd)) {

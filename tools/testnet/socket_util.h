@@ -13,6 +13,10 @@
 // A TCP socket bound to 127.0.0.1:port (0 = any free port), not yet listening; -1 on failure.
 int BindTcp(uint16_t port);
 bool StartListening(int fd);
+// Listens on fd with room for one pending connection and fills it with a connection of its own that nobody accepts:
+// the system then drops further connection requests unanswered, and a client's connect hangs until it gives up.
+// Returns the filling connection's socket, -1 on failure.
+int ListenWithFullQueue(int fd);
 // A TCP socket listening on 127.0.0.1:port; -1 on failure.
 int ListenTcp(uint16_t port);
 // A UDP socket bound to 127.0.0.1 on a free port; -1 on failure.

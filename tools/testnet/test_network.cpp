@@ -38,19 +38,27 @@ TestNetwork::StartResult TestNetwork::Start(EventLoop& loop, const NetworkPlan& 
         const HubPlan& hub = plan.Hubs()[i];
         const uint16_t port = LocalPort(sockets[i]);
         network->m_ports.push_back(port);
+        const std::chrono::milliseconds latency = settings.latency + hub.latency;
         if (hub.kind == HubKind::ClosedPort || hub.kind == HubKind::Unresolvable) {
             // Bound without listening: connections to it are refused, and no other program takes the port.
-            network->m_refusingSockets.push_back(sockets[i]);
+            network->m_unservedSockets.push_back(sockets[i]);
+        } else if (hub.kind == HubKind::Dead) {
+            network->m_unservedSockets.push_back(sockets[i]);
+            const int filler = ListenWithFullQueue(sockets[i]);
+            if (filler < 0) {
+                for (std::size_t j = i + 1; j < sockets.size(); ++j) CloseSocket(sockets[j]);
+                return {nullptr, "cannot fill the queue of port " + std::to_string(port)};
+            }
+            network->m_unservedSockets.push_back(filler);
         } else if (!StartListening(sockets[i])) {
             for (std::size_t j = i; j < sockets.size(); ++j) CloseSocket(sockets[j]);
             return {nullptr, "cannot listen on port " + std::to_string(port)};
         } else if (hub.adc) {
             network->m_adcHubs.push_back(
-                std::make_unique<SimulatedAdcHub>(loop, plan, i, sockets[i], *network->m_responder, settings.latency));
+                std::make_unique<SimulatedAdcHub>(loop, plan, i, sockets[i], *network->m_responder, latency));
             if (hub.tls) network->m_adcHubs.back()->ServeTls(network->m_tls->Get());
         } else {
-            network->m_hubs.push_back(
-                std::make_unique<Hub>(loop, plan, i, sockets[i], *network->m_responder, settings.latency));
+            network->m_hubs.push_back(std::make_unique<Hub>(loop, plan, i, sockets[i], *network->m_responder, latency));
             if (hub.tls) network->m_hubs.back()->ServeTls(network->m_tls->Get());
         }
         int64_t shared = 0;
@@ -80,7 +88,7 @@ TestNetwork::~TestNetwork() {
     m_http.reset();
     m_hubs.clear();
     m_adcHubs.clear();
-    for (const int fd : m_refusingSockets) CloseSocket(fd);
+    for (const int fd : m_unservedSockets) CloseSocket(fd);
 }
 
 std::string TestNetwork::HublistUrl() const {

@@ -21,9 +21,9 @@ struct NetworkSettings {
 };
 
 // The running simulated network: one hub (NMDC or ADC, plain or over TLS with a certificate made at the start) per plan
-// entry on consecutive loopback ports (a ClosedPort hub
-// keeps its port bound but refuses connections, an Unresolvable one is only listed), and the HTTP server with the hub
-// list. Runs on the loop's thread; destroy it before the loop.
+// entry on consecutive loopback ports, each with its own latency on top of the settings' (a ClosedPort hub keeps its
+// port bound but refuses connections, a Dead one answers none, an Unresolvable one is only listed), and the HTTP
+// server with the hub list. Runs on the loop's thread; destroy it before the loop.
 class TestNetwork {
 public:
     struct StartResult {
@@ -51,7 +51,8 @@ private:
     std::unique_ptr<TlsServerContext> m_tls;  // only when a hub serves TLS
     std::vector<std::unique_ptr<Hub>> m_hubs;
     std::vector<std::unique_ptr<SimulatedAdcHub>> m_adcHubs;
-    std::vector<int> m_refusingSockets;
+    // Ports no hub serves (closed, unresolvable and dead hubs'), and the connections that fill the dead ones' queues.
+    std::vector<int> m_unservedSockets;
     std::vector<uint16_t> m_ports;
     std::string m_keyprint;
     std::string m_hublistXml;

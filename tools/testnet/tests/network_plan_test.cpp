@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <map>
 #include <set>
 
@@ -76,6 +77,30 @@ TEST(TestnetPlan, BadShareGivesEachKindOfBadHubInTurn) {
     options.badShare = 0.0;
     const NetworkPlan good = NetworkPlan::Build(options);
     for (const auto& hub : good.Hubs()) EXPECT_TRUE(NetworkPlan::ForwardsSearches(hub.kind));
+}
+
+// A public list's mix: each share gets its number of hubs, its kinds in turn; the rest behave, and every hub's latency
+// lies in the range.
+TEST(TestnetPlan, BadMixGivesEachShareItsKindsAndEachHubALatencyInTheRange) {
+    PlanOptions options = SmallPlan(5);
+    options.hubs = 40;
+    options.badMix = {{0.25, {HubKind::Dead}}, {0.1, {HubKind::NickTaken, HubKind::Full}}};
+    options.minLatency = std::chrono::milliseconds(20);
+    options.maxLatency = std::chrono::milliseconds(300);
+    const NetworkPlan plan = NetworkPlan::Build(options);
+    std::map<HubKind, int> kinds;
+    std::set<int64_t> latencies;
+    for (const auto& hub : plan.Hubs()) {
+        ++kinds[hub.kind];
+        latencies.insert(hub.latency.count());
+    }
+    EXPECT_EQ(kinds[HubKind::Dead], 10);
+    EXPECT_EQ(kinds[HubKind::NickTaken], 2);
+    EXPECT_EQ(kinds[HubKind::Full], 2);
+    EXPECT_EQ(kinds[HubKind::SupportsFirst] + kinds[HubKind::StrictKey], 26);
+    EXPECT_GE(*latencies.begin(), 20);
+    EXPECT_LE(*latencies.rbegin(), 300);
+    EXPECT_GT(latencies.size(), 10u) << "drawn per hub";
 }
 
 TEST(TestnetPlan, AnswersKeepTheSearchsTypeSizeAndResultForm) {

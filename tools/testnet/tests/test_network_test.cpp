@@ -359,6 +359,21 @@ TEST(TestnetNetwork, TlsHubsOfBothProtocolsServeTheKeyprintTheListGives) {
     EXPECT_EQ(protocols.size(), 2u) << "the seed gives both protocols";
 }
 
+// A dead hub answers no connect, the first or a later one: the client gives up at its own time-out.
+TEST(TestnetNetwork, DeadHubLeavesEveryConnectUnanswered) {
+    PlanOptions options = Options(2, 0.0, 1);
+    options.badMix = {{0.5, {HubKind::Dead}}};
+    RunningNetwork net(options);
+    ASSERT_TRUE(net.Started());
+    const uint16_t port = net.Network().HubPorts()[*net.FirstOfKind(HubKind::Dead)];
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        RawClient client;
+        const auto started = std::chrono::steady_clock::now();
+        EXPECT_FALSE(client.Connect(port, In(milliseconds(300)))) << attempt;
+        EXPECT_GE(std::chrono::steady_clock::now() - started, milliseconds(250)) << "refused, not unanswered";
+    }
+}
+
 TEST(TestnetNetwork, LatencyDelaysEveryMessageOfTheHub) {
     RunningNetwork net(Options(1, 0.0, 1), milliseconds(300));
     ASSERT_TRUE(net.Started());
