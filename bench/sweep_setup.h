@@ -6,15 +6,21 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <string>
 
+#include "engine/hublist/hublist_loader.h"
+#include "engine/hublist/hublist_refresh_thread.h"
 #include "engine/search/hub_queue.h"
 #include "engine/search/run_values.h"
 #include "engine/search/search_runner.h"
 #include "engine/sys/open_file_limit.h"
+#include "support/fake_gui_thread.h"
+#include "support/temp_dir.h"
 #include "support/test_run_values.h"
 
-// What the sweep benchmarks share: the search every hub is sent ("big buck", any type, answered to udpPort) and the
-// end of a run. The open-file limit is raised to let thousands of connections and listening sockets stand at once.
+// What the sweep benchmarks share: the search every hub is sent ("big buck", any type, answered to udpPort), the hub
+// list loaded as the program loads it, and the end of a run. The open-file limit is raised to let thousands of
+// connections and listening sockets stand at once.
 
 inline RunValues SweepValues(int32_t udpPort) {
     RunValues values = TestRunValues();
@@ -52,3 +58,35 @@ private:
     std::condition_variable m_changed;
     bool m_complete = false;
 };
+
+// Downloads the network's list with the refresh thread into a scratch data folder and loads it as the program
+// does after a refresh. False when the refresh failed or did not end within the deadline.
+inline bool LoadNetworkList(const std::string& url, HubQueue& queue, double& seconds) {
+    FakeGuiThread gui;
+    TempDir dataDir;
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool completed = false;
+    bool loaded = false;
+    HublistRefreshSteps steps;
+    steps.Completed = [&](const HublistRefreshResult& result) {
+        const HubListLoad load = result.outcome != HublistRefreshResult::Outcome::Replaced
+                                     ? HubListLoad{}
+                                     : LoadHubList(HubListPath(dataDir.Path()), queue);
+        std::lock_guard lock(mutex);
+        loaded = load.read && !load.failed;
+        completed = true;
+        changed.notify_all();
+    };
+    const auto started = std::chrono::steady_clock::now();
+    HublistRefreshThread refresh(gui, url, dataDir.Path(), steps,
+                                 HttpLimits{512, std::chrono::seconds(10), std::chrono::milliseconds(10000)});
+    {
+        std::unique_lock lock(mutex);
+        changed.wait_for(lock, std::chrono::seconds(30), [&] { return completed; });
+    }
+    seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    gui.Close();
+    std::lock_guard lock(mutex);
+    return loaded;
+}
