@@ -150,9 +150,9 @@ void RunScenario(const Scenario& scenario) {
         std::printf(
             "  %3d workers: %6.2f s%s, %6.0f hubs/s, %d searched + %d failed (expected %d searched, %d "
             "lost), $SR received %zu of %zu",
-            workers, sweep.seconds, sweep.complete ? "" : " (NOT COMPLETE)", scenario.hubs / sweep.seconds,
-            sweep.searched, sweep.failed, expectedSearched, expectedSearched - sweep.searched, sweep.results,
-            expectedResults);
+            workers, sweep.seconds, sweep.complete ? "" : " (NOT COMPLETE)",
+            static_cast<double>(scenario.hubs) / sweep.seconds, sweep.searched, sweep.failed, expectedSearched,
+            expectedSearched - sweep.searched, sweep.results, expectedResults);
         if (perHub > 0) {
             const double ideal = static_cast<double>(scenario.hubs) * perHub / workers;
             std::printf(", ideal %.2f s, efficiency %.2f", ideal, ideal / sweep.seconds);
