@@ -218,22 +218,21 @@ void PrintSweep(const char* name, const SweepFigures& figures, std::size_t hubs,
 }
 
 // Where the sweep's time goes: the worker-seconds of each outcome, spread over the workers. Hubs that time out hold a
-// worker for the whole time-out, searched hubs for their login and the linger after $Search; the other failures end
-// within a round trip or two.
+// worker for the whole time-out, searched hubs for their login (the linger after $Search holds none); the other
+// failures end within a round trip or two.
 void PrintTimeBreakdown(const SweepFigures& figures, const BenchOptions& options, int32_t timeoutSeconds) {
     struct Load {
         int hubs = 0;
         std::optional<double> workerSeconds;
     };
     std::map<std::string, Load> byReason;
-    const double linger = Seconds(HubExchangeTimings{}.Linger).count();
     for (const HubOutcome& outcome : figures.outcomes) {
         Load& load = byReason[DescribeReason(outcome.reason)];
         ++load.hubs;
         if (outcome.reason == HubReason::NoAnswer || outcome.reason == HubReason::LoginTimedOut)
             load.workerSeconds = load.workerSeconds.value_or(0) + timeoutSeconds;
         else if (outcome.reason == HubReason::Searched)
-            load.workerSeconds = load.workerSeconds.value_or(0) + Seconds(outcome.timeToSearch).count() + linger;
+            load.workerSeconds = load.workerSeconds.value_or(0) + Seconds(outcome.timeToSearch).count();
     }
     std::printf("  where the first run's time goes (worker-seconds / %d workers):\n", options.workers);
     double total = 0;
