@@ -56,8 +56,9 @@ public:
           m_deadline(Clock::now() + context.Timings.LoginDeadline.value_or(kLoginTimeoutFactor * m_readTimeout)) {}
 
     AdcExchangeResult Run(const std::function<bool()>& stillWanted) {
-        if (const TcpStatus status = m_client.Connect(m_hub.Host, m_hub.Port, Limit()); status != TcpStatus::Ok)
-            return Failed(StatusReason(status, "while connecting"), status);
+        if (!m_client.Connected())
+            if (const TcpStatus status = m_client.Connect(m_hub.Host, m_hub.Port, Limit()); status != TcpStatus::Ok)
+                return AdcConnectFailure(status);
         m_result.Connected = true;
         if (m_hub.Tls) {
             std::string failure;
@@ -189,6 +190,13 @@ private:
 };
 
 }  // namespace
+
+AdcExchangeResult AdcConnectFailure(TcpStatus status) {
+    AdcExchangeResult result;
+    result.Connection = status;
+    result.Reason = StatusReason(status, "while connecting");
+    return result;
+}
 
 AdcExchangeResult AdcLogInAndSearch(TcpClient& client, const AdcHub& hub, const AdcRunContext& context,
                                     const std::function<bool()>& stillWanted, AdcHubUsers& users) {

@@ -50,6 +50,10 @@ struct AdcExchangeResult {
     std::string Redirect;    // for Redirected: where the hub sent us
 };
 
+// The result of an exchange whose connect failed with status. (An exchange over a connection that already stands,
+// adopted by the client, skips the connect.)
+AdcExchangeResult AdcConnectFailure(TcpStatus status);
+
 // One hub's ADC login and search on the calling thread: HSUP, the hub's SID, our BINF, the hub's echo of it (a
 // search sent before the echo makes hubs close silently), then BSCH with the hub's own token. The login ends at
 // Timings' login deadline at most. stillWanted is asked after each line of the login. After a written BSCH the

@@ -1,60 +1,23 @@
 #include "engine/net/name_resolver.h"
 
 #include <ares.h>
-#include <netinet/in.h>
 #include <poll.h>
 
 #include <cerrno>
 #include <optional>
-#include <string_view>
 
-#include "engine/text/ascii_case.h"
+#include "engine/net/address_lookup.h"
 
 using Clock = std::chrono::steady_clock;
 
 namespace {
 
-bool InitAres() {
-    static const bool ready = ares_library_init(ARES_LIB_INIT_ALL) == ARES_SUCCESS;
-    return ready;
-}
-
 // What the lookup's callback leaves for the waiting loop.
 struct Answer {
     bool done = false;
-    int status = ARES_ETIMEOUT;
+    LookupStatus status = LookupStatus::Failed;
     uint32_t address = 0;
 };
-
-void OnAnswer(void* arg, int status, int /*timeouts*/, ares_addrinfo* result) {
-    auto* answer = static_cast<Answer*>(arg);
-    answer->done = true;
-    answer->status = status;
-    if (status == ARES_SUCCESS && result != nullptr) {
-        answer->status = ARES_ENODATA;
-        for (const ares_addrinfo_node* node = result->nodes; node != nullptr; node = node->ai_next) {
-            if (node->ai_family != AF_INET || node->ai_addr == nullptr) continue;
-            answer->address = reinterpret_cast<const sockaddr_in*>(node->ai_addr)->sin_addr.s_addr;
-            answer->status = ARES_SUCCESS;
-            break;
-        }
-    }
-    if (result != nullptr) ares_freeaddrinfo(result);
-}
-
-LookupStatus StatusOf(int aresStatus) {
-    switch (aresStatus) {
-        case ARES_SUCCESS:
-            return LookupStatus::Found;
-        case ARES_ENOTFOUND:
-        case ARES_ENODATA:
-        case ARES_ENONAME:
-        case ARES_EBADNAME:
-            return LookupStatus::NotFound;
-        default:
-            return LookupStatus::Failed;
-    }
-}
 
 int MillisecondsOf(const timeval& time) {
     return static_cast<int>(time.tv_sec * 1000 + (time.tv_usec + 999) / 1000);
@@ -66,20 +29,18 @@ class Lookup {
 public:
     Lookup() = default;
     ~Lookup() {
-        if (m_ok) ares_destroy(m_channel);
+        if (m_channel != nullptr) ares_destroy(m_channel);
     }
     Lookup(const Lookup&) = delete;
     Lookup& operator=(const Lookup&) = delete;
 
     // False when the channel cannot be set up.
     bool Start(const std::string& host, const std::string& nameServers) {
-        m_ok = InitAres() && ares_init(&m_channel) == ARES_SUCCESS;
-        if (!m_ok) return false;
-        if (!nameServers.empty() && ares_set_servers_ports_csv(m_channel, nameServers.c_str()) != ARES_SUCCESS)
-            return false;
-        ares_addrinfo_hints hints{};
-        hints.ai_family = AF_INET;
-        ares_getaddrinfo(m_channel, host.c_str(), nullptr, &hints, &OnAnswer, &m_answer);
+        m_channel = OpenLookupChannel(nameServers);
+        if (m_channel == nullptr) return false;
+        StartAddressLookup(m_channel, host, [this](LookupStatus status, uint32_t address) {
+            m_answer = Answer{true, status, address};
+        });
         return true;
     }
 
@@ -121,22 +82,14 @@ public:
     }
 
     LookupStatus Result(uint32_t& address) const {
-        if (m_answer.status == ARES_SUCCESS) address = m_answer.address;
-        return StatusOf(m_answer.status);
+        if (m_answer.status == LookupStatus::Found) address = m_answer.address;
+        return m_answer.status;
     }
 
 private:
     Answer m_answer;
     ares_channel m_channel = nullptr;
-    bool m_ok = false;
 };
-
-// Names under .invalid never exist (RFC 6761): answered here, without asking a name server.
-bool IsInvalidName(std::string_view host) {
-    if (host.ends_with('.')) host.remove_suffix(1);
-    constexpr std::string_view Suffix = ".invalid";
-    return host.size() >= Suffix.size() && EqualsIgnoringAsciiCase(host.substr(host.size() - Suffix.size()), Suffix);
-}
 
 }  // namespace
 

@@ -15,6 +15,7 @@
 
 #include "engine/sys/log.h"
 
+#include "engine/net/tcp_connect.h"
 #include "engine/net/tls_session.h"
 
 using Clock = std::chrono::steady_clock;
@@ -24,23 +25,6 @@ namespace {
 int MillisecondsUntil(Clock::time_point deadline) {
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
     return static_cast<int>(std::clamp<int64_t>(left, 0, int64_t{24} * 3600 * 1000));
-}
-
-// The cause of a failed connect, from its errno.
-TcpStatus ConnectError(int error) {
-    switch (error) {
-        case ECONNREFUSED:
-            return TcpStatus::Refused;
-        case ENETUNREACH:
-        case EHOSTUNREACH:
-        case ENETDOWN:
-        case EHOSTDOWN:
-            return TcpStatus::Unreachable;
-        case ETIMEDOUT:
-            return TcpStatus::TimedOut;
-        default:
-            return TcpStatus::Failed;
-    }
 }
 
 }  // namespace
@@ -153,29 +137,17 @@ TcpStatus TcpClient::WaitSocket(short events, Clock::time_point deadline) {
 }
 
 TcpStatus TcpClient::Resolve(const std::string& host, Clock::time_point deadline, uint32_t& address) {
-    in_addr numeric{};
-    if (inet_pton(AF_INET, host.c_str(), &numeric) == 1) {
-        address = numeric.s_addr;
+    if (const std::optional<uint32_t> dotted = DottedAddress(host)) {
+        address = *dotted;
         return TcpStatus::Ok;
     }
-    switch (m_resolver.Resolve(host, deadline, m_abortFd, address)) {
-        case LookupStatus::Found:
-            if (LogEnabled(LogLevel::Debug)) {
-                char dotted[INET_ADDRSTRLEN] = {};
-                inet_ntop(AF_INET, &address, dotted, sizeof dotted);
-                Log(LogLevel::Debug, "name " + host + " is " + dotted);
-            }
-            return TcpStatus::Ok;
-        case LookupStatus::NotFound:
-            return TcpStatus::NameNotFound;
-        case LookupStatus::Failed:
-            return TcpStatus::LookupFailed;
-        case LookupStatus::TimedOut:
-            return TcpStatus::LookupTimedOut;
-        case LookupStatus::Aborted:
-            return TcpStatus::Aborted;
+    const LookupStatus found = m_resolver.Resolve(host, deadline, m_abortFd, address);
+    if (found == LookupStatus::Found && LogEnabled(LogLevel::Debug)) {
+        char dotted[INET_ADDRSTRLEN] = {};
+        inet_ntop(AF_INET, &address, dotted, sizeof dotted);
+        Log(LogLevel::Debug, "name " + host + " is " + dotted);
     }
-    return TcpStatus::LookupFailed;
+    return StatusOfLookup(found);
 }
 
 TcpStatus TcpClient::Connect(const std::string& host, int32_t port, std::chrono::milliseconds timeout) {
@@ -186,29 +158,16 @@ TcpStatus TcpClient::Connect(const std::string& host, int32_t port, std::chrono:
     uint32_t address = 0;
     if (const TcpStatus resolved = Resolve(host, deadline, address); resolved != TcpStatus::Ok) return resolved;
 
-    m_socket = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (m_socket < 0) return TcpStatus::Failed;
-    const int on = 1;
-    setsockopt(m_socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-    sockaddr_in target{};
-    target.sin_family = AF_INET;
-    target.sin_port = htons(static_cast<uint16_t>(port));
-    target.sin_addr.s_addr = address;
-    if (connect(m_socket, reinterpret_cast<const sockaddr*>(&target), sizeof target) != 0) {
-        if (errno != EINPROGRESS) {
-            const int error = errno;
-            Disconnect();
-            return ConnectError(error);
-        }
-        const TcpStatus waited = WaitSocket(POLLOUT, deadline);
-        int error = 0;
-        socklen_t length = sizeof error;
-        if (waited == TcpStatus::Ok && getsockopt(m_socket, SOL_SOCKET, SO_ERROR, &error, &length) != 0) error = errno;
-        if (waited == TcpStatus::Ok && error == 0) return TcpStatus::Ok;
-        Disconnect();
-        return waited == TcpStatus::Ok ? ConnectError(error) : waited;
-    }
-    return TcpStatus::Ok;
+    if (const TcpStatus started = StartConnect(address, port, m_socket); started != TcpStatus::Ok) return started;
+    const TcpStatus waited = WaitSocket(POLLOUT, deadline);
+    const TcpStatus connected = waited == TcpStatus::Ok ? FinishConnect(m_socket) : waited;
+    if (connected != TcpStatus::Ok) Disconnect();
+    return connected;
+}
+
+void TcpClient::Adopt(int socket) {
+    Disconnect();
+    m_socket = socket;
 }
 
 TcpStatus TcpClient::StartTls(const std::string& serverName, std::string_view keyprint,

@@ -61,6 +61,9 @@ public:
 
     // Resolves host (name or dotted address) and connects, both within timeout. Closes an earlier connection first.
     TcpStatus Connect(const std::string& host, int32_t port, std::chrono::milliseconds timeout);
+    // Takes over socket, a connection that already stands (see tcp_connect.h), as if Connect had made it; the hub
+    // exchanges then skip their connect. Closes an earlier connection first; -1 only closes it.
+    void Adopt(int socket);
     // Right after Connect: TLS over the connection within timeout; from then on reads and writes go through it. A
     // non-empty keyprint ("SHA256/<base32>") must match the server's certificate. On failure, failure says why
     // (empty for a time-out or an Abort) and the client is disconnected.

@@ -72,7 +72,8 @@ public:
           m_deadline(Clock::now() + timings.LoginDeadline.value_or(LoginTimeoutFactor * m_readTimeout)) {}
 
     ExchangeResult Run(const std::string& host, int32_t port, const std::function<bool()>& stillWanted) {
-        m_status = m_client.Connect(host, port, Limit());
+        // A connection made ahead stands already.
+        if (!m_client.Connected()) m_status = m_client.Connect(host, port, Limit());
         if (m_status != TcpStatus::Ok) return Failed();
         if (m_tls && !StartTls(host)) return m_result.end == ExchangeEnd::Connection ? Failed() : Ended(m_result.end);
         if (m_connected) m_connected();

@@ -5,11 +5,11 @@
 
 #include <cerrno>
 #include <chrono>
-#include <cstdio>
 #include <utility>
 
 #include "engine/adc/adc_exchange.h"
 #include "engine/search/adc_run.h"
+#include "engine/search/hub_connector.h"
 #include "engine/search/hub_exchange.h"
 #include "engine/sys/log.h"
 
@@ -32,19 +32,6 @@ std::chrono::milliseconds Since(std::chrono::steady_clock::time_point started) {
 
 bool IsAdc(HubProtocol protocol) {
     return protocol == HubProtocol::Adc || protocol == HubProtocol::AdcTls;
-}
-
-void LogExchange(const HubOutcome& outcome, const std::string& description, std::chrono::milliseconds took) {
-    if (!LogEnabled(LogLevel::Info)) return;
-    char seconds[32];
-    std::snprintf(seconds, sizeof seconds, "%.2f s", std::chrono::duration<double>(took).count());
-    // A hub given up or cut short is not counted: the run that wanted it was stopped.
-    const HubReason reason = outcome.reason;
-    const std::string verdict = reason == HubReason::Searched  ? "searched"
-                                : reason == HubReason::Stopped ? "stopped"
-                                                               : std::string("failed (") + DescribeReason(reason) + ")";
-    Log(LogLevel::Info, "hub " + outcome.host + ":" + std::to_string(outcome.port) + " " + verdict + " after " +
-                            seconds + ": " + description);
 }
 
 // An outcome that is its reason alone.
@@ -136,34 +123,18 @@ void HubWorker::Terminate() {
 
 std::optional<HubWorker::Ticket> HubWorker::TakeHub() {
     std::lock_guard guard(m_runLock);
-    if (Terminated || !Active || m_queue == nullptr || m_queue->Remaining() <= 0) return std::nullopt;
-    const HubEntry* hub = m_queue->NextHub();
+    if (Terminated || !Active || m_queue == nullptr) return std::nullopt;
+    std::optional<Ticket> ticket = m_context.connector->Take(m_run, WakeEvent);
     Abandoned = false;
-    if (hub == nullptr) return std::nullopt;
+    if (!ticket) return std::nullopt;
     // An Abort meant for an earlier run or hub must not cut this one; later ones come after this lock is left.
     Client.Rearm();
-    return Ticket{std::string(hub->Host),
-                  hub->Port,
-                  hub->Encoding,
-                  hub->Protocol,
-                  std::string(hub->Keyprint),
-                  std::string(hub->Name),
-                  hub->Users,
-                  std::string(hub->RedirectedFrom),
-                  hub->SkipTooSoon,
-                  m_values,
-                  m_run};
+    Client.Adopt(ticket->socket);
+    return ticket;
 }
 
 HubWorker::Counted HubWorker::Count(const Ticket& ticket, HubOutcome outcome) {
-    const bool failed = outcome.reason != HubReason::Searched;
-    outcome.name = ticket.name;
-    outcome.users = ticket.users;
-    outcome.redirectedFrom = ticket.redirectedFrom;
-    // The outcome goes first: an update that sees the hub counted must find it (a redirect may extend the run).
-    m_context.outcomes.Add(ticket.run, std::move(outcome));
-    if (!m_context.counters.Count(ticket.run, failed)) return Counted::NotThisRun;
-    return m_context.HandOverProgress() ? Counted::Yes : Counted::GuiClosed;
+    return CountHub(m_context, ticket, std::move(outcome));
 }
 
 bool HubWorker::Finish(const Ticket& ticket, HubOutcome outcome, AdcHubUsers adcUsers) {
@@ -190,7 +161,7 @@ std::optional<HubWorker::AfterHub> HubWorker::Unwanted(bool givenUp) {
 }
 
 HubWorker::AfterHub HubWorker::SearchNmdcHub(const Ticket& ticket, const std::function<bool()>& stillWanted) {
-    const auto started = std::chrono::steady_clock::now();
+    const auto started = std::chrono::steady_clock::now() - ticket.connectTook;
     const auto connected = [this, &ticket] {
         if (m_context.hubAddresses != nullptr)
             m_context.hubAddresses->Record(Client.PeerAddress(), *ticket.encoding,
@@ -211,7 +182,7 @@ HubWorker::AfterHub HubWorker::SearchNmdcHub(const Ticket& ticket, const std::fu
 }
 
 HubWorker::AfterHub HubWorker::SearchAdcHub(const Ticket& ticket, const std::function<bool()>& stillWanted) {
-    const auto started = std::chrono::steady_clock::now();
+    const auto started = std::chrono::steady_clock::now() - ticket.connectTook;
     if (!ticket.values->Adc) {
         HubOutcome outcome = PlainOutcome(ticket.host, ticket.port, HubReason::NoAdcIdentity);
         LogExchange(outcome, "skipped: the data folder could not keep an ADC identity", Since(started));
@@ -299,5 +270,6 @@ void HubWorker::Execute() {
         Client.Disconnect();
         if (Terminated || guiClosed) break;
     }
+    m_context.connector->StopWaking(WakeEvent);
     m_finished = true;
 }

@@ -17,13 +17,17 @@
 #include "engine/net/tcp_client.h"
 #include "engine/results/search_result.h"
 #include "engine/search/hub_address_book.h"
+#include "engine/search/hub_counting.h"
 #include "engine/search/hub_outcome_batch.h"
 #include "engine/search/hub_queue.h"
 #include "engine/search/hub_seen_address.h"
+#include "engine/search/hub_ticket.h"
 #include "engine/search/run_counters.h"
 #include "engine/search/run_values.h"
 #include "engine/sys/auto_reset_event.h"
 #include "engine/sys/gui_thread.h"
+
+class HubConnector;
 
 // What every worker of a pool shares; owned by the run control, which outlives its workers.
 struct WorkerContext {
@@ -50,6 +54,8 @@ struct WorkerContext {
     NetworkLoop* network = nullptr;
     // Where searched hubs stay for the linger without a worker; outlives the workers.
     LingeringConnections* lingering = nullptr;
+    // Where workers take their hubs, connected ahead; outlives the workers.
+    HubConnector* connector = nullptr;
 
     // Not on the GUI thread: hands an update of the run's progress to the GUI thread; false when it has closed.
     bool HandOverProgress();
@@ -58,11 +64,11 @@ struct WorkerContext {
     bool EndLinger(uint64_t run);
 };
 
-// One connection slot of a search run: a thread that sleeps until woken, then takes hubs from the run's queue and
-// searches each, until the queue is exhausted or the run is stopped. A hub counts as searched once its $Search is
-// written; the worker then hands its connection to the context's LingeringConnections for the linger and takes the
-// next hub at once. Each exchange is logged (Info) with its outcome. Every method
-// but the destructor may be called from the GUI thread and never blocks on the worker.
+// One connection slot of a search run: a thread that sleeps until woken, then takes the run's hubs whose connection
+// stands from the HubConnector and searches each, until none is ready or the run is stopped. A hub counts as searched
+// once its $Search is written; the worker then hands its connection to the context's LingeringConnections for the
+// linger and takes the next hub at once. Each exchange is logged (Info) with its outcome. Every method but the
+// destructor may be called from the GUI thread and never blocks on the worker.
 class HubWorker {
 public:
     explicit HubWorker(WorkerContext& context);
@@ -88,22 +94,10 @@ public:
     std::atomic<bool> Abandoned{false};
 
 private:
-    struct Ticket {
-        std::string host;
-        int32_t port;
-        const HubEncoding* encoding;  // owned by the queue
-        HubProtocol protocol;
-        std::string keyprint;
-        std::string name;
-        int32_t users;
-        std::string redirectedFrom;
-        bool skipTooSoon;
-        std::shared_ptr<const RunValues> values;
-        uint64_t run;
-    };
+    using Ticket = HubTicket;
     // What the worker does after a hub.
     enum class AfterHub { Next, Stop, GuiClosed };
-    enum class Counted { Yes, NotThisRun, GuiClosed };
+    using Counted = HubCounted;
 
     void Execute();
     std::optional<Ticket> TakeHub();

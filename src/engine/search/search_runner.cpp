@@ -10,6 +10,7 @@ SearchRunner::SearchRunner(GuiThread& gui, std::function<void()> updateRunProgre
     m_context.hubSeenAddress = &m_hubSeenAddress;
     m_context.network = &m_network;
     m_context.lingering = &m_lingering;
+    m_context.connector = &m_connector;
     RaiseOpenFileLimit();
 }
 
@@ -34,6 +35,7 @@ void SearchRunner::Start(HubQueue& queue, const RunValues& values) {
     const uint64_t run = m_counters.BeginRun();
     m_context.outcomes.Begin(run);
     auto shared = std::make_shared<const RunValues>(values);
+    m_connector.Start(queue, shared, run, WorkerPool.size());
     for (auto& worker : WorkerPool) {
         worker->Activate(queue, shared, run);
         worker->Wake();
@@ -41,24 +43,27 @@ void SearchRunner::Start(HubQueue& queue, const RunValues& values) {
 }
 
 void SearchRunner::WakeWorkers() {
+    m_connector.Refill();
     for (auto& worker : WorkerPool) worker->Wake();
 }
 
 void SearchRunner::Stop() {
     ReapRetired();
     for (auto& worker : WorkerPool) worker->Deactivate();
+    m_connector.Stop();
     m_counters.EndRun();
     m_lingering.DropAll();
 }
 
 void SearchRunner::Shutdown() {
     m_counters.EndRun();
+    m_connector.Stop();
     for (auto& worker : WorkerPool) worker->Terminate();
     // Destruction joins; every worker has been cut short, and none can wait for the closed GUI thread.
     WorkerPool.clear();
     m_retiring.clear();
-    // The lingering hubs' tasks use the context: the loop ends before it goes. A task waiting for the closed GUI
-    // thread has been released.
+    // The lingering hubs' and the connector's tasks use the context: the loop ends before it goes. A task waiting for
+    // the closed GUI thread has been released.
     m_network.Stop();
 }
 

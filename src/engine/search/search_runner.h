@@ -8,6 +8,7 @@
 
 #include "engine/net/lingering_connections.h"
 #include "engine/net/network_loop.h"
+#include "engine/search/hub_connector.h"
 #include "engine/search/hub_queue.h"
 #include "engine/search/hub_seen_address.h"
 #include "engine/search/hub_worker.h"
@@ -78,6 +79,8 @@ private:
     // before the context.
     NetworkLoop m_network;
     LingeringConnections m_lingering{m_network};
+    // Uses the loop and the context, and outlives the workers that take hubs from it.
+    HubConnector m_connector{m_network, m_context};
     std::vector<std::unique_ptr<HubWorker>> WorkerPool;
     // Terminated workers that may still be on a hub or waiting for the GUI thread.
     std::vector<std::unique_ptr<HubWorker>> m_retiring;

@@ -1,5 +1,7 @@
 #include "engine/search/hub_worker.h"
 
+#include "engine/search/hub_connector.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -39,6 +41,8 @@ TEST(HubWorker, CountsEachHubWhenItsSearchIsWrittenAndEndsTheRunWhenTheLastLinge
     NetworkLoop loop;
     LingeringConnections lingering(loop);
     context.lingering = &lingering;
+    HubConnector connector(loop, context);
+    context.connector = &connector;
     context.updateRunProgress = [&] {
         std::lock_guard guard(lock);
         updates.push_back({counters.Searched(), counters.AllDone(queue.Count())});
@@ -49,7 +53,10 @@ TEST(HubWorker, CountsEachHubWhenItsSearchIsWrittenAndEndsTheRunWhenTheLastLinge
     };
     LogRecorder log;
     HubWorker worker(context);
-    worker.Activate(queue, std::make_shared<const RunValues>(TestRunValues()), counters.BeginRun());
+    const auto values = std::make_shared<const RunValues>(TestRunValues());
+    const uint64_t run = counters.BeginRun();
+    connector.Start(queue, values, run, 1);
+    worker.Activate(queue, values, run);
     worker.Wake();
 
     ASSERT_TRUE(hubs.WaitUntil([&] { return !seen().empty() && seen().back().searched == 2; }, 10s));
@@ -84,6 +91,8 @@ TEST(HubWorker, PassiveRunHandsRelayedResultsToTheGuiThread) {
     NetworkLoop loop;
     LingeringConnections lingering(loop);
     context.lingering = &lingering;
+    HubConnector connector(loop, context);
+    context.connector = &connector;
     context.timings.PassiveWindow = 500ms;
     context.updateRunProgress = [&] {
         std::lock_guard guard(lock);
@@ -94,9 +103,12 @@ TEST(HubWorker, PassiveRunHandsRelayedResultsToTheGuiThread) {
         relayed.insert(relayed.end(), lines.begin(), lines.end());
     };
     HubWorker worker(context);
-    RunValues values = TestRunValues();
-    values.Passive = true;
-    worker.Activate(queue, std::make_shared<const RunValues>(values), counters.BeginRun());
+    RunValues passive = TestRunValues();
+    passive.Passive = true;
+    const auto values = std::make_shared<const RunValues>(passive);
+    const uint64_t run = counters.BeginRun();
+    connector.Start(queue, values, run, 1);
+    worker.Activate(queue, values, run);
     worker.Wake();
     ASSERT_TRUE(hubs.WaitUntil(
         [&] {

@@ -4,6 +4,8 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <filesystem>
+#include <iterator>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -15,7 +17,9 @@
 #include "support/fake_adc_hub.h"
 #include "support/fake_gui_thread.h"
 #include "support/fake_hub.h"
+#include "support/log_recorder.h"
 #include "support/test_run_values.h"
+#include "support/unanswered_port.h"
 
 namespace {
 
@@ -37,6 +41,11 @@ bool Contains(const std::vector<std::string>& received, const std::string& part)
     for (const std::string& bytes : received)
         if (bytes.find(part) != std::string::npos) return true;
     return false;
+}
+
+std::ptrdiff_t OpenDescriptors() {
+    const std::filesystem::directory_iterator entries("/proc/self/fd");
+    return std::distance(begin(entries), end(entries));
 }
 
 // A search run against fake hubs; progress updates are counted on the fake GUI thread, with the hub count each saw
@@ -132,6 +141,47 @@ TEST_F(SearchRun, HandsOnEachHubsOutcomeWithTheHubsWords) {
         EXPECT_EQ(found->hubMessage, cases[i].words) << i;
         EXPECT_EQ(found->redirect, cases[i].redirect) << i;
     }
+}
+
+// Hubs that never answer a connect hold no worker: one worker searches every answering hub while they are still
+// pending, although they come first, and each is counted failed at the connect time-out.
+TEST_F(SearchRun, HubsThatNeverAnswerHoldNoWorker) {
+    const UnansweredPort unanswered[3];
+    if (!unanswered[0].Hangs(200)) GTEST_SKIP() << "this system resets a connect to a full accept queue";
+    for (const UnansweredPort& port : unanswered) queue.AddHub("127.0.0.1", port.Port());
+    AddHubs(3, Answering());
+    LogRecorder log;
+    runner.ResizePool(1);
+    runner.Start(queue, TestRunValues());
+    ASSERT_TRUE(WaitComplete(10s));
+    EXPECT_EQ(runner.SearchedCount(), 3);
+    EXPECT_EQ(runner.FailedCount(), 3);
+    std::lock_guard guard(outcomesLock);
+    ASSERT_EQ(outcomes.size(), 6u);
+    for (std::size_t i = 0; i < outcomes.size(); ++i)
+        EXPECT_STREQ(DescribeReason(outcomes[i].reason),
+                     DescribeReason(i < 3 ? HubReason::Searched : HubReason::NoAnswer))
+            << i;
+    EXPECT_EQ(log.Matching({"failed (no answer)", ": connect timed out"}).size(), 3u);
+}
+
+// Stop closes every connection of the run: the worker's, the one connected ahead for the next hub and the connect to a
+// hub that never answers; none of them is counted.
+TEST_F(SearchRun, StopClosesEveryConnectionOfTheRun) {
+    const UnansweredPort unanswered;
+    if (!unanswered.Hangs(200)) GTEST_SKIP() << "this system resets a connect to a full accept queue";
+    AddHubs(1, Silent());
+    AddHubs(1, Answering());
+    queue.AddHub("127.0.0.1", unanswered.Port());
+    runner.ResizePool(1);
+    const std::ptrdiff_t before = OpenDescriptors();
+    runner.Start(queue, PatientValues());
+    // Both hubs' connections on both sides, and the connect under way.
+    ASSERT_TRUE(hubs.WaitUntil([&] { return OpenDescriptors() == before + 5; }, 5s));
+    EXPECT_EQ(hubs.OpenConnections(0) + hubs.OpenConnections(1), 2);
+    runner.Stop();
+    EXPECT_TRUE(hubs.WaitUntil([&] { return OpenDescriptors() == before; }, 5s));
+    EXPECT_EQ(runner.SearchedCount() + runner.FailedCount(), 0);
 }
 
 // ADC hubs go through the ADC exchange, count like NMDC ones and fail with the same reasons; without an identity
