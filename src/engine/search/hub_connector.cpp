@@ -17,8 +17,8 @@ namespace {
 // for the whole time-out while a live hub's connect takes one round trip: with a few places per worker the dead
 // ones still leave enough live connections to keep every worker busy.
 constexpr std::size_t PendingPerWorker = 8;
-// Each connect under way is an open descriptor: this many at most keeps a run well inside the usual limit of 1024,
-// beside the workers' and the lingering connections.
+// Each connect under way holds a descriptor and sends SYNs, beside the workers' and the lingering connections: with
+// the largest pool, more would only flood the descriptor table and the home router's connection table.
 constexpr std::size_t MaxPending = 512;
 
 bool IsAdc(HubProtocol protocol) {
