@@ -217,9 +217,10 @@ void PrintSweep(const char* name, const SweepFigures& figures, std::size_t hubs,
     std::fflush(stdout);
 }
 
-// Where the sweep's time goes: the worker-seconds of each outcome, spread over the workers. Hubs that time out hold a
-// worker for the whole time-out, searched hubs for their login (the linger after $Search holds none); the other
-// failures end within a round trip or two.
+// Where the sweep's time goes: the worker-seconds of each outcome, spread over the workers. Hubs whose login times
+// out hold a worker for the whole time-out, searched hubs for their login (the linger after $Search holds none);
+// connects that are never answered wait on the network loop, many at once, and hold no worker; the other failures
+// end within a round trip or two.
 void PrintTimeBreakdown(const SweepFigures& figures, const BenchOptions& options, int32_t timeoutSeconds) {
     struct Load {
         int hubs = 0;
@@ -229,7 +230,7 @@ void PrintTimeBreakdown(const SweepFigures& figures, const BenchOptions& options
     for (const HubOutcome& outcome : figures.outcomes) {
         Load& load = byReason[DescribeReason(outcome.reason)];
         ++load.hubs;
-        if (outcome.reason == HubReason::NoAnswer || outcome.reason == HubReason::LoginTimedOut)
+        if (outcome.reason == HubReason::LoginTimedOut)
             load.workerSeconds = load.workerSeconds.value_or(0) + timeoutSeconds;
         else if (outcome.reason == HubReason::Searched)
             load.workerSeconds = load.workerSeconds.value_or(0) + Seconds(outcome.timeToSearch).count();
@@ -237,6 +238,11 @@ void PrintTimeBreakdown(const SweepFigures& figures, const BenchOptions& options
     std::printf("  where the first run's time goes (worker-seconds / %d workers):\n", options.workers);
     double total = 0;
     for (const auto& [reason, load] : byReason) {
+        if (reason == DescribeReason(HubReason::NoAnswer)) {
+            std::printf("    %-22s %4d hubs  no worker: %d s each on the network loop, many at once\n", reason.c_str(),
+                        load.hubs, timeoutSeconds);
+            continue;
+        }
         if (!load.workerSeconds) {
             std::printf("    %-22s %4d hubs  end at once\n", reason.c_str(), load.hubs);
             continue;
@@ -245,8 +251,8 @@ void PrintTimeBreakdown(const SweepFigures& figures, const BenchOptions& options
         std::printf("    %-22s %4d hubs  %7.1f s\n", reason.c_str(), load.hubs, *load.workerSeconds / options.workers);
     }
     std::printf(
-        "    together %.1f s of the %.1f s sweep; the rest is the run's end, when fewer hubs than workers remain "
-        "and the last time-outs run out\n",
+        "    together %.1f s of the %.1f s sweep; the rest is waiting for the time-outs of the last connects "
+        "never answered, and the last linger\n",
         total, figures.seconds);
     std::fflush(stdout);
 }

@@ -121,10 +121,10 @@ void HubWorker::Terminate() {
     WakeEvent.Set();
 }
 
-std::optional<HubWorker::Ticket> HubWorker::TakeHub() {
+std::optional<HubTicket> HubWorker::TakeHub() {
     std::lock_guard guard(m_runLock);
     if (Terminated || !Active || m_queue == nullptr) return std::nullopt;
-    std::optional<Ticket> ticket = m_context.connector->Take(m_run, WakeEvent);
+    std::optional<HubTicket> ticket = m_context.connector->Take(m_run, WakeEvent);
     Abandoned = false;
     if (!ticket) return std::nullopt;
     // An Abort meant for an earlier run or hub must not cut this one; later ones come after this lock is left.
@@ -133,16 +133,16 @@ std::optional<HubWorker::Ticket> HubWorker::TakeHub() {
     return ticket;
 }
 
-HubWorker::Counted HubWorker::Count(const Ticket& ticket, HubOutcome outcome) {
+HubCounted HubWorker::Count(const HubTicket& ticket, HubOutcome outcome) {
     return CountHub(m_context, ticket, std::move(outcome));
 }
 
-bool HubWorker::Finish(const Ticket& ticket, HubOutcome outcome, AdcHubUsers adcUsers) {
+bool HubWorker::Finish(const HubTicket& ticket, HubOutcome outcome, AdcHubUsers adcUsers) {
     const bool searched = outcome.reason == HubReason::Searched;
-    const Counted counted = Count(ticket, std::move(outcome));
-    if (counted != Counted::Yes || !searched) {
+    const HubCounted counted = Count(ticket, std::move(outcome));
+    if (counted != HubCounted::Yes || !searched) {
         Client.Disconnect();
-        return counted != Counted::GuiClosed;
+        return counted != HubCounted::GuiClosed;
     }
     if (IsAdc(ticket.protocol))
         LingerOnAdcHub(ticket, std::move(adcUsers));
@@ -160,7 +160,7 @@ std::optional<HubWorker::AfterHub> HubWorker::Unwanted(bool givenUp) {
     return std::nullopt;
 }
 
-HubWorker::AfterHub HubWorker::SearchNmdcHub(const Ticket& ticket, const std::function<bool()>& stillWanted) {
+HubWorker::AfterHub HubWorker::SearchNmdcHub(const HubTicket& ticket, const std::function<bool()>& stillWanted) {
     const auto started = std::chrono::steady_clock::now() - ticket.connectTook;
     const auto connected = [this, &ticket] {
         if (m_context.hubAddresses != nullptr)
@@ -181,7 +181,7 @@ HubWorker::AfterHub HubWorker::SearchNmdcHub(const Ticket& ticket, const std::fu
     return Finish(ticket, std::move(outcome)) ? AfterHub::Next : AfterHub::GuiClosed;
 }
 
-HubWorker::AfterHub HubWorker::SearchAdcHub(const Ticket& ticket, const std::function<bool()>& stillWanted) {
+HubWorker::AfterHub HubWorker::SearchAdcHub(const HubTicket& ticket, const std::function<bool()>& stillWanted) {
     const auto started = std::chrono::steady_clock::now() - ticket.connectTook;
     if (!ticket.values->Adc) {
         HubOutcome outcome = PlainOutcome(ticket.host, ticket.port, HubReason::NoAdcIdentity);
@@ -202,18 +202,18 @@ HubWorker::AfterHub HubWorker::SearchAdcHub(const Ticket& ticket, const std::fun
     return Finish(ticket, std::move(outcome), std::move(users)) ? AfterHub::Next : AfterHub::GuiClosed;
 }
 
-HubWorker::AfterHub HubWorker::SkipHub(const Ticket& ticket) {
+HubWorker::AfterHub HubWorker::SkipHub(const HubTicket& ticket) {
     HubOutcome outcome = PlainOutcome(ticket.host, ticket.port, HubReason::TooSoon);
     LogExchange(outcome, "skipped: an earlier run searched it moments ago", std::chrono::milliseconds(0));
     return Finish(ticket, std::move(outcome)) ? AfterHub::Next : AfterHub::GuiClosed;
 }
 
-std::chrono::steady_clock::time_point HubWorker::LingerUntil(const Ticket& ticket) const {
+std::chrono::steady_clock::time_point HubWorker::LingerUntil(const HubTicket& ticket) const {
     return std::chrono::steady_clock::now() +
            (ticket.values->Passive ? m_context.timings.PassiveWindow : m_context.timings.Linger);
 }
 
-void HubWorker::LingerOnNmdcHub(const Ticket& ticket) {
+void HubWorker::LingerOnNmdcHub(const HubTicket& ticket) {
     WorkerContext& context = m_context;
     const uint64_t run = ticket.run;
     auto relayed = std::make_shared<RelayedBatch<std::string>>(context, run, nullptr);
@@ -231,7 +231,7 @@ void HubWorker::LingerOnNmdcHub(const Ticket& ticket) {
                              }});
 }
 
-void HubWorker::LingerOnAdcHub(const Ticket& ticket, AdcHubUsers users) {
+void HubWorker::LingerOnAdcHub(const HubTicket& ticket, AdcHubUsers users) {
     WorkerContext& context = m_context;
     const uint64_t run = ticket.run;
     auto relayed = std::make_shared<RelayedBatch<SearchResult>>(context, run, context.handOverAdcResults);
@@ -259,7 +259,7 @@ void HubWorker::Execute() {
         WakeEvent.Wait();
         if (Terminated) break;
         bool guiClosed = false;
-        while (const std::optional<Ticket> ticket = TakeHub()) {
+        while (const std::optional<HubTicket> ticket = TakeHub()) {
             const AfterHub after = ticket->skipTooSoon       ? SkipHub(*ticket)
                                    : IsAdc(ticket->protocol) ? SearchAdcHub(*ticket, stillWanted)
                                                              : SearchNmdcHub(*ticket, stillWanted);

@@ -94,31 +94,28 @@ public:
     std::atomic<bool> Abandoned{false};
 
 private:
-    using Ticket = HubTicket;
     // What the worker does after a hub.
     enum class AfterHub { Next, Stop, GuiClosed };
-    using Counted = HubCounted;
 
     void Execute();
-    std::optional<Ticket> TakeHub();
-    AfterHub SearchNmdcHub(const Ticket& ticket, const std::function<bool()>& stillWanted);
-    // ADC hubs are counted when BSCH is written, from within the exchange, which then stays for the linger.
-    AfterHub SearchAdcHub(const Ticket& ticket, const std::function<bool()>& stillWanted);
+    std::optional<HubTicket> TakeHub();
+    AfterHub SearchNmdcHub(const HubTicket& ticket, const std::function<bool()>& stillWanted);
+    AfterHub SearchAdcHub(const HubTicket& ticket, const std::function<bool()>& stillWanted);
     // Whether an ended exchange is still to be counted, or what to do instead.
     std::optional<AfterHub> Unwanted(bool givenUp);
     // Counts the hub, keeps its outcome, hands a searched hub over for the linger (an ADC hub with the users it
     // announced) and updates the window; false when the GUI thread has closed.
-    bool Finish(const Ticket& ticket, HubOutcome outcome, AdcHubUsers adcUsers = {});
+    bool Finish(const HubTicket& ticket, HubOutcome outcome, AdcHubUsers adcUsers = {});
     // Fails a hub an earlier run searched moments ago without contacting it.
-    AfterHub SkipHub(const Ticket& ticket);
+    AfterHub SkipHub(const HubTicket& ticket);
     // Counts the hub, keeps its outcome and updates the window.
-    Counted Count(const Ticket& ticket, HubOutcome outcome);
+    HubCounted Count(const HubTicket& ticket, HubOutcome outcome);
     // Hands the searched hub's connection over for the linger; in a passive run the $SR lines (NMDC) or results
     // (ADC) it relays meanwhile go to the GUI thread in batches.
-    void LingerOnNmdcHub(const Ticket& ticket);
-    void LingerOnAdcHub(const Ticket& ticket, AdcHubUsers users);
+    void LingerOnNmdcHub(const HubTicket& ticket);
+    void LingerOnAdcHub(const HubTicket& ticket, AdcHubUsers users);
     // The linger's end: the stay of a passive run, else the short one.
-    std::chrono::steady_clock::time_point LingerUntil(const Ticket& ticket) const;
+    std::chrono::steady_clock::time_point LingerUntil(const HubTicket& ticket) const;
 
     WorkerContext& m_context;
     TcpClient Client;
