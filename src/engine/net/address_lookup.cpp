@@ -1,9 +1,11 @@
 #include "engine/net/address_lookup.h"
 
+#include <arpa/inet.h>
 #include <netinet/in.h>
 
 #include <memory>
 
+#include "engine/sys/log.h"
 #include "engine/text/ascii_case.h"
 
 namespace {
@@ -43,6 +45,13 @@ void OnAnswer(void* arg, int status, int /*timeouts*/, ares_addrinfo* result) {
     (*done)(StatusOf(status), address);
 }
 
+void LogFound(const std::string& host, uint32_t address) {
+    if (!LogEnabled(LogLevel::Debug)) return;
+    char dotted[INET_ADDRSTRLEN] = {};
+    inet_ntop(AF_INET, &address, dotted, sizeof dotted);
+    Log(LogLevel::Debug, "name " + host + " is " + dotted);
+}
+
 }  // namespace
 
 bool IsInvalidName(std::string_view host) {
@@ -64,5 +73,10 @@ ares_channel OpenLookupChannel(const std::string& nameServers, ares_options* opt
 void StartAddressLookup(ares_channel channel, const std::string& host, AddressFound done) {
     ares_addrinfo_hints hints{};
     hints.ai_family = AF_INET;
-    ares_getaddrinfo(channel, host.c_str(), nullptr, &hints, &OnAnswer, new AddressFound(std::move(done)));
+    // Every address found goes to the debug log, whoever looked it up.
+    AddressFound logged = [host, done = std::move(done)](LookupStatus status, uint32_t address) {
+        if (status == LookupStatus::Found) LogFound(host, address);
+        done(status, address);
+    };
+    ares_getaddrinfo(channel, host.c_str(), nullptr, &hints, &OnAnswer, new AddressFound(std::move(logged)));
 }

@@ -13,8 +13,6 @@
 #include <cerrno>
 #include <utility>
 
-#include "engine/sys/log.h"
-
 #include "engine/net/tcp_connect.h"
 #include "engine/net/tls_session.h"
 
@@ -141,13 +139,7 @@ TcpStatus TcpClient::Resolve(const std::string& host, Clock::time_point deadline
         address = *dotted;
         return TcpStatus::Ok;
     }
-    const LookupStatus found = m_resolver.Resolve(host, deadline, m_abortFd, address);
-    if (found == LookupStatus::Found && LogEnabled(LogLevel::Debug)) {
-        char dotted[INET_ADDRSTRLEN] = {};
-        inet_ntop(AF_INET, &address, dotted, sizeof dotted);
-        Log(LogLevel::Debug, "name " + host + " is " + dotted);
-    }
-    return StatusOfLookup(found);
+    return StatusOfLookup(m_resolver.Resolve(host, deadline, m_abortFd, address));
 }
 
 TcpStatus TcpClient::Connect(const std::string& host, int32_t port, std::chrono::milliseconds timeout) {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "support/fake_name_server.h"
+#include "support/log_recorder.h"
 
 namespace {
 
@@ -26,7 +27,9 @@ struct Answer {
 };
 
 // Lookups under way at once on one channel, each answered by its own rule; the loop never waits for any of them.
+// Each address found goes to the debug log.
 TEST(LoopNameResolver, AnswersLookupsUnderWayTogether) {
+    LogRecorder log;
     FakeNameServer names(std::map<std::string, std::string>{{"hub.test", "127.0.0.7"}, {"b.invalid", "127.0.0.1"}});
     const struct {
         std::string host;
@@ -64,6 +67,7 @@ TEST(LoopNameResolver, AnswersLookupsUnderWayTogether) {
         EXPECT_EQ(answers[i].address, cases[i].address) << cases[i].host;
     }
     guard.unlock();
+    EXPECT_EQ(log.Matching({"debug: name HUB.test is 127.0.0.7"}).size(), 1u);
     // The resolver ends on the loop thread, as it must.
     std::promise<void> ended;
     loop.Post([&] {
