@@ -3,7 +3,6 @@
 #include <atomic>
 #include <chrono>
 #include <cstddef>
-#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string_view>
@@ -20,7 +19,6 @@ public:
         ReleasedConnection connection;
         char terminator = '\n';
         std::chrono::steady_clock::time_point until;
-        uint64_t group = 0;  // stays dropped together, e.g. those of one search run
         // Loop thread: each complete line, without its terminator. May be empty.
         std::function<void(std::string_view line)> onLine;
         // Loop thread, once the connection has closed at its time, by the peer or on an error; not when dropped.

@@ -56,10 +56,11 @@ public:
         if (m_items.size() >= RelayedBatchSize) HandOver();
     }
     void HandOver() {
-        if (m_items.empty() || !m_handOver) return;
-        m_context.gui.RunAndWait([this] {
-            if (m_context.counters.IsCurrent(m_run)) m_handOver(m_items);
-        });
+        if (m_items.empty()) return;
+        if (m_handOver)
+            m_context.gui.RunAndWait([this] {
+                if (m_context.counters.IsCurrent(m_run)) m_handOver(m_items);
+            });
         m_items.clear();
     }
 
@@ -94,10 +95,8 @@ HubWorker::~HubWorker() {
     m_thread.join();
 }
 
-void HubWorker::Activate(HubQueue& queue, std::shared_ptr<const RunValues> values, uint64_t run) {
+void HubWorker::Activate(uint64_t run) {
     std::lock_guard guard(m_runLock);
-    m_queue = &queue;
-    m_values = std::move(values);
     m_run = run;
     Active = true;
 }
@@ -107,7 +106,6 @@ void HubWorker::Deactivate() {
         std::lock_guard guard(m_runLock);
         Active = false;
         Abandoned = true;
-        m_queue = nullptr;
     }
     Client.Abort();
 }
@@ -123,7 +121,7 @@ void HubWorker::Terminate() {
 
 std::optional<HubTicket> HubWorker::TakeHub() {
     std::lock_guard guard(m_runLock);
-    if (Terminated || !Active || m_queue == nullptr) return std::nullopt;
+    if (Terminated || !Active) return std::nullopt;
     std::optional<HubTicket> ticket = m_context.connector->Take(m_run, WakeEvent);
     Abandoned = false;
     if (!ticket) return std::nullopt;
@@ -133,13 +131,9 @@ std::optional<HubTicket> HubWorker::TakeHub() {
     return ticket;
 }
 
-HubCounted HubWorker::Count(const HubTicket& ticket, HubOutcome outcome) {
-    return CountHub(m_context, ticket, std::move(outcome));
-}
-
 bool HubWorker::Finish(const HubTicket& ticket, HubOutcome outcome, AdcHubUsers adcUsers) {
     const bool searched = outcome.reason == HubReason::Searched;
-    const HubCounted counted = Count(ticket, std::move(outcome));
+    const HubCounted counted = CountHub(m_context, ticket, std::move(outcome));
     if (counted != HubCounted::Yes || !searched) {
         Client.Disconnect();
         return counted != HubCounted::GuiClosed;
@@ -216,19 +210,25 @@ std::chrono::steady_clock::time_point HubWorker::LingerUntil(const HubTicket& ti
 void HubWorker::LingerOnNmdcHub(const HubTicket& ticket) {
     WorkerContext& context = m_context;
     const uint64_t run = ticket.run;
-    auto relayed = std::make_shared<RelayedBatch<std::string>>(context, run, nullptr);
-    if (ticket.values->Passive && context.handOverRelayedResults)
-        relayed = std::make_shared<RelayedBatch<std::string>>(context, run, [&context](const auto& lines) {
+    LingeringConnections::Stay stay;
+    stay.connection = Client.Release();
+    stay.terminator = '|';
+    stay.until = LingerUntil(ticket);
+    stay.onEnd = [&context, run] { context.EndLinger(run); };
+    // Only a passive run's hubs relay answers worth reading.
+    if (ticket.values->Passive && context.handOverRelayedResults) {
+        auto relayed = std::make_shared<RelayedBatch<std::string>>(context, run, [&context](const auto& lines) {
             context.handOverRelayedResults(std::vector<std::string_view>(lines.begin(), lines.end()));
         });
-    context.lingering->Hold({Client.Release(), '|', LingerUntil(ticket), run,
-                             [relayed](std::string_view line) {
-                                 if (line.starts_with("$SR ")) relayed->Add(std::string(line));
-                             },
-                             [relayed, &context, run] {
-                                 relayed->HandOver();
-                                 context.EndLinger(run);
-                             }});
+        stay.onLine = [relayed](std::string_view line) {
+            if (line.starts_with("$SR ")) relayed->Add(std::string(line));
+        };
+        stay.onEnd = [relayed, &context, run] {
+            relayed->HandOver();
+            context.EndLinger(run);
+        };
+    }
+    context.lingering->Hold(std::move(stay));
 }
 
 void HubWorker::LingerOnAdcHub(const HubTicket& ticket, AdcHubUsers users) {
@@ -244,7 +244,7 @@ void HubWorker::LingerOnAdcHub(const HubTicket& ticket, AdcHubUsers users) {
         },
         std::move(users));
     // The stay reads with the run's registry and filter: the run's values keep them alive until it ends.
-    context.lingering->Hold({Client.Release(), '\n', LingerUntil(ticket), run,
+    context.lingering->Hold({Client.Release(), '\n', LingerUntil(ticket),
                              [stay, values = ticket.values](std::string_view line) { stay->Read(line); },
                              [relayed, &context, run] {
                                  relayed->HandOver();

@@ -78,8 +78,9 @@ public:
     HubWorker(const HubWorker&) = delete;
     HubWorker& operator=(const HubWorker&) = delete;
 
-    // Hands over a run (the queue must outlive it or a later Deactivate) and sets Active. Wake() starts the work.
-    void Activate(HubQueue& queue, std::shared_ptr<const RunValues> values, uint64_t run);
+    // Hands over run number run, whose hubs come from the context's connector, and sets Active. Wake() starts the
+    // work.
+    void Activate(uint64_t run);
     // Clears Active and sets Abandoned; the exchange under way is cut short and not counted. Once it returns, the
     // worker takes no further hub from the queue.
     void Deactivate();
@@ -108,8 +109,6 @@ private:
     bool Finish(const HubTicket& ticket, HubOutcome outcome, AdcHubUsers adcUsers = {});
     // Fails a hub an earlier run searched moments ago without contacting it.
     AfterHub SkipHub(const HubTicket& ticket);
-    // Counts the hub, keeps its outcome and updates the window.
-    HubCounted Count(const HubTicket& ticket, HubOutcome outcome);
     // Hands the searched hub's connection over for the linger; in a passive run the $SR lines (NMDC) or results
     // (ADC) it relays meanwhile go to the GUI thread in batches.
     void LingerOnNmdcHub(const HubTicket& ticket);
@@ -123,8 +122,6 @@ private:
     std::atomic<bool> m_finished{false};
     // Guards the run hand-over, so that Deactivate and Terminate fence off TakeHub.
     std::mutex m_runLock;
-    HubQueue* m_queue = nullptr;
-    std::shared_ptr<const RunValues> m_values;
     uint64_t m_run = 0;
     std::thread m_thread;
 };

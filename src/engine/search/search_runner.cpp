@@ -37,7 +37,7 @@ void SearchRunner::Start(HubQueue& queue, const RunValues& values) {
     auto shared = std::make_shared<const RunValues>(values);
     m_connector.Start(queue, shared, run, WorkerPool.size());
     for (auto& worker : WorkerPool) {
-        worker->Activate(queue, shared, run);
+        worker->Activate(run);
         worker->Wake();
     }
 }

@@ -56,7 +56,7 @@ TEST(HubWorker, CountsEachHubWhenItsSearchIsWrittenAndEndsTheRunWhenTheLastLinge
     const auto values = std::make_shared<const RunValues>(TestRunValues());
     const uint64_t run = counters.BeginRun();
     connector.Start(queue, values, run, 1);
-    worker.Activate(queue, values, run);
+    worker.Activate(run);
     worker.Wake();
 
     ASSERT_TRUE(hubs.WaitUntil([&] { return !seen().empty() && seen().back().searched == 2; }, 10s));
@@ -108,7 +108,7 @@ TEST(HubWorker, PassiveRunHandsRelayedResultsToTheGuiThread) {
     const auto values = std::make_shared<const RunValues>(passive);
     const uint64_t run = counters.BeginRun();
     connector.Start(queue, values, run, 1);
-    worker.Activate(queue, values, run);
+    worker.Activate(run);
     worker.Wake();
     ASSERT_TRUE(hubs.WaitUntil(
         [&] {
