@@ -27,32 +27,6 @@ constexpr int kRounds = 5;
 constexpr int kTlsSamples = 200;
 const HubExchangeTimings kSweepTimings{2000ms, 0ms};
 
-struct Sweep {
-    double seconds;
-    int searched;
-};
-
-Sweep RunnerSweep(HubQueue& queue, const RunValues& values, int workers) {
-    FakeGuiThread gui;
-    SweepCompletion completion(queue);
-    SearchRunner runner(gui, completion.Update(), kSweepTimings);
-    completion.Watch(runner);
-    runner.ResizePool(workers);
-    const auto started = Clock::now();
-    runner.Start(queue, values);
-    completion.Wait(600s);
-    const double seconds = std::chrono::duration<double>(Clock::now() - started).count();
-    gui.Close();
-    const int searched = runner.SearchedCount();
-    runner.Shutdown();
-    return {seconds, searched};
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 RunValues AdcSweepValues() {
     RunValues values = SweepValues(1025);
     values.Adc = std::make_shared<AdcRun>();
@@ -95,8 +69,8 @@ int main() {
         std::vector<double> adcSeconds, nmdcSeconds;
         int lost = 0;
         for (int round = 0; round < kRounds; ++round) {
-            const Sweep adc = RunnerSweep(adcQueue, adcValues, workers);
-            const Sweep nmdc = RunnerSweep(nmdcQueue, nmdcValues, workers);
+            const Sweep adc = RunnerSweep(adcQueue, adcValues, workers, kSweepTimings);
+            const Sweep nmdc = RunnerSweep(nmdcQueue, nmdcValues, workers, kSweepTimings);
             lost += 2 * kHubCount - adc.searched - nmdc.searched;
             adcSeconds.push_back(adc.seconds);
             nmdcSeconds.push_back(nmdc.seconds);

@@ -28,28 +28,6 @@ constexpr int HubCount = 2000;
 constexpr int Rounds = 7;
 const HubExchangeTimings SweepTimings{2000ms, 0ms};
 
-struct Sweep {
-    double seconds;
-    int searched;
-};
-
-// The run control with its GUI hand-over after every hub.
-Sweep RunnerSweep(HubQueue& queue, int workers) {
-    FakeGuiThread gui;
-    SweepCompletion completion(queue);
-    SearchRunner runner(gui, completion.Update(), SweepTimings);
-    completion.Watch(runner);
-    runner.ResizePool(workers);
-    const auto started = Clock::now();
-    runner.Start(queue, SweepValues(1025));
-    completion.Wait(600s);
-    const double seconds = std::chrono::duration<double>(Clock::now() - started).count();
-    gui.Close();
-    const int searched = runner.SearchedCount();
-    runner.Shutdown();
-    return {seconds, searched};
-}
-
 // The same exchanges on bare threads: no wake events, no counters per run, no GUI hand-over.
 Sweep BareSweep(HubQueue& queue, int workers) {
     queue.Rewind();
@@ -82,11 +60,6 @@ double SingleExchangeSeconds(FakeHubServer& server, int hub) {
     return std::chrono::duration<double>(Clock::now() - started).count() / Samples;
 }
 
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 void FillQueue(FakeHubServer& server, HubQueue& queue, const FakeHubBehaviour& behaviour) {
     for (int i = 0; i < HubCount; ++i) queue.AddHub("127.0.0.1", server.Port(server.AddHub(behaviour)));
 }
@@ -105,7 +78,7 @@ int main() {
             int lost = 0;
             for (int round = 0; round < Rounds; ++round) {
                 const Sweep bare = BareSweep(queue, workers);
-                const Sweep run = RunnerSweep(queue, workers);
+                const Sweep run = RunnerSweep(queue, SweepValues(1025), workers, SweepTimings);
                 lost += 2 * HubCount - bare.searched - run.searched;
                 bareSeconds.push_back(bare.seconds);
                 runSeconds.push_back(run.seconds);
@@ -125,7 +98,7 @@ int main() {
         FillQueue(server, queue, slow);
         const double perHub = SingleExchangeSeconds(server, 0);
         for (const int workers : {30, 100}) {
-            const Sweep run = RunnerSweep(queue, workers);
+            const Sweep run = RunnerSweep(queue, SweepValues(1025), workers, SweepTimings);
             // Bare threads over the same hubs show how much of a shortfall the fake hubs themselves cause.
             const Sweep bare = BareSweep(queue, workers);
             const double ideal = HubCount * perHub / workers;

@@ -159,7 +159,7 @@ AppSettings SweepSettings(const std::string& dataDir, int workers) {
 
 // One run of a search session over the network's list, with the hub history of dataDir ordering the queue and
 // recording the outcomes.
-SweepFigures Sweep(const RunningTestnet& net, const std::string& dataDir, const BenchOptions& options) {
+SweepFigures SweepOnce(const RunningTestnet& net, const std::string& dataDir, const BenchOptions& options) {
     SweepFigures figures;
     HubQueue queue;
     double loadSeconds = 0;
@@ -287,12 +287,12 @@ FirstAndSecondRuns SweepWithAndWithoutHistory(const RunningTestnet& net, const B
                                               std::size_t expected) {
     FirstAndSecondRuns runs;
     const TempDir kept;
-    runs.first = Sweep(net, kept.Path(), options);
+    runs.first = SweepOnce(net, kept.Path(), options);
     PrintSweep("first run", runs.first, options.hubs, expected);
-    runs.ordered = Sweep(net, kept.Path(), options);
+    runs.ordered = SweepOnce(net, kept.Path(), options);
     PrintSweep("second run, ordered by the history", runs.ordered, options.hubs, expected);
     const TempDir fresh;
-    runs.unordered = Sweep(net, fresh.Path(), options);
+    runs.unordered = SweepOnce(net, fresh.Path(), options);
     PrintSweep("second run, fresh data folder", runs.unordered, options.hubs, expected);
     return runs;
 }
@@ -338,7 +338,7 @@ int main(int argc, char** argv) {
     SweepFigures before;
     const bool startedAgain = OnNetwork(PublicListPlan(options->hubs, true), [&](const RunningTestnet& net) {
         const TempDir dataDir;
-        before = Sweep(net, dataDir.Path(), *options);
+        before = SweepOnce(net, dataDir.Path(), *options);
         PrintSweep("refusals held until the time-out", before, options->hubs, net.ExpectedResults(false));
     });
     if (!started || !startedAgain) return 1;

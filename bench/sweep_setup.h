@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -7,6 +8,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "engine/hublist/hublist_loader.h"
 #include "engine/hublist/hublist_refresh_thread.h"
@@ -58,6 +60,34 @@ private:
     std::condition_variable m_changed;
     bool m_complete = false;
 };
+
+struct Sweep {
+    double seconds;
+    int searched;
+};
+
+// One run of the run control over queue with its GUI hand-over after every hub, until every hub has been counted.
+inline Sweep RunnerSweep(HubQueue& queue, const RunValues& values, int workers, const HubExchangeTimings& timings) {
+    FakeGuiThread gui;
+    SweepCompletion completion(queue);
+    SearchRunner runner(gui, completion.Update(), timings);
+    completion.Watch(runner);
+    runner.ResizePool(workers);
+    const auto started = std::chrono::steady_clock::now();
+    runner.Start(queue, values);
+    completion.Wait(std::chrono::seconds(600));
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    gui.Close();
+    const int searched = runner.SearchedCount();
+    runner.Shutdown();
+    return {seconds, searched};
+}
+
+// The machine is shared: sweeps are repeated and their median reported.
+inline double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
 
 // Downloads the network's list with the refresh thread into a scratch data folder and loads it as the program
 // does after a refresh. False when the refresh failed or did not end within the deadline.

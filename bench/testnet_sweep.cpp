@@ -39,7 +39,7 @@ constexpr auto SweepDeadline = 120s;
 const HubExchangeTimings RealTimings{};
 const HubExchangeTimings ShortTimings{2000ms, 0ms};
 
-struct Sweep {
+struct NetworkSweep {
     double seconds = 0;  // until every hub was counted
     int searched = 0;
     int failed = 0;
@@ -49,8 +49,8 @@ struct Sweep {
 
 // One run of the run control over queue, with the GUI hand-over after every hub, and a UDP listener of its own
 // (a fresh port, so late answers of an earlier sweep do not count) that counts the $SR messages.
-Sweep RunnerSweep(HubQueue& queue, int workers, const HubExchangeTimings& timings, std::size_t expectedResults,
-                  bool passive) {
+NetworkSweep RunnerSweep(HubQueue& queue, int workers, const HubExchangeTimings& timings, std::size_t expectedResults,
+                         bool passive) {
     FakeGuiThread gui;
     std::mutex mutex;
     std::condition_variable changed;
@@ -72,7 +72,7 @@ Sweep RunnerSweep(HubQueue& queue, int workers, const HubExchangeTimings& timing
     runner.SetRelayedResultHandler(count);
     completion.Watch(runner);
     runner.ResizePool(workers);
-    Sweep sweep;
+    NetworkSweep sweep;
     RunValues values = SweepValues(udpPort);
     values.Passive = passive;
     const auto started = Clock::now();
@@ -150,7 +150,7 @@ void RunScenario(const Scenario& scenario) {
         std::printf("  one exchange alone: %.1f ms\n", perHub * 1000);
     }
     for (const int workers : scenario.workers) {
-        const Sweep sweep = RunnerSweep(queue, workers, scenario.timings, expectedResults, scenario.passive);
+        const NetworkSweep sweep = RunnerSweep(queue, workers, scenario.timings, expectedResults, scenario.passive);
         std::printf(
             "  %3d workers: %6.2f s%s, %6.0f hubs/s, %d searched + %d failed (expected %d searched, %d "
             "lost), $SR received %zu of %zu",
