@@ -7,25 +7,20 @@
 
 #include <cstdint>
 
+#include "socket_util.h"
+
 // A TCP port on 127.0.0.1 whose connects never complete, like a host that is gone: it listens with the smallest
 // accept queue, which a connection of its own fills and nobody accepts, so the system drops every further SYN.
 class UnansweredPort {
 public:
-    UnansweredPort() {
-        m_listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address = Loopback(0);
-        socklen_t length = sizeof address;
-        if (bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-            listen(m_listener, 0) != 0 || getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-            return;
-        m_port = ntohs(address.sin_port);
-        m_filler = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        address = Loopback(m_port);
-        if (connect(m_filler, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) m_port = 0;
+    UnansweredPort() : m_listener(BindTcp(0)) {
+        if (m_listener < 0) return;
+        m_filler = ListenWithFullQueue(m_listener);
+        if (m_filler >= 0) m_port = LocalPort(m_listener);
     }
     ~UnansweredPort() {
-        close(m_filler);
-        close(m_listener);
+        CloseSocket(m_filler);
+        CloseSocket(m_listener);
     }
     UnansweredPort(const UnansweredPort&) = delete;
     UnansweredPort& operator=(const UnansweredPort&) = delete;
