@@ -13,7 +13,6 @@
 
 #include "engine/adc/adc_hub_stay.h"
 #include "engine/net/lingering_connections.h"
-#include "engine/net/network_loop.h"
 #include "engine/net/tcp_client.h"
 #include "engine/results/search_result.h"
 #include "engine/search/hub_address_book.h"
@@ -50,8 +49,6 @@ struct WorkerContext {
     HubSeenAddress* hubSeenAddress = nullptr;
     // Every counted hub's outcome, added before the progress update that counts it is handed over.
     HubOutcomeBatch outcomes{};
-    // Where connections wait without a worker; outlives the workers.
-    NetworkLoop* network = nullptr;
     // Where searched hubs stay for the linger without a worker; outlives the workers.
     LingeringConnections* lingering = nullptr;
     // Where workers take their hubs, connected ahead; outlives the workers.

@@ -8,7 +8,6 @@ SearchRunner::SearchRunner(GuiThread& gui, std::function<void()> updateRunProgre
     : m_context{gui, m_counters, std::move(updateRunProgress), timings} {
     m_context.hubAddresses = &m_hubAddresses;
     m_context.hubSeenAddress = &m_hubSeenAddress;
-    m_context.network = &m_network;
     m_context.lingering = &m_lingering;
     m_context.connector = &m_connector;
     RaiseOpenFileLimit();
