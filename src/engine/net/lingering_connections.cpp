@@ -49,8 +49,8 @@ void LingeringConnections::Start(Stay stay) {
     Held& kept = *held;
     m_held[socket] = std::move(held);
     // Lines that came with the last answer of the exchange are read first.
-    HandLines(kept);
-    if (!m_loop.Watch(socket, EPOLLIN | EPOLLRDHUP, [this, socket](uint32_t) { Readable(socket); })) {
+    if (!HandLines(kept) ||
+        !m_loop.Watch(socket, EPOLLIN | EPOLLRDHUP, [this, socket](uint32_t) { Readable(socket); })) {
         End(socket);
         return;
     }
@@ -81,22 +81,21 @@ bool LingeringConnections::Receive(Held& held) {
     return true;
 }
 
-void LingeringConnections::HandLines(Held& held) {
+bool LingeringConnections::HandLines(Held& held) {
     std::string& buffered = held.stay.connection.buffered;
     std::size_t start = 0;
     for (std::size_t end; (end = buffered.find(held.stay.terminator, start)) != std::string::npos; start = end + 1)
         if (held.stay.onLine) held.stay.onLine(std::string_view(buffered).substr(start, end - start));
     buffered.erase(0, start);
-    // A line longer than any the exchange accepts is not one worth keeping.
-    if (buffered.size() > TcpClient::MaxLineLength) buffered.clear();
+    // A line longer than any the exchange accepts ends the stay, as it ends a read on the worker.
+    return buffered.size() <= TcpClient::MaxLineLength;
 }
 
 void LingeringConnections::Readable(int socket) {
     const auto found = m_held.find(socket);
     if (found == m_held.end()) return;
     const bool open = Receive(*found->second);
-    HandLines(*found->second);
-    if (!open) End(socket);
+    if (!HandLines(*found->second) || !open) End(socket);
 }
 
 void LingeringConnections::End(int socket) {

@@ -12,7 +12,8 @@
 #include "engine/net/tcp_client.h"
 
 // Connections kept open for a while after their work is done, all read on one NetworkLoop: staying on a hub after
-// the search costs no thread. Each is read line by line until its time is up, the peer closes it, or it fails.
+// the search costs no thread. Each is read line by line until its time is up, the peer closes it, it fails, or it
+// sends a line longer than TcpClient::MaxLineLength.
 class LingeringConnections {
 public:
     struct Stay {
@@ -45,7 +46,8 @@ private:
     void Readable(int socket);
     // Reads what the socket has now into held's buffer; false when the connection has ended.
     static bool Receive(Held& held);
-    void HandLines(Held& held);
+    // Hands each complete line on; false when what is left is longer than a line may be.
+    bool HandLines(Held& held);
     void End(int socket);
     void Close(Held& held);
 

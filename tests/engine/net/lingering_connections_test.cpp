@@ -23,12 +23,15 @@ bool SeesClosed(int peer) {
 
 }  // namespace
 
+// A stay ends at its time, or early on a line longer than any line may be; a drop ends none.
 TEST(LingeringConnections, ReadsLinesUntilItsTimeAndDropsTheRestWithoutEndingThem) {
     NetworkLoop loop;
     LingeringConnections lingering(loop);
     int timed[2];
     int dropped[2];
+    int flooding[2];
     ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, timed), 0);
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, flooding), 0);
     ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, dropped), 0);
     std::mutex lock;
     std::vector<std::string> lines;
@@ -48,12 +51,23 @@ TEST(LingeringConnections, ReadsLinesUntilItsTimeAndDropsTheRestWithoutEndingThe
     ASSERT_EQ(write(timed[1], "o|three|", 8), 8);
     lingering.Hold(std::move(first));
 
+    LingeringConnections::Stay flood;
+    flood.connection.socket = flooding[0];
+    flood.until = std::chrono::steady_clock::now() + std::chrono::hours(1);
+    std::promise<void> floodEnded;
+    flood.onEnd = [&] { floodEnded.set_value(); };
+    const std::string endless(TcpClient::MaxLineLength + 1, 'x');
+    ASSERT_EQ(write(flooding[1], endless.data(), endless.size()), static_cast<ssize_t>(endless.size()));
+    lingering.Hold(std::move(flood));
+
     LingeringConnections::Stay second;
     second.connection.socket = dropped[0];
     second.until = std::chrono::steady_clock::now() + std::chrono::hours(1);
     second.onEnd = [&] { droppedEnded = true; };
     lingering.Hold(std::move(second));
 
+    ASSERT_EQ(floodEnded.get_future().wait_for(10s), std::future_status::ready);
+    EXPECT_TRUE(SeesClosed(flooding[1]));
     ASSERT_EQ(ended.get_future().wait_for(10s), std::future_status::ready);
     EXPECT_TRUE(SeesClosed(timed[1]));
     {
@@ -65,6 +79,5 @@ TEST(LingeringConnections, ReadsLinesUntilItsTimeAndDropsTheRestWithoutEndingThe
     EXPECT_TRUE(SeesClosed(dropped[1]));
     EXPECT_EQ(lingering.Count(), 0u);
     EXPECT_FALSE(droppedEnded);
-    close(timed[1]);
-    close(dropped[1]);
+    for (const int peer : {timed[1], dropped[1], flooding[1]}) close(peer);
 }
